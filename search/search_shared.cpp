@@ -1,0 +1,3 @@
+#include "search/search_shared.h"
+
+SearchShared gSearch;

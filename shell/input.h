@@ -1,0 +1,23 @@
+// The input channel: bytes from standard input are gathered in the pending
+// buffer and handed out one complete line at a time, both when the engine
+// waits for a command and, without blocking, while it searches.
+#pragma once
+
+#include <cstdint>
+
+struct Position;
+
+// Appends what standard input has to the pending buffer: 1, or 0 at the end
+// of input. A read error ends the process.
+int readInput();
+// With wait set, blocks until a complete line is available and copies it to
+// out (1), or returns -1 at the end of input with out empty.
+int readLine(bool wait, char* out);
+// Non-zero when input is waiting; never blocks.
+int inputAvailable();
+// The search's input hook, called on thread 0 when the node countdown runs
+// out and input is waiting. May run a command and set the abort flag.
+void checkInputDuringSearch(Position& pos);
+// After an engine move: aims the node countdown at about ten input checks
+// per second of search (twice that when short of time).
+void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes);
