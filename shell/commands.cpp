@@ -14,6 +14,7 @@
 #include "platform/console.h"
 #include "search/search_shared.h"
 #include "shell/diagnostics.h"
+#include "shell/game_flow.h"
 
 namespace {
 
@@ -268,6 +269,75 @@ void commandCores(const CommandArgs& args) {
     }
 }
 
+void commandGo(const Position& pos) {
+    if (gShell.engineClock == CLOCK_NOT_SET) {
+        gShell.engineClock = 300000;
+        gShell.opponentClock = 300000;
+    }
+    gShell.engineSide = pos.sideToMove;
+    gShell.playedColour = pos.sideToMove;
+    if (gShell.ics) {
+        unsigned n = gShell.threadCount;
+        std::printf("tellics set 1 Tarno 4.1 (%u cpus)\n", n);
+        std::printf("tellics kibitz Tarno v 4.1 (%u cpus)\n", n);
+        std::printf("tellics say Hi, %s.  Thanks for the game and good luck!\n", gShell.opponentName);
+    }
+}
+
+void commandAnalyze(const Position& pos) {
+    gShell.engineSide = pos.sideToMove;
+    std::printf("Analyzing... use 'exit' to stop.\n");
+    gShell.analysisMode = true;
+}
+
+void commandResult(Position& pos, const CommandArgs& args) {
+    if (args.count >= 2) parseResult(args.word[1]);
+    setStartPosition(pos);
+    gShell.depthLimit = -1;
+    gShell.ponderNext = false;
+    gShell.engineSide = BLACK;
+}
+
+// An offer from the opponent, or the interface asking whether to agree.
+void commandDraw(Position& pos) {
+    int s = gSearch.rootLowerBound;
+    if (gShell.computerOpponent && s < 30) {
+        std::printf("tellics draw\n");
+        gSearch.abortFlag = true;
+        return;
+    }
+    if (s > -10000 && s <= -100 && gShell.opponentRating > gShell.ownRating - 400) {
+        std::printf("offer draw\n");
+        return;
+    }
+    if (gameDrawCheck(pos) || recogniseDraw(pos) == 0 || drawAcceptable(pos)) {
+        if (gShell.opponentRating >= gShell.ownRating - 200) {
+            std::printf("offer draw\n");
+            gSearch.abortFlag = true;
+            return;
+        }
+        if (gShell.opponentRating >= gShell.ownRating - 400) return;
+    }
+    std::printf("tellics decline\n");
+}
+
+// The move given becomes the predicted reply the engine thinks about.
+void commandPonder(Position& pos, const CommandArgs& args) {
+    if (args.count == 2) {
+        MoveC parsed;
+        parseMove(parsed, pos, args.word[1]);
+        if (parsed.move) {
+            gSearch.ponderMove = parsed.move;
+            pos.pv[0].moves[2] = parsed.move;
+            pos.pv[0].end = 3;
+        }
+    }
+    gShell.engineSide = pos.sideToMove ^ 1;
+    gShell.playedColour = gShell.engineSide;
+    gShell.ponderNext = true;
+    gShell.analysisMode = false;
+}
+
 void commandIcs(const CommandArgs& args) {
     if (args.count != 2) return;
     if (std::strcmp(args.word[1], "-") == 0) {
@@ -382,6 +452,11 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_PLAYOTHER: commandPlayother(pos); break;
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
+    case CMD_GO: commandGo(pos); break;
+    case CMD_ANALYZE: commandAnalyze(pos); break;
+    case CMD_RESULT: commandResult(pos, args); break;
+    case CMD_DRAW: commandDraw(pos); break;
+    case CMD_PONDER: commandPonder(pos, args); break;
     // No effect: the engine always thinks visibly, and moves are not random.
     case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
     default: break;

@@ -8,9 +8,13 @@
 #include "board/attacks.h"
 #include "board/position.h"
 #include "eval/pawn_table.h"
+#include "search/iterate.h"
+#include "search/ponder.h"
 #include "search/search_shared.h"
 #include "search/transposition.h"
+#include "platform/clock.h"
 #include "shell/commands.h"
+#include "shell/game_flow.h"
 #include "shell/input.h"
 #include "shell/shell_state.h"
 
@@ -27,14 +31,34 @@ void printPrompt(const Position& pos) {
     std::printf(pos.sideToMove == WHITE ? "W> " : "B> ");
 }
 
+// A position set up while analysing is analysed at once, outside game flow.
+void analyseNewPosition(Position& pos) {
+    gShell.engineSide = pos.sideToMove;
+    gShell.thinking = true;  // commands arriving now must wait again
+    gShell.searchStartTime = timeNow();
+    iterate(pos);
+    gShell.thinking = false;
+    // Stopped with "exit": nothing else would leave analysis mode.
+    if (gShell.engineSide == -1) gShell.analysisMode = false;
+}
+
 // Commands that arrived while a search ran and had to wait for its end.
 void runDeferredCommands(Position& pos) {
     while (gShell.deferredLine[0]) {
         char line[LINE_SIZE];
         std::strcpy(line, gShell.deferredLine);
         gShell.deferredLine[0] = '\0';
-        if (dispatchCommand(pos, line) < 0) break;
+        int number = dispatchCommand(pos, line);
+        if (number != COMMAND_SETBOARD || !gShell.analysisMode) break;
+        analyseNewPosition(pos);
     }
+}
+
+// Thinking on the opponent's time is worth it only when the opponent is to
+// move in a real game and nothing is waiting to be read.
+bool shouldPonder(const Position& pos) {
+    return !gShell.inputLine[0] && gShell.ponderNext && gShell.engineSide != -1 &&
+           pos.sideToMove != gShell.engineSide && !gShell.analysisMode && !inputAvailable();
 }
 
 }  // namespace
@@ -77,12 +101,23 @@ void mainLoop() {
     while (!gShell.quit) {
         printPrompt(pos);
         gShell.ponderResult = false;
+        if (shouldPonder(pos)) {
+            ponder();
+            // Nothing arrived and the opponent is still to move: wait for it
+            // without thinking until game flow asks for pondering again.
+            if (!gShell.inputLine[0] && !gShell.deferredLine[0] && !gShell.quit && pos.sideToMove != gShell.engineSide)
+                gShell.ponderNext = false;
+            // A command the ponder search made wait runs before the next line.
+            gShell.thinking = false;
+            runDeferredCommands(pos);
+        }
         gShell.thinking = false;
         if (gShell.quit) break;
 
         if (!gShell.inputLine[0] && readLine(true, gShell.inputLine) < 0) break;  // end of input
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
 
+        if (!gShell.quit && pos.sideToMove == gShell.engineSide) playEngineMove();
         gShell.thinking = false;
         runDeferredCommands(pos);
     }
