@@ -37,7 +37,13 @@ struct TranspositionTable {
 };
 extern TranspositionTable gTransposition;
 
-// Allocates (zero-filled, 64-byte aligned) a table of `bytes` bytes. On
-// failure returns false and leaves the table empty.
+// A new zero-filled, 64-byte aligned table of `bytes` bytes, not yet in use.
+// Returns false (out untouched) when memory is short. The new table is made
+// before the old one goes, so a size the machine cannot give leaves the
+// running table in place.
+bool createTranspositionTable(uint64_t bytes, TranspositionTable& out);
+// Frees the running table and puts `table` in its place (the age stays).
+void installTranspositionTable(const TranspositionTable& table);
+// create + install; on failure the running table stays as it was.
 bool allocateTranspositionTable(uint64_t bytes);
 void freeTranspositionTable();
