@@ -89,7 +89,9 @@ void commandEvaltest(Position& pos, int wordCount, const char* fileName) {
         std::strcpy(fen, text);
         if (char* bm = std::strstr(fen, "bm")) *bm = '\0';
         std::puts(text);
-        if (!isBlank(fen)) {
+        // Our EPD files carry "#" comment lines; they are shown, not scored.
+        const char* first = fen + std::strspn(fen, " \t");
+        if (*first != '#' && !isBlank(fen)) {
             if (setBoardFromFen(pos, fen) != 0) {
                 // A half-set board is no position to judge symmetry on.
                 std::printf("Invalid fen %s\n", fen);

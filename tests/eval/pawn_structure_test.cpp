@@ -157,4 +157,44 @@ TEST_F(PawnStructure, BlockedPawnsCountOnlyForTheEngine) {
     EXPECT_EQ(structureOf(*this, fen), neutral);
 }
 
+TEST_F(PawnStructure, ConnectedPassersOnTheSixth) {
+    // d6 and e6: 48 for the pair, and 125 more while the king can still
+    // reach their queening squares; 425 when it is outside both squares.
+    auto near = prepared("4k3/8/3PP3/8/8/8/8/4K3 w - - 0 1");
+    evaluatePawnStructure(*near);
+    EXPECT_EQ(evaluatePassedPawns(*near), 48 + 125);
+    auto far = prepared("8/8/3PP3/8/8/8/8/k3K3 w - - 0 1");
+    evaluatePawnStructure(*far);
+    EXPECT_EQ(evaluatePassedPawns(*far), 48 + 425);
+    // A blockader in front of the front pawn: rank 6 blockade 45.
+    auto blocked = prepared("3k4/3n4/3P4/8/8/8/8/4K3 w - - 0 1");
+    evaluatePawnStructure(*blocked);
+    EXPECT_EQ(evaluatePassedPawns(*blocked), -45);
+}
+
+TEST_F(PawnStructure, PawnRaces) {
+    auto race = [this](const std::string& fen) {
+        auto pos = prepared(fen);
+        evaluatePawnStructure(*pos);
+        return evaluatePawnRace(*pos);
+    };
+    // The king in front of its pawn on the sixth rank: a won ending.
+    EXPECT_EQ(race("4k3/8/4K3/4P3/8/8/8/8 w - - 0 1"), 600);
+    EXPECT_EQ(race("8/8/8/8/4p3/4k3/8/4K3 b - - 0 1"), -600);
+    // The king behind its pawn and the defender in front: nothing yet.
+    EXPECT_EQ(race("8/8/8/4k3/8/8/4P3/4K3 w - - 0 1"), 0);
+    // A rook pawn the black king cannot catch: five moves to queen.
+    EXPECT_EQ(race("8/8/8/8/8/7k/P7/K7 w - - 0 1"), 600);
+    EXPECT_EQ(race("8/8/8/8/8/7k/P7/K7 b - - 0 1"), 600);
+    // Both sides have a passer: the king on a8 catches b5, nothing stops
+    // g3, which needs two moves: 600 + 10 * (5 - 2) for Black.
+    EXPECT_EQ(race("k7/8/8/1P6/8/6p1/8/K7 b - - 0 1"), -(600 + 30));
+    // Both run: b6 needs two moves, g4 three, Black to move. White queens at
+    // ply 4, Black right after at ply 5. The queen on b8 neither covers g1
+    // nor checks the king on h4: undecided.
+    EXPECT_EQ(race("8/8/1P6/8/6pk/8/8/K7 b - - 0 1"), 0);
+    // With the king on h2 the new queen checks along b8-h2 and wins the tempo.
+    EXPECT_EQ(race("8/8/1P6/8/6p1/8/7k/K7 b - - 0 1"), 600 + 30);
+}
+
 }  // namespace
