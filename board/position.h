@@ -111,7 +111,7 @@ uint64_t computePawnKey(const Position& pos);
 void mirrorPosition(const Position& in, Position& out);
 void displayBoard(const Position& pos);
 
-int popCount(Bitboard b);
+inline int popCount(Bitboard b) { return std::popcount(b); }
 inline int lowestSquare(Bitboard b) { return std::countr_zero(b); }
 inline int highestSquare(Bitboard b) { return 63 - std::countl_zero(b); }
 // Squares of a bitboard are visited lowest first for White, highest first
