@@ -7,7 +7,6 @@
 #include "board/movegen.h"
 
 #include <bit>
-#include <type_traits>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
@@ -72,11 +71,13 @@ inline Move* emitPromotions(Move* out, int from, int to, int captured) {
     return out;
 }
 
-// Every move of each piece of one kind onto `allowed` squares.
-template <int Us, int Type>
+// Every move of each piece of one kind onto `allowed` squares; pinned
+// pieces left out if asked.
+template <int Us, int Type, bool SkipPinned = false>
 inline Move* pieceMoves(const Position& pos, Move* out, Bitboard allowed) {
     for (Bitboard pieces = pos.sides[Us].pieces[Type]; pieces;) {
         int from = nextSquare<Us>(pieces);
+        if (SkipPinned && isPinned(pos, from)) continue;
         for (Bitboard targets = attacksFrom<Type>(pos, from) & allowed; targets;) {
             int to = nextSquare<Us>(targets);
             out = emit(out, from, to, Type, typeOn(pos, to));
@@ -267,22 +268,10 @@ Move* evasionMoves(const Position& pos, Move* out) {
     // Otherwise capture the checker or block its line. A pinned piece can do
     // neither without exposing the king.
     const Bitboard block = squaresBetween(line1, king, checker) | checkers | squareMask[pos.sides[them].kingSquare];
-    auto unpinnedMoves = [&](auto type, Move* o) {
-        constexpr int Type = decltype(type)::value;
-        for (Bitboard pieces = mine.pieces[Type]; pieces;) {
-            int from = nextSquare<Us>(pieces);
-            if (isPinned(pos, from)) continue;
-            for (Bitboard targets = attacksFrom<Type>(pos, from) & block; targets;) {
-                int to = nextSquare<Us>(targets);
-                o = emit(o, from, to, Type, typeOn(pos, to));
-            }
-        }
-        return o;
-    };
-    out = unpinnedMoves(std::integral_constant<int, KNIGHT>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, BISHOP>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, ROOK>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, QUEEN>{}, out);
+    out = pieceMoves<Us, KNIGHT, true>(pos, out, block);
+    out = pieceMoves<Us, BISHOP, true>(pos, out, block);
+    out = pieceMoves<Us, ROOK, true>(pos, out, block);
+    out = pieceMoves<Us, QUEEN, true>(pos, out, block);
 
     // Pawns: double pushes, single pushes, then captures, each by target.
     constexpr int forward = Us == WHITE ? -8 : 8;
