@@ -67,6 +67,10 @@ TEST(ParseMove, CoordinateAndSanForms) {
     Move noPawn = parsed(*pos, "exd5", &valid);
     EXPECT_EQ(valid, 1);
     EXPECT_FALSE(isLegalMove(noPawn, *pos));
+    // A pawn capture onto an empty square is not read as a push.
+    auto pawns = positionFromFen("4k3/8/8/3PP3/8/8/8/4K3 w - - 0 1");
+    EXPECT_FALSE(isLegalMove(parsed(*pawns, "exd6"), *pawns));
+    EXPECT_EQ(parsed(*pawns, "d6"), encodeMove(D5, D6, PAWN));
 }
 
 TEST(ParseMove, CastlingForms) {
