@@ -75,14 +75,20 @@ inline void toggleRotated(Position& pos, int a, int b) {
     pos.occA8H1 ^= rotatedBits[a].a8h1 | rotatedBits[b].a8h1;
 }
 
+// Moves a piece of `type` in the board array and its side's bitboards (not
+// the rotated occupancies, which captures treat differently).
+inline void shiftPiece(Position& pos, SideRecord& mine, int type, int from, int to) {
+    pos.board[to] = pos.board[from];
+    pos.board[from] = 0;
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    mine.pieces[type] ^= fromTo;
+    mine.pieces[ALL_PIECES] ^= fromTo;
+}
+
 // Moves the castling rook from one of its squares to the other, in either
 // direction.
 inline void shiftCastlingRook(Position& pos, SideRecord& mine, int from, int to) {
-    pos.board[to] = pos.board[from];
-    pos.board[from] = 0;
-    const Bitboard rookBits = squareMask[from] | squareMask[to];
-    mine.pieces[ROOK] ^= rookBits;
-    mine.pieces[ALL_PIECES] ^= rookBits;
+    shiftPiece(pos, mine, ROOK, from, to);
     toggleRotated(pos, from, to);
 }
 
@@ -114,11 +120,7 @@ inline void doMove(Position& pos, Move m) {
 
     SideRecord& mine = pos.sides[us];
     if (type == KING) mine.kingSquare = uint8_t(to);
-    pos.board[to] = pos.board[from];
-    pos.board[from] = 0;
-    const Bitboard fromTo = squareMask[from] | squareMask[to];
-    mine.pieces[type] ^= fromTo;
-    mine.pieces[ALL_PIECES] ^= fromTo;
+    shiftPiece(pos, mine, type, from, to);
     setEmpty(pos, from);
     setOccupied(pos, to);
     const uint64_t* moverKeys = zobrist.piece[pieceIndex(us, type)];
@@ -244,11 +246,7 @@ void unmakeMove(Position& pos) {
         removeMaterial(mine, promotion);
         addMaterial(mine, PAWN);
     } else {
-        pos.board[from] = pos.board[to];
-        pos.board[to] = 0;
-        const Bitboard fromTo = squareMask[from] | squareMask[to];
-        mine.pieces[type] ^= fromTo;
-        mine.pieces[ALL_PIECES] ^= fromTo;
+        shiftPiece(pos, mine, type, to, from);
     }
     setOccupied(pos, from);
 
