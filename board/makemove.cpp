@@ -75,6 +75,23 @@ inline void toggleRotated(Position& pos, int a, int b) {
     pos.occA8H1 ^= rotatedBits[a].a8h1 | rotatedBits[b].a8h1;
 }
 
+// Moves a piece of `type` in the board array and its side's bitboards (not
+// the rotated occupancies, which captures treat differently).
+inline void shiftPiece(Position& pos, SideRecord& mine, int type, int from, int to) {
+    pos.board[to] = pos.board[from];
+    pos.board[from] = 0;
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    mine.pieces[type] ^= fromTo;
+    mine.pieces[ALL_PIECES] ^= fromTo;
+}
+
+// Moves the castling rook from one of its squares to the other, in either
+// direction.
+inline void shiftCastlingRook(Position& pos, SideRecord& mine, int from, int to) {
+    shiftPiece(pos, mine, ROOK, from, to);
+    toggleRotated(pos, from, to);
+}
+
 // The rook's squares of a castling move, by the king's destination.
 inline int castlingRookFrom(int kingTo) { return kingTo == G1 ? H1 : kingTo == C1 ? A1 : kingTo == G8 ? H8 : A8; }
 inline int castlingRookTo(int kingTo) { return kingTo == G1 ? F1 : kingTo == C1 ? D1 : kingTo == G8 ? F8 : D8; }
@@ -103,11 +120,7 @@ inline void doMove(Position& pos, Move m) {
 
     SideRecord& mine = pos.sides[us];
     if (type == KING) mine.kingSquare = uint8_t(to);
-    pos.board[to] = pos.board[from];
-    pos.board[from] = 0;
-    const Bitboard fromTo = squareMask[from] | squareMask[to];
-    mine.pieces[type] ^= fromTo;
-    mine.pieces[ALL_PIECES] ^= fromTo;
+    shiftPiece(pos, mine, type, from, to);
     setEmpty(pos, from);
     setOccupied(pos, to);
     const uint64_t* moverKeys = zobrist.piece[pieceIndex(us, type)];
@@ -120,12 +133,7 @@ inline void doMove(Position& pos, Move m) {
 
     if (isCastling(m)) {
         const int rookFrom = castlingRookFrom(to), rookTo = castlingRookTo(to);
-        pos.board[rookTo] = pos.board[rookFrom];
-        pos.board[rookFrom] = 0;
-        const Bitboard rookBits = squareMask[rookFrom] | squareMask[rookTo];
-        mine.pieces[ROOK] ^= rookBits;
-        mine.pieces[ALL_PIECES] ^= rookBits;
-        toggleRotated(pos, rookFrom, rookTo);
+        shiftCastlingRook(pos, mine, rookFrom, rookTo);
         const uint64_t* rookKeys = zobrist.piece[pieceIndex(us, ROOK)];
         key ^= rookKeys[rookFrom] ^ rookKeys[rookTo];
     }
@@ -238,11 +246,7 @@ void unmakeMove(Position& pos) {
         removeMaterial(mine, promotion);
         addMaterial(mine, PAWN);
     } else {
-        pos.board[from] = pos.board[to];
-        pos.board[to] = 0;
-        const Bitboard fromTo = squareMask[from] | squareMask[to];
-        mine.pieces[type] ^= fromTo;
-        mine.pieces[ALL_PIECES] ^= fromTo;
+        shiftPiece(pos, mine, type, to, from);
     }
     setOccupied(pos, from);
 
@@ -271,15 +275,7 @@ void unmakeMove(Position& pos) {
     pos.hashKey = entry.hashKey;
     pos.pawnKey = entry.pawnKey;
 
-    if (isCastling(m)) {
-        const int rookFrom = castlingRookFrom(to), rookTo = castlingRookTo(to);
-        pos.board[rookFrom] = pos.board[rookTo];
-        pos.board[rookTo] = 0;
-        const Bitboard rookBits = squareMask[rookFrom] | squareMask[rookTo];
-        mine.pieces[ROOK] ^= rookBits;
-        mine.pieces[ALL_PIECES] ^= rookBits;
-        toggleRotated(pos, rookFrom, rookTo);
-    }
+    if (isCastling(m)) shiftCastlingRook(pos, mine, castlingRookTo(to), castlingRookFrom(to));
 }
 
 void playGameMove(Position& pos, Move m) {

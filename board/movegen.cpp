@@ -7,7 +7,6 @@
 #include "board/movegen.h"
 
 #include <bit>
-#include <type_traits>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
@@ -33,10 +32,6 @@ inline int nextSquare(Bitboard& b) {
     }
 }
 
-inline int typeOn(const Position& pos, int sq) {
-    int piece = pos.board[sq];
-    return piece < 0 ? -piece : piece;
-}
 
 template <int Type>
 inline Bitboard attacksFrom(const Position& pos, int sq) {
@@ -72,14 +67,16 @@ inline Move* emitPromotions(Move* out, int from, int to, int captured) {
     return out;
 }
 
-// Every move of each piece of one kind onto `allowed` squares.
-template <int Us, int Type>
+// Every move of each piece of one kind onto `allowed` squares; pinned
+// pieces left out if asked.
+template <int Us, int Type, bool SkipPinned = false>
 inline Move* pieceMoves(const Position& pos, Move* out, Bitboard allowed) {
     for (Bitboard pieces = pos.sides[Us].pieces[Type]; pieces;) {
         int from = nextSquare<Us>(pieces);
+        if (SkipPinned && isPinned(pos, from)) continue;
         for (Bitboard targets = attacksFrom<Type>(pos, from) & allowed; targets;) {
             int to = nextSquare<Us>(targets);
-            out = emit(out, from, to, Type, typeOn(pos, to));
+            out = emit(out, from, to, Type, pieceTypeOn(pos, to));
         }
     }
     return out;
@@ -92,7 +89,7 @@ inline Move* kingMoves(const Position& pos, Move* out, Bitboard allowed) {
     const int from = pos.sides[Us].kingSquare;
     for (Bitboard targets = kingAttacks[from] & allowed; targets;) {
         int to = nextSquare<Us>(targets);
-        if (!isSquareAttacked(pos, to, Us ^ 1)) out = emit(out, from, to, KING, typeOn(pos, to));
+        if (!isSquareAttacked(pos, to, Us ^ 1)) out = emit(out, from, to, KING, pieceTypeOn(pos, to));
     }
     return out;
 }
@@ -108,11 +105,11 @@ inline Move* pawnMoves(const Position& pos, Move* out, Targets targetsOf) {
         for (Bitboard targets = targetsOf(from, epMask); targets;) {
             int to = nextSquare<Us>(targets);
             if (squareMask[to] & promotionRow<Us>)
-                out = emitPromotions(out, from, to, typeOn(pos, to));
+                out = emitPromotions(out, from, to, pieceTypeOn(pos, to));
             else if (squareMask[to] & epMask)
                 *out++ = encodeMove(from, to, PAWN, PAWN) | EN_PASSANT_FLAG;
             else
-                out = emit(out, from, to, PAWN, typeOn(pos, to));
+                out = emit(out, from, to, PAWN, pieceTypeOn(pos, to));
         }
     }
     return out;
@@ -249,40 +246,28 @@ Move* evasionMoves(const Position& pos, Move* out) {
     // along them, as the square it leaves no longer shields the next one.
     Bitboard rest = checkers;
     const int checker = nextSquare<Us>(rest);
-    const int line1 = typeOn(pos, checker) == PAWN ? 0 : direction[checker][king];
+    const int line1 = pieceTypeOn(pos, checker) == PAWN ? 0 : direction[checker][king];
     int line2 = 0;
     if (rest) {
         int second = nextSquare<Us>(rest);
-        line2 = typeOn(pos, second) == PAWN ? 0 : direction[second][king];
+        line2 = pieceTypeOn(pos, second) == PAWN ? 0 : direction[second][king];
     }
 
     for (Bitboard targets = kingAttacks[king] & ~own; targets;) {
         int to = nextSquare<Us>(targets);
         int step = direction[king][to];
         if (step != line1 && step != line2 && !isSquareAttacked(pos, to, them))
-            out = emit(out, king, to, KING, typeOn(pos, to));
+            out = emit(out, king, to, KING, pieceTypeOn(pos, to));
     }
     if (std::popcount(checkers) > 1) return out;  // double check: only the king can move
 
     // Otherwise capture the checker or block its line. A pinned piece can do
     // neither without exposing the king.
     const Bitboard block = squaresBetween(line1, king, checker) | checkers | squareMask[pos.sides[them].kingSquare];
-    auto unpinnedMoves = [&](auto type, Move* o) {
-        constexpr int Type = decltype(type)::value;
-        for (Bitboard pieces = mine.pieces[Type]; pieces;) {
-            int from = nextSquare<Us>(pieces);
-            if (isPinned(pos, from)) continue;
-            for (Bitboard targets = attacksFrom<Type>(pos, from) & block; targets;) {
-                int to = nextSquare<Us>(targets);
-                o = emit(o, from, to, Type, typeOn(pos, to));
-            }
-        }
-        return o;
-    };
-    out = unpinnedMoves(std::integral_constant<int, KNIGHT>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, BISHOP>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, ROOK>{}, out);
-    out = unpinnedMoves(std::integral_constant<int, QUEEN>{}, out);
+    out = pieceMoves<Us, KNIGHT, true>(pos, out, block);
+    out = pieceMoves<Us, BISHOP, true>(pos, out, block);
+    out = pieceMoves<Us, ROOK, true>(pos, out, block);
+    out = pieceMoves<Us, QUEEN, true>(pos, out, block);
 
     // Pawns: double pushes, single pushes, then captures, each by target.
     constexpr int forward = Us == WHITE ? -8 : 8;
@@ -317,9 +302,9 @@ Move* evasionMoves(const Position& pos, Move* out) {
             int from = nextSquare<Us>(attackers);
             if (isPinned(pos, from)) continue;
             if (squareMask[to] & promotionRow<Us>)
-                out = emitPromotions(out, from, to, typeOn(pos, to));
+                out = emitPromotions(out, from, to, pieceTypeOn(pos, to));
             else
-                out = emit(out, from, to, PAWN, typeOn(pos, to));
+                out = emit(out, from, to, PAWN, pieceTypeOn(pos, to));
         }
     }
     if (epHelps) {

@@ -29,10 +29,6 @@ bool isFileLetter(char c) { return c >= 'a' && c <= 'h'; }
 bool isRankDigit(char c) { return c >= '1' && c <= '8'; }
 int squareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
 
-int typeOn(const Position& pos, int sq) {
-    int piece = pos.board[sq];
-    return piece < 0 ? -piece : piece;
-}
 
 // Promotion letters in either case; anything else is no promotion.
 int promotionFromLetter(char c) {
@@ -81,7 +77,7 @@ bool isCastlingText(const char* text, bool queenSide) {
 // A legal move of the side to move that takes the piece on `from` to `to`.
 bool pieceMoveIsLegal(Position& pos, int from, int to, int type) {
     if (pos.board[to] != 0 && (pos.board[to] > 0) == (pos.sideToMove == WHITE)) return false;
-    return isLegalMove(encodeMove(from, to, type, typeOn(pos, to)), pos);
+    return isLegalMove(encodeMove(from, to, type, pieceTypeOn(pos, to)), pos);
 }
 
 }  // namespace
@@ -110,8 +106,8 @@ void parseCoordinateMove(MoveC& result, const Position& pos, const char* text) {
     const int from = squareOf(text[0], text[1]), to = squareOf(text[2], text[3]);
     // "e7e8q" as interfaces send it, and "e7e8=Q" as the engine writes it.
     const int promotion = promotionFromLetter(text[4] == '=' ? text[5] : text[4]);
-    const int type = typeOn(pos, from);
-    Move move = encodeMove(from, to, type, typeOn(pos, to), promotion);
+    const int type = pieceTypeOn(pos, from);
+    Move move = encodeMove(from, to, type, pieceTypeOn(pos, to), promotion);
     const int fileDistance = fileOf(from) > fileOf(to) ? fileOf(from) - fileOf(to) : fileOf(to) - fileOf(from);
     if (type == PAWN && fileDistance == 1 && pos.epSquare && to == pos.epSquare)
         move = encodeMove(from, to, PAWN, PAWN, promotion) | EN_PASSANT_FLAG;
@@ -181,9 +177,10 @@ void parseMove(MoveC& result, Position& pos, const char* text) {
     size_t restLength = std::strlen(rest);
     int captured = 0;
     Move epFlag = 0;
-    if (restLength > 0 && rest[restLength - 1] == 'x') {
+    const bool captureMark = restLength > 0 && rest[restLength - 1] == 'x';
+    if (captureMark) {
         if (haveDestination) {
-            captured = typeOn(pos, to);
+            captured = pieceTypeOn(pos, to);
             if (captured == 0 && pos.epSquare && to == pos.epSquare) {
                 captured = PAWN;
                 epFlag = EN_PASSANT_FLAG;
@@ -211,8 +208,9 @@ void parseMove(MoveC& result, Position& pos, const char* text) {
     const SideRecord& mine = pos.sides[us];
     if (pieceLetter == 0) {
         int from = -1;
-        if (captured) {
-            // The capturing pawn is named by its file.
+        if (captureMark) {
+            // The capturing pawn is named by its file. (Written onto an
+            // empty square, this names no move rather than a push.)
             Bitboard pawns = mine.pieces[PAWN] & pawnCaptures[us ^ 1][to];
             if (fromFile >= 0) pawns &= fileMask[fromFile];
             if (fromFile >= 0 && pawns) from = highestSquare(pawns);
@@ -277,6 +275,7 @@ const char* moveToCoordinate(MoveC& result) {
 }
 
 bool sanIsUnambiguous(Position& pos, const char* text) {
+    if (!text) return false;
     char t[MAX_MOVE_TEXT];
     size_t length = strnlen(text, MAX_MOVE_TEXT - 1);
     std::memcpy(t, text, length);
@@ -382,7 +381,7 @@ const char* moveToSan(MoveC& result, Position& pos) {
         return t;
     }
 
-    const char letter = letters[typeOn(pos, from) <= KING ? typeOn(pos, from) : 0];
+    const char letter = letters[pieceTypeOn(pos, from) <= KING ? pieceTypeOn(pos, from) : 0];
     // Shortest first: Nf3, then Nbd2, then N1f3, then the whole square.
     const char disambiguators[2] = {squareName[from][0], squareName[from][1]};
     t[0] = letter;
