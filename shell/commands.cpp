@@ -152,6 +152,8 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         return;
     }
     std::printf("Board set.\n");
+    // The moves of the previous game cannot be taken back from here.
+    gGame.gameRecord.clear();
     gShell.engineSide = -1;
     gShell.playedColour = -1;
     gGame.repetitionList[0] = pos.hashKey;

@@ -197,6 +197,15 @@ TEST(ConsoleSession, UndoTakesBackAndReportsAnEmptyRecord) {
     EXPECT_EQ(text.rfind("At the beginning of the move list.\n"), text.size() - 35) << text;
 }
 
+TEST(ConsoleSession, UndoAfterSetboardHasNothingToTakeBack) {
+    // The moves before a set-up position belong to another game.
+    std::string out = runEngine("xboard\ne2e4\nsetboard 4k3/8/8/8/8/8/8/4K2R w K - 0 1\nundo\nprint\n");
+    EXPECT_EQ(afterBanner(out),
+              "\nBoard set.\nAt the beginning of the move list.\n\n"
+              " - - - - k - - -\n - - - - - - - -\n - - - - - - - -\n - - - - - - - -\n"
+              " - - - - - - - -\n - - - - - - - -\n - - - - - - - -\n - - - - K - - R\n\n");
+}
+
 TEST(ConsoleSession, LinesAreSplitAtEverySpace) {
     // Two spaces give an empty word 1; two lines in one write run one by one.
     std::string out = runEngine("xboard\nping  7\nping 8\nping 9\n");
