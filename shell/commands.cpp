@@ -13,7 +13,9 @@
 #include "board/position.h"
 #include "platform/console.h"
 #include "search/search_shared.h"
+#include "shell/config.h"
 #include "shell/diagnostics.h"
+#include "shell/evaltest.h"
 
 namespace {
 
@@ -379,6 +381,10 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_EXIT: commandExit(); break;
     case CMD_DEPTH: commandDepth(args); break;
     case CMD_PERFT: commandPerft(pos, args); break;
+    case CMD_EVAL: commandEval(pos); break;
+    case CMD_HASH: commandHash(args.count, args.word[1], args.word[2]); break;
+    case CMD_HT: showHashInfo(); break;
+    case CMD_EVALTEST: commandEvaltest(pos, args.count, args.word[1]); break;
     case CMD_UNDO: commandUndo(pos); break;
     case CMD_EGTPATH: commandEgtpath(args); break;
     case CMD_PLAYOTHER: commandPlayother(pos); break;

@@ -1,6 +1,5 @@
 #include "shell/config.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include "eval/pawn_table.h"
 #include "platform/memory.h"
 #include "search/transposition.h"
+#include "shell/commands.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -45,14 +45,14 @@ const char* skipSeparators(const char* p) {
 }
 
 // The integer after a key that starts at `key` and is `keyLength` long.
-int valueAfterKey(const char* key, size_t keyLength) { return leadingInteger(skipSeparators(key + keyLength)); }
+int valueAfterKey(const char* key, size_t keyLength) { return wordValue(skipSeparators(key + keyLength)); }
 
 // Hash-section keys: the value follows the first space or "=" after the
 // key's start; a line without one has no value.
 int64_t hashSectionValue(const char* key) {
     const char* p = key + std::strcspn(key, " =");
     if (*p == '\0') return 0;
-    int value = leadingInteger(skipSeparators(p));
+    int value = wordValue(skipSeparators(p));
     return value > 0 ? value : 0;
 }
 
@@ -141,22 +141,6 @@ void setupTablebaseCache() {
 }
 
 }  // namespace
-
-int leadingInteger(const char* text) {
-    const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    long long value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > INT_MAX) value = INT_MAX + 1LL;  // keeps the sum bounded
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return int(value);
-}
 
 void readStartupSettings() {
     FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
@@ -250,8 +234,8 @@ void showHashInfo() {
 }
 
 void commandHash(int wordCount, const char* transpositionWord, const char* pawnWord) {
-    int transposition = wordCount == 3 ? leadingInteger(transpositionWord) : 0;
-    int pawns = wordCount == 3 ? leadingInteger(pawnWord) : 0;
+    int transposition = wordCount == 3 ? wordValue(transpositionWord) : 0;
+    int pawns = wordCount == 3 ? wordValue(pawnWord) : 0;
     // A table of no size would leave the search without a table at all.
     if (transposition < 1 || pawns < 1) {
         std::puts("Usage Hash <tt> <p>");

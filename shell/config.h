@@ -40,7 +40,3 @@ void showHashInfo();
 // The text of the "EGTB cache memory" line for a cache of `bytes` bytes.
 void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size);
 
-// Numbers in commands and in the file: the leading decimal digits of a text
-// (with leading blanks and an optional sign), 0 when there are none; values
-// beyond the range of int saturate.
-int leadingInteger(const char* text);

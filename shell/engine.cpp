@@ -11,6 +11,7 @@
 #include "search/search_shared.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
+#include "shell/config.h"
 #include "shell/input.h"
 #include "shell/shell_state.h"
 
@@ -45,6 +46,7 @@ void startUp() {
 
     gGame.gameRecord.reserve(64);
     gShell.bookMissCount = 0;
+    readStartupSettings();
 
     gShell.gamePosition = new Position();
     initZobristKeys();
@@ -60,6 +62,8 @@ void startUp() {
     gSearch.ponderingInProgress = false;
 
     initBoardTables();
+    setupHashTables(true);
+    setupTablebases(nullptr);
 
     setStartPosition(*gShell.gamePosition);
     printBanner();

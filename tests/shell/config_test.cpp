@@ -11,6 +11,7 @@
 
 #include "eval/pawn_table.h"
 #include "search/transposition.h"
+#include "shell/commands.h"
 #include "shell/config.h"
 #include "shell/shell_state.h"
 
@@ -192,16 +193,16 @@ TEST_F(ConfigFile, HashInfoListing) {
                        "\n16777216 Bytes\t\t6291456 Bytes\t\n\nTotal: 23068672 Bytes\n");
 }
 
-TEST(LeadingInteger, ReadsTheLeadingDigitsOnly) {
-    EXPECT_EQ(leadingInteger("42"), 42);
-    EXPECT_EQ(leadingInteger("5:30"), 5);
-    EXPECT_EQ(leadingInteger("-17x"), -17);
-    EXPECT_EQ(leadingInteger("+8"), 8);
-    EXPECT_EQ(leadingInteger("  9"), 9);
-    EXPECT_EQ(leadingInteger("x9"), 0);
-    EXPECT_EQ(leadingInteger(""), 0);
-    EXPECT_EQ(leadingInteger("99999999999999999999"), 2147483647);
-    EXPECT_EQ(leadingInteger("-99999999999999999999"), -2147483647 - 1);
+TEST(WordValue, ReadsTheLeadingDigitsOnly) {
+    EXPECT_EQ(wordValue("42"), 42);
+    EXPECT_EQ(wordValue("5:30"), 5);
+    EXPECT_EQ(wordValue("-17x"), -17);
+    EXPECT_EQ(wordValue("+8"), 8);
+    EXPECT_EQ(wordValue("  9"), 9);
+    EXPECT_EQ(wordValue("x9"), 0);
+    EXPECT_EQ(wordValue(""), 0);
+    EXPECT_EQ(wordValue("99999999999999999999"), 2147483647);
+    EXPECT_EQ(wordValue("-99999999999999999999"), -2147483647 - 1);
 }
 
 }  // namespace
