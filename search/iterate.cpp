@@ -141,7 +141,7 @@ void prepareRootFlags() {
 
 // Sets the next fail bit of a group (first, second, third) and returns its
 // mark text.
-const char* recordFailure(uint32_t first, const char* const marks[3]) {
+const char* markFailure(uint32_t first, const char* const marks[3]) {
     for (int k = 0; k < 3; k++) {
         uint32_t bit = first << k;
         if (!(gSearch.rootFailBits & bit)) {
@@ -152,8 +152,6 @@ const char* recordFailure(uint32_t first, const char* const marks[3]) {
     return marks[2];
 }
 
-// Wider aspiration bounds after a failure: 100, then 200, then the whole
-// score range.
 void widenRootWindow() {
     const uint32_t f = gSearch.rootFailBits;
     if (f & FAIL_LOW_3) gSearch.rootAlpha = -MATE;
@@ -165,6 +163,15 @@ void widenRootWindow() {
 }
 
 }  // namespace
+
+const char* recordAspirationFailure(bool failedLow) {
+    static const char* const lowMarks[3] = {"-1", "-2", "-3"};
+    static const char* const highMarks[3] = {"+1", "+2", "+3"};
+    const char* mark = failedLow ? markFailure(FAIL_LOW_1, lowMarks) : markFailure(FAIL_HIGH_1, highMarks);
+    widenRootWindow();
+    gSearch.rootLowerBound = gSearch.rootAlpha;
+    return mark;
+}
 
 void resetSearch(Position& pos) {
     pos.historyCount = 1;
@@ -312,8 +319,6 @@ int iterate(Position& pos) {
     gSearch.deadline = gShell.searchStartTime + gShell.moveTime;
     const int maximum = gShell.depthLimit > 0 ? gShell.depthLimit : MAX_PLY + 1;
 
-    static const char* const lowMarks[3] = {"-1", "-2", "-3"};
-    static const char* const highMarks[3] = {"+1", "+2", "+3"};
     int lastCall = -MATE, callBeforeLast = -MATE;
     if (maximum <= 1) return callBeforeLast;
 
@@ -342,23 +347,20 @@ int iterate(Position& pos) {
                 complete = true;
                 break;
             }
-            const char* mark;
-            if (v <= gSearch.rootAlpha) {
+            const bool failedLow = v <= gSearch.rootAlpha;
+            if (failedLow) {
                 if (aborted() || (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
                 if (d > 5) gSearch.easyMove = 0;
-                mark = recordFailure(FAIL_LOW_1, lowMarks);
                 // Every move scored at or below the old bound; none has a
                 // true score inside the wider window yet, so all are
                 // searched again, the previous best first.
                 for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
             } else {
-                mark = recordFailure(FAIL_HIGH_1, highMarks);
                 // The moves before the one that failed high are still below
                 // alpha; it is searched again first, then the rest.
                 if (gSearch.rootMoveCount > 0) gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
             }
-            widenRootWindow();
-            gSearch.rootLowerBound = gSearch.rootAlpha;
+            const char* mark = recordAspirationFailure(failedLow);
             printPV(pos, pos.pv[0], v, mark);
             if (aborted()) break;
         }

@@ -127,6 +127,14 @@ bool probeTablebaseAtNode(Position& pos, int ply, int& score) {
 
 }  // namespace
 
+bool nullMoveAllowed(const Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
+    // Not in check, not without pieces (zugzwang is likely with only king
+    // and pawns), and not deep with little material left.
+    const int material = pos.sides[pos.sideToMove].pieceMaterial;
+    return !nullForbidden && depth > 1 && alpha == beta - 1 && !pos.inCheck[pos.historyCount] && material != 0 &&
+           (material > 9 || depth < 7);
+}
+
 bool searchStopped(const Position& pos) {
     return gSearch.abortFlag.load(std::memory_order_relaxed) || pos.stopFlag;
 }
@@ -247,12 +255,9 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     }
 
     // Null move: if passing still fails high after a reduced search, a real
-    // move will too. Not in check, not without pieces (zugzwang is likely
-    // with only king and pawns), and not deep with little material left.
-    const int material = pos.sides[pos.sideToMove].pieceMaterial;
-    if (!nullForbidden && depth > 1 && alpha == beta - 1 && !pos.inCheck[p] && material != 0 &&
-        (material > 9 || depth < 7)) {
-        const int reduction = (depth > 6 && material > 8) ? 4 : 3;
+    // move will too.
+    if (nullMoveAllowed(pos, depth, alpha, beta, nullForbidden)) {
+        const int reduction = nullMoveReduction(depth, pos.sides[pos.sideToMove].pieceMaterial);
         pos.stats.nullMovesTried++;
         NullMoveUndo undo = makeNullMove(pos);
         const int d = depth - reduction - 1;

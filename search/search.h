@@ -35,6 +35,12 @@ void endVariation(Position& pos, int ply);
 // The line below `ply` becomes the parent's line, behind the parent's move.
 void backUpVariation(Position& pos, int ply);
 
+// Null move: the reduction, and whether the node may try one at all (a null
+// window, not in check, and some pieces left: with few pieces deep searches
+// risk zugzwang).
+inline int nullMoveReduction(int depth, int pieceMaterial) { return (depth > 6 && pieceMaterial > 8) ? 4 : 3; }
+bool nullMoveAllowed(const Position& pos, int depth, int alpha, int beta, bool nullForbidden);
+
 // The periodic input and clock check made every `check interval` nodes on
 // thread 0. Returns true when the search has been stopped.
 bool pollInputAndClock(Position& pos);

@@ -39,11 +39,10 @@ void freeTranspositionTable() {
 
 #include <atomic>
 
+#include "search/search.h"
 #include "search/search_shared.h"
 
 namespace {
-
-constexpr int MATE_THRESHOLD = 9700;
 
 inline uint64_t loadWord(uint64_t& word) { return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed); }
 inline void storeWord(uint64_t& word, uint64_t value) {
@@ -125,8 +124,7 @@ int hashProbe(Position& pos, int depth, int alpha, int beta, int& score) {
 
     // An upper bound below beta from a search at least as deep as the null
     // move's reduced search says the null move would fail low too.
-    int pieceMaterial = pos.sides[pos.sideToMove].pieceMaterial;
-    int reduction = (depth > 6 && pieceMaterial > 8) ? 4 : 3;
+    int reduction = nullMoveReduction(depth, pos.sides[pos.sideToMove].pieceMaterial);
     int provisional = ((bound & HASH_UPPER) && depth - reduction <= storedDepth && s < beta) ? HASH_AVOID_NULL : HASH_NONE;
 
     if (depth > storedDepth) return provisional;
