@@ -395,7 +395,10 @@ void timeCheck(Position& pos) {
     if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
     if (gSearch.iterationDepth <= 2) return;
     if (gSearch.rootMoveCount == 1 && !gSearch.ponderingInProgress && !gShell.analysisMode) return stopSearch();
-    if (remaining == 0) return stopSearch();
+    // The engine's clock runs only in its own game search: analysis and
+    // pondering may go on past what it shows.
+    const bool ownClockRuns = !gShell.analysisMode && !(gSearch.ponderingInProgress && !gSearch.puzzle);
+    if (remaining == 0 && ownClockRuns) return stopSearch();
     if (gSearch.ponderingInProgress && !gSearch.puzzle) return;
 
     if (int32_t(now - gSearch.deadline) < 0) {
