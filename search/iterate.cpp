@@ -193,10 +193,10 @@ void addPositionPV(Position& pos) {
     const int rootPly = int(pos.historyCount);
     for (int i = 1; i < row.end; i++) {
         const Move m = row.moves[i];
-        Move* begin = pos.moveStack + pos.listStart[pos.historyCount];
-        Move* end = generateAllMoves(pos, begin);
+        Move list[MAX_MOVES];
+        Move* end = generateAllMoves(pos, list);
         bool found = false;
-        for (Move* g = begin; g < end; g++) found |= *g == m;
+        for (Move* g = list; g < end; g++) found |= *g == m;
         pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
             std::printf("WARNING could not verify move in PV for addPositionPV()!!!\n");

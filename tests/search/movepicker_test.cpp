@@ -155,7 +155,7 @@ TEST_F(SearchTest, StaticExchangePlaysOutTheWholeSequence) {
         ASSERT_NE(m, 0u) << c.fen;
         EXPECT_EQ(staticExchange(*pos, m, WHITE), c.expected) << c.fen;
         // The same exchange seen after the move has been made.
-        ASSERT_TRUE(makeMove(*pos, m, false));
+        ASSERT_TRUE(makeMove(*pos, m, false)) << c.fen;
         EXPECT_EQ(staticExchange(*pos, m, WHITE), c.expected) << c.fen << " (after the move)";
         unmakeMove(*pos);
     }

@@ -229,7 +229,12 @@ TEST_F(SearchNodeTest, PlyLimits) {
 }
 
 TEST_F(SearchNodeTest, AKingLeftEnPriseMeansTheLastMoveWasIllegal) {
-    auto pos = atRoot("4k3/8/8/8/8/8/8/4RK2 w - - 0 1");
+    // The bishop is pinned; moving it anyway (as only a corrupt table move
+    // could) leaves the rook a king to take.
+    auto pos = atRoot("4k3/4r3/8/8/8/8/4B3/4K3 w - - 0 1");
+    Move pinned = findMove(*pos, E2, D3);
+    pos->currentMove[1] = pinned;
+    ASSERT_TRUE(makeMove(*pos, pinned, true));
     EXPECT_EQ(quiesceChecks(*pos, -10000, 10000), 10000);
 }
 
