@@ -145,7 +145,7 @@ TEST_F(SearchTest, StaticExchangePlaysOutTheWholeSequence) {
         {"4r1k1/8/5K2/4p3/8/8/4Q3/8 w - - 0 1", E2, E5, 0, -300},
         // Capturing promotion: the new queen counts, less the pawn.
         {"r5k1/1P6/8/8/8/8/8/6K1 w - - 0 1", B7, A8, QUEEN, 1300},
-        {"r5k1/1P6/8/8/8/8/8/r5K1 w - - 0 1", B7, A8, QUEEN, 400},
+        {"r5k1/1P6/8/8/8/8/r7/6K1 w - - 0 1", B7, A8, QUEEN, 400},
         // A quiet move onto a square the enemy pawn guards.
         {"6k1/8/4p3/8/8/8/8/3R2K1 w - - 0 1", D1, D5, 0, -500},
     };
