@@ -18,4 +18,4 @@ struct BenchmarkResult {
 BenchmarkResult runSearchBenchmark(int depth);
 
 // Depth of the standard benchmark run.
-constexpr int BENCHMARK_DEPTH = 8;
+constexpr int BENCHMARK_DEPTH = 11;
