@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     initZobristKeys();
     initBoardTables();
-    if (!allocateTranspositionTable(16u << 20) || !allocatePawnTable(8u << 20)) {
+    if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(8u << 20)) {
         std::fprintf(stderr, "cannot allocate the hash tables\n");
         return 1;
     }

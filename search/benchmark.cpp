@@ -31,7 +31,12 @@ const char* const benchmarkPositions[] = {
 
 BenchmarkResult runSearchBenchmark(int depth) {
     const ShellState savedShell = gShell;
+    const uint64_t savedTableBytes = gTransposition.bytes;
     BenchmarkResult result;
+    if (savedTableBytes != BENCHMARK_TABLE_BYTES && !allocateTranspositionTable(BENCHMARK_TABLE_BYTES)) {
+        allocateTranspositionTable(savedTableBytes);
+        return result;
+    }
     auto pos = std::make_unique<Position>();
 
     gShell.depthLimit = depth + 1;  // as the "depth" command stores it
@@ -68,5 +73,6 @@ BenchmarkResult runSearchBenchmark(int depth) {
     }
     result.milliseconds = timeNow() - start;
     gShell = savedShell;
+    if (savedTableBytes != BENCHMARK_TABLE_BYTES) allocateTranspositionTable(savedTableBytes);
     return result;
 }

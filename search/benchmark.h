@@ -12,10 +12,13 @@ struct BenchmarkResult {
     int positions = 0;
 };
 
-// Runs every benchmark position to `depth` plies. Needs the board tables
-// and a transposition table; leaves the shell's search settings as it found
+// Runs every benchmark position to `depth` plies with a transposition table
+// of BENCHMARK_TABLE_BYTES (the table's size changes what the search finds,
+// so the table is resized for the run and given back its size afterwards).
+// Needs the board tables. Leaves the shell's search settings as it found
 // them. Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
 
 // Depth of the standard benchmark run.
 constexpr int BENCHMARK_DEPTH = 11;
+constexpr uint64_t BENCHMARK_TABLE_BYTES = 16ull << 20;

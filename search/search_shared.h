@@ -51,7 +51,8 @@ struct SearchShared {
     // pondering
     bool ponderingInProgress = false;
     bool puzzle = false;
-    char ponderMoveText[13] = {};  // the predicted reply, for the thinking lines
+    Move ponderMove = 0;           // the reply the engine expects
+    char ponderMoveText[13] = {};  // and its text, for the thinking lines
 
     // The root move list, built by the first nextRootMove of a search.
     RootMove rootMoves[MAX_ROOT_MOVES];

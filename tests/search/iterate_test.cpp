@@ -219,8 +219,10 @@ TEST_F(SearchTest, BenchmarkNodeTotalIsPinned) {
 TEST_F(SearchTest, BenchmarkDoesNotDependOnWhatRanBefore) {
     testing::internal::CaptureStdout();
     BenchmarkResult first = runSearchBenchmark(6);
+    testing::internal::GetCapturedStdout();
     auto pos = setUp(kMiddlegame);
     searchToDepth(*pos, 5);  // leaves killers, table entries and root state behind
+    testing::internal::CaptureStdout();
     BenchmarkResult again = runSearchBenchmark(6);
     testing::internal::GetCapturedStdout();
     EXPECT_GT(first.nodes, 0u);
