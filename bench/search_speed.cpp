@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "eval/pawn_table.h"
 #include "search/benchmark.h"
-#include "search/transposition.h"
 
 int main(int argc, char** argv) {
     const int depth = argc > 1 ? std::atoi(argv[1]) : BENCHMARK_DEPTH;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     initZobristKeys();
     initBoardTables();
-    if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(8u << 20)) {
-        std::fprintf(stderr, "cannot allocate the hash tables\n");
-        return 1;
-    }
 
     // The search's own lines would drown the figures: send them elsewhere.
     std::fflush(stdout);

@@ -32,9 +32,11 @@ const char* const benchmarkPositions[] = {
 BenchmarkResult runSearchBenchmark(int depth) {
     const ShellState savedShell = gShell;
     const uint64_t savedTableBytes = gTransposition.bytes;
+    const uint64_t savedPawnBytes = gPawnTable.count * sizeof(PawnEntry);
     BenchmarkResult result;
-    if (savedTableBytes != BENCHMARK_TABLE_BYTES && !allocateTranspositionTable(BENCHMARK_TABLE_BYTES)) {
+    if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(BENCHMARK_PAWN_TABLE_BYTES)) {
         allocateTranspositionTable(savedTableBytes);
+        allocatePawnTable(savedPawnBytes);
         return result;
     }
     auto pos = std::make_unique<Position>();
@@ -73,6 +75,7 @@ BenchmarkResult runSearchBenchmark(int depth) {
     }
     result.milliseconds = timeNow() - start;
     gShell = savedShell;
-    if (savedTableBytes != BENCHMARK_TABLE_BYTES) allocateTranspositionTable(savedTableBytes);
+    allocateTranspositionTable(savedTableBytes);
+    allocatePawnTable(savedPawnBytes);
     return result;
 }

@@ -12,9 +12,10 @@ struct BenchmarkResult {
     int positions = 0;
 };
 
-// Runs every benchmark position to `depth` plies with a transposition table
-// of BENCHMARK_TABLE_BYTES (the table's size changes what the search finds,
-// so the table is resized for the run and given back its size afterwards).
+// Runs every benchmark position to `depth` plies with tables of fixed sizes
+// (what the search finds depends on the transposition table's size, and the
+// lazy evaluation on what the pawn table holds), so both are resized for the
+// run and given back their sizes afterwards.
 // Needs the board tables. Leaves the shell's search settings as it found
 // them. Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
@@ -22,3 +23,4 @@ BenchmarkResult runSearchBenchmark(int depth);
 // Depth of the standard benchmark run.
 constexpr int BENCHMARK_DEPTH = 11;
 constexpr uint64_t BENCHMARK_TABLE_BYTES = 16ull << 20;
+constexpr uint64_t BENCHMARK_PAWN_TABLE_BYTES = 8ull << 20;
