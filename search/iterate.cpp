@@ -377,6 +377,9 @@ int iterate(Position& pos) {
         prepareRootFlags();
         if (++d >= maximum) break;
     }
+    // Without a legal move the one root search says which end it is: 0 for
+    // stalemate, -10000 for checkmate.
+    if (gSearch.rootMoveCount == 0 && lastCall != -MATE) return lastCall;
     return callBeforeLast;
 }
 

@@ -47,6 +47,19 @@ TEST_F(SearchTest, MatesScoreByTheirDistanceFromTheRoot) {
     EXPECT_EQ(pos->pv[0].moves[1], findMove(*pos, A8, A7));
 }
 
+TEST_F(SearchTest, NoLegalMoveTellsStalemateFromCheckmate) {
+    auto stalemate = setUp("k7/2Q5/1K6/8/8/8/8/8 b - - 0 1");
+    gShell.depthLimit = 6;
+    gShell.engineSide = BLACK;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(iterate(*stalemate), 0);
+    auto mate = setUp("k7/1Q6/1K6/8/8/8/8/8 b - - 0 1");
+    EXPECT_EQ(iterate(*mate), -10000);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(gSearch.rootMoveCount, 0);
+    EXPECT_TRUE(gSearch.abortFlag);
+}
+
 TEST_F(SearchTest, FoundMateEndsTheDeepeningOneIterationLate) {
     auto pos = setUp("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
     searchToDepth(*pos, 30);
