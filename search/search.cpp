@@ -276,6 +276,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     while (Move m = nextMove(pos)) {
         pos.currentMove[p] = m;
         if (!makeMove(pos, m, pos.inCheck[p])) continue;
+        prefetchBucket(pos.hashKey);
         const int e = extendOrReduce(pos, p, depth);
         int d = depth + e - 1;
 

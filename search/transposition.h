@@ -54,6 +54,11 @@ void hashStore(uint64_t key, int ply, int depth, int score, int bound, Move move
 // Makes the table hand out `move` as the hash move of `key`, keeping any
 // depth and score already stored for that position.
 void hashStorePV(uint64_t key, Move move);
+// Starts loading the bucket of `key` into the cache, so that the probe that
+// follows a little later does not wait for memory.
+inline void prefetchBucket(uint64_t key) {
+    if (gTransposition.buckets) __builtin_prefetch(&gTransposition.buckets[key & gTransposition.bucketMask]);
+}
 // Advances the age at the start of a search (modulo 16).
 void advanceTranspositionAge();
 
