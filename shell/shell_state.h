@@ -5,10 +5,15 @@
 
 #include <cstdint>
 
+struct Position;
+
 constexpr int LINE_SIZE = 2048;
 constexpr uint32_t CLOCK_NOT_SET = 0xFFFFFFFFu;
 
 struct ShellState {
+    // The game: the record of search thread 0.
+    Position* gamePosition = nullptr;
+
     // protocol and modes
     bool quit = false;
     bool xboardMode = false;
