@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "board/notation.h"
@@ -132,15 +131,16 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
 
 }  // namespace
 
-void runEpdtest(Position& pos, int wordCount, const char* fileName, const char* secondsWord) {
-    if (wordCount < 3) {
+void commandEpdtest(Position& pos, const CommandArgs& args) {
+    if (args.count < 3) {
         std::printf("usage: epdtest <epdfile> <seconds_to_search>\n");
         return;
     }
     gShell.epdtest = true;
     gShell.ponderNext = false;
     gShell.ponderingDisabled = true;
-    const uint32_t moveTime = uint32_t(std::atoi(secondsWord)) * 1000u;
+    const char* fileName = args.word[1];
+    const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
 
     FILE* file = std::fopen(fileName, "r");
     if (!file) {

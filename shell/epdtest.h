@@ -3,7 +3,7 @@
 #pragma once
 
 #include "board/position.h"
+#include "shell/commands.h"
 
-// wordCount and words as the command interpreter splits the line: word 1 is
-// the file, word 2 the seconds per position.
-void runEpdtest(Position& pos, int wordCount, const char* fileName, const char* secondsWord);
+// "epdtest <file> <seconds>" on the game position.
+void commandEpdtest(Position& pos, const CommandArgs& args);
