@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 
 #include "support/test_support.h"
@@ -63,7 +64,14 @@ TEST(EpdtestSession, AnswersPingAndProgressWhileThinking) {
     engine.sendLine("ping 7");
     EXPECT_TRUE(engine.waitFor("pong 7\n", 3000)) << engine.output();
     engine.sendLine(".");
-    EXPECT_TRUE(engine.waitFor("stat01: ", 3000)) << engine.output();
+    ASSERT_TRUE(engine.waitFor("stat01: ", 3000)) << engine.output();
+    ASSERT_TRUE(engine.waitFor("\n", 3000));
+    // Time, nodes, depth, root moves (45 legal here), moves at the current
+    // ply, and the root move being searched.
+    std::string stat = engine.output().substr(engine.output().find("stat01: "));
+    stat = stat.substr(0, stat.find('\n') + 1);
+    EXPECT_TRUE(std::regex_match(stat, std::regex("stat01: [0-9]+ [0-9]+ [0-9]+ 45 [0-9]+ [a-h][1-8][a-h][1-8]\n")))
+        << stat;
     EXPECT_EQ(engine.output().find("long.epd results"), std::string::npos) << "the search was cut short";
     engine.sendLine("quit");
     EXPECT_EQ(engine.waitExit(5000), 0) << engine.output();
