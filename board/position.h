@@ -64,6 +64,9 @@ struct Position {
     SearchStatistics stats;
     uint8_t stopFlag;
     int32_t threadNumber;
+    // Keys of the positions on this thread's search path, by ply, for the
+    // repetition test; the game's own positions stay in gGame.
+    uint64_t pathKeys[PLY_SLOTS];
 
     // --- evaluation scratch of this thread ---
     uint8_t gamePhase;        // 0 opening, 1 middlegame, 2 endgame

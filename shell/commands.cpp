@@ -12,9 +12,11 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "platform/console.h"
+#include "search/output.h"
 #include "search/search_shared.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
+#include "shell/epdtest.h"
 #include "shell/evaltest.h"
 
 namespace {
@@ -390,6 +392,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_PLAYOTHER: commandPlayother(pos); break;
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
+    case CMD_EPDTEST: commandEpdtest(pos, args); break;
+    case CMD_DOT: printSearchProgress(pos); break;
     // No effect: the engine always thinks visibly, and moves are not random.
     case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
     default: break;
