@@ -12,6 +12,7 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "platform/console.h"
+#include "search/iterate.h"
 #include "search/output.h"
 #include "search/search_shared.h"
 #include "shell/config.h"
@@ -173,6 +174,7 @@ void commandNew(Position& pos) {
     gGame.gameRecord.reserve(64);
     gShell.bookMissCount = 0;
     setStartPosition(pos);
+    resetSearch(pos);
     gShell.depthLimit = -1;
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
