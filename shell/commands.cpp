@@ -11,9 +11,15 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
+#include "eval/evaluate.h"
 #include "platform/console.h"
+#include "search/iterate.h"
+#include "search/output.h"
 #include "search/search_shared.h"
+#include "shell/config.h"
 #include "shell/diagnostics.h"
+#include "shell/epdtest.h"
+#include "shell/evaltest.h"
 #include "shell/game_flow.h"
 
 namespace {
@@ -153,6 +159,8 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         return;
     }
     std::printf("Board set.\n");
+    // The moves of the previous game cannot be taken back from here.
+    gGame.gameRecord.clear();
     gShell.engineSide = -1;
     gShell.playedColour = -1;
     gGame.repetitionList[0] = pos.hashKey;
@@ -168,6 +176,7 @@ void commandNew(Position& pos) {
     gGame.gameRecord.reserve(64);
     gShell.bookMissCount = 0;
     setStartPosition(pos);
+    resetSearch(pos);
     gShell.depthLimit = -1;
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
@@ -447,6 +456,10 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_EXIT: commandExit(); break;
     case CMD_DEPTH: commandDepth(args); break;
     case CMD_PERFT: commandPerft(pos, args); break;
+    case CMD_EVAL: commandEval(pos); break;
+    case CMD_HASH: commandHash(args.count, args.word[1], args.word[2]); break;
+    case CMD_HT: showHashInfo(); break;
+    case CMD_EVALTEST: commandEvaltest(pos, args.count, args.word[1]); break;
     case CMD_UNDO: commandUndo(pos); break;
     case CMD_EGTPATH: commandEgtpath(args); break;
     case CMD_PLAYOTHER: commandPlayother(pos); break;
@@ -457,6 +470,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_RESULT: commandResult(pos, args); break;
     case CMD_DRAW: commandDraw(pos); break;
     case CMD_PONDER: commandPonder(pos, args); break;
+    case CMD_EPDTEST: commandEpdtest(pos, args); break;
+    case CMD_DOT: printSearchProgress(pos); break;
     // No effect: the engine always thinks visibly, and moves are not random.
     case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
     default: break;

@@ -14,6 +14,7 @@
 #include "search/transposition.h"
 #include "platform/clock.h"
 #include "shell/commands.h"
+#include "shell/config.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
 #include "shell/shell_state.h"
@@ -69,8 +70,10 @@ void startUp() {
 
     gGame.gameRecord.reserve(64);
     gShell.bookMissCount = 0;
+    readStartupSettings();
 
     gShell.gamePosition = new Position();
+    gSearch.ponderRecord = new Position();
     initZobristKeys();
 
     gShell.engineClock = CLOCK_NOT_SET;
@@ -84,6 +87,8 @@ void startUp() {
     gSearch.ponderingInProgress = false;
 
     initBoardTables();
+    setupHashTables(true);
+    setupTablebases(nullptr);
 
     setStartPosition(*gShell.gamePosition);
     printBanner();
@@ -128,6 +133,8 @@ void shutdown() {
     gGame.gameRecord.shrink_to_fit();
     delete gShell.gamePosition;
     gShell.gamePosition = nullptr;
+    delete gSearch.ponderRecord;
+    gSearch.ponderRecord = nullptr;
     freeTranspositionTable();
     freePawnTable();
     std::exit(0);

@@ -11,11 +11,12 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "book/book.h"
-#include "egtb/probe.h"
+#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
 #include "search/output.h"
+#include "search/statistics.h"
 #include "search/search_shared.h"
 #include "search/transposition.h"
 #include "shell/input.h"
@@ -228,7 +229,7 @@ void playEngineMove() {
         }
     }
     if (!haveMove) {
-        gSearch.tablebaseMenLimit = gSearch.tablebasesAvailable;
+        gSearch.tablebaseMenLimit = tablebaseMaxMen();
         score = iterate(pos);
         best = pos.pv[0].moves[1];
     }

@@ -57,6 +57,9 @@ struct ShellState {
     unsigned threadCount = 1;
     int transpositionTableMB = 16;
     int pawnTableMB = 8;
+    char tablebasePath[1024] = {};     // "tbpath", at most 1023 characters
+    uint64_t tablebaseCacheBytes = 0;  // "tbcache" in bytes
+    int tablebaseCount = 0;            // tablebases found; 0 = not set up
 
     // book
     int bookMissCount = 0;
