@@ -7,6 +7,7 @@
 
 #include "board/attacks.h"
 #include "board/position.h"
+#include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "search/iterate.h"
 #include "search/ponder.h"
@@ -33,10 +34,13 @@ void printPrompt(const Position& pos) {
 }
 
 // A position set up while analysing is analysed at once, outside game flow.
+// It is a new search: the root list and the abort flag of the old one must go.
 void analyseNewPosition(Position& pos) {
     gShell.engineSide = pos.sideToMove;
     gShell.thinking = true;  // commands arriving now must wait again
     gShell.searchStartTime = timeNow();
+    resetSearch(pos);
+    prepareEvaluation(pos);
     iterate(pos);
     gShell.thinking = false;
     // Stopped with "exit": nothing else would leave analysis mode.

@@ -52,6 +52,11 @@ Move firstLegalMove(Position& pos) {
     return 0;
 }
 
+// The analysis was stopped by a new position ("setboard"), not by "exit".
+bool analysisContinues() {
+    return gShell.engineSide != -1 && std::strncmp(gShell.deferredLine, "setboard", 8) == 0;
+}
+
 // A move before the opponent's control arrives: the clocks reset there.
 void advanceTimeControl() {
     if (!gShell.analysisMode && gGame.gamePly / 2 >= gShell.nextControlMove)
@@ -300,6 +305,9 @@ void playEngineMove() {
         gShell.ponderNext = false;
         return;
     }
+    // A position set up during the analysis is analysed next: stay in
+    // analysis mode for it.
+    if (gShell.analysisMode && analysisContinues()) return;
     if (gShell.analysisMode) {
         gShell.engineSide = pos.sideToMove ^ 1;
         gShell.ponderingDisabled = true;

@@ -114,14 +114,13 @@ bool EngineSession::readSome(int timeoutMs) {
     return true;
 }
 
-bool EngineSession::waitFor(const std::string& needle, int timeoutMs) {
+bool EngineSession::waitFor(const std::string& needle, int timeoutMs, size_t from) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t from = 0;
     while (true) {
         if (output_.find(needle, from) != std::string::npos) return true;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) return false;
-        if (!readSome(int(left)) && fromEngine_ < 0) return output_.find(needle) != std::string::npos;
+        if (!readSome(int(left)) && fromEngine_ < 0) return output_.find(needle, from) != std::string::npos;
     }
 }
 

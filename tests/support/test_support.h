@@ -25,8 +25,9 @@ public:
 
     void send(const std::string& text);       // written as is
     void sendLine(const std::string& line) { send(line + "\n"); }
-    // Reads until `needle` appears in the output (true) or the timeout ends.
-    bool waitFor(const std::string& needle, int timeoutMs = 10000);
+    // Reads until `needle` appears in the output at or after offset `from`
+    // (true) or the timeout ends.
+    bool waitFor(const std::string& needle, int timeoutMs = 10000, size_t from = 0);
     // Closes the engine's standard input.
     void closeInput();
     // Waits for the process to end; returns its exit status, or -1 on timeout
