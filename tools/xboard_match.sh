@@ -99,7 +99,7 @@ usage() {
 # ---------------------------------------------------------------------------
 
 supervise() {
-    local status=$XM_SCRATCH/status log=$XM_XBLOG
+    local log=$XM_XBLOG
     local xvfb_pid xb_pid display="" i
 
     trap 'finish "interrupted"' INT TERM HUP
@@ -219,12 +219,14 @@ list_leftovers() {
 }
 
 # Kills every process of session SID except the caller (session fallback).
+# The list is taken whole first, so that ps is not among the killed.
 kill_session() {
-    local sid=$1 pid s
+    local sid=$1 pid s table
+    table=$(ps -e -o pid=,sid=)
     while read -r pid s; do
         [[ $s == "$sid" && $pid != "$$" && $pid != "$BASHPID" ]] &&
             kill -KILL "$pid" 2>/dev/null
-    done < <(ps -e -o pid=,sid=)
+    done <<< "$table"
 }
 
 # One line per game: round, colour of the first engine, players, result,
@@ -235,7 +237,7 @@ kill_session() {
 summarise() {
     [[ -e $1 ]] || : > "$1"     # xboard saves nothing when no game had a move
     awk -v want="$2" -v first_black="$3" -v count_file="$4" '
-    function flush(   white_first, result, term, m, first_res, verdict, who) {
+    function flush(   white_first, result, term, first_res, t, kind, verdict, remark) {
         if (!have) return
         n++
         if (!("Round" in tag)) round = n
@@ -292,6 +294,16 @@ summarise() {
     }' "$1"
 }
 
+# The last line of every summary, and the exit status that goes with it.
+conclude() {
+    if (($1)); then
+        echo "RESULT: $1 fault(s) flagged"
+        exit 1
+    fi
+    echo "RESULT: no faults"
+    exit 0
+}
+
 if [[ ${1:-} == --supervise ]]; then
     supervise
 fi
@@ -342,9 +354,7 @@ if [[ -n $summary_of ]]; then
     counts=$(mktemp) || die "no temporary file"
     summarise "$summary_of" "$games" "$first_black" "$counts"
     faults=$(cat "$counts"); rm -f "$counts"
-    ((faults == 0)) && echo "RESULT: no faults" && exit 0
-    echo "RESULT: $faults fault(s) flagged"
-    exit 1
+    conclude "$faults"
 fi
 games=${games:-10}
 [[ -z $timeout ]] || is_count "$timeout" || die "--timeout needs seconds, not '$timeout'"
@@ -584,14 +594,18 @@ if [[ -n $engine_errors ]]; then
         tag=""
         [[ $line == *first* ]] && tag="   FAULT: first engine" && faults=$((faults + 1))
         [[ $line == *second* ]] && tag="   (opponent)"
-        echo "  $line${count:+ (x$count)}$tag"
+        ((count > 1)) && line+=" ($count times)"
+        echo "  $line$tag"
     done <<< "$engine_errors"
 fi
 # xboard's own count, as a cross-check: a game that ends before its first
 # move (an engine that never answers) is counted there but not saved.
-grep -a 'final score' "$xboard_log" | sed 's/^xboard: /xboard: /'
+grep -a 'final score' "$xboard_log"
 if ((interrupted)); then
     echo "interrupted: the match was stopped by a signal"
+elif [[ $reason == setup:* ]]; then
+    echo "$reason"
+    exit 2
 elif [[ -n $reason ]]; then
     echo "FAULT: $reason"
     faults=$((faults + 1))
@@ -601,9 +615,4 @@ echo "debug log: $debug_log"
 echo "xboard log: $xboard_log"
 
 ((interrupted)) && exit 130
-if ((faults)); then
-    echo "RESULT: $faults fault(s) flagged"
-    exit 1
-fi
-echo "RESULT: no faults"
-exit 0
+conclude "$faults"
