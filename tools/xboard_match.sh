@@ -44,6 +44,9 @@
 #                          a generous bound from the time control and games)
 #       --stall SECS       kill the match when no engine traffic has been
 #                          logged for SECS seconds (default: BASE + 60)
+#       --openings FILE    start the games from FILE: a PGN of opening
+#                          lines, or FEN/EPD positions one a line; each is
+#                          played twice, the engines swapping colours
 #       --cores N          tell engines that support it to use N cores
 #       --nogui            run xboard with -noGUI (no board drawing at all;
 #                          the default draws into the virtual screen like a
@@ -314,7 +317,7 @@ fi
 
 games="" summary_of="" tc=10+0.1 ponder=0 engine="$REPO/build/tarno" engine_dir=""
 opponent=fairymax opponent_pkg="" pgn=xboard_match.pgn timeout="" stall=""
-cores="" gui=1 first_black=0 install=1 keep=0
+cores="" openings="" gui=1 first_black=0 install=1 keep=0
 engine_files=() extra=()
 
 need_arg() { (($# >= 2)) || die "option $1 needs a value (see --help)"; }
@@ -333,6 +336,7 @@ while (($#)); do
         --timeout) need_arg "$@"; timeout=$2; shift ;;
         --stall) need_arg "$@"; stall=$2; shift ;;
         --cores) need_arg "$@"; cores=$2; shift ;;
+        --openings) need_arg "$@"; openings=$2; shift ;;
         --nogui) gui=0 ;;
         --first-black) first_black=1 ;;
         --no-install) install=0 ;;
@@ -529,6 +533,15 @@ if [[ -n $mps ]]; then args+=(-mps "$mps"); else args+=(-inc "$inc"); fi
 if ((ponder)); then args+=(-ponder); else args+=(-xponder); fi
 ((first_black)) && args+=(-firstPlaysBlack true)
 [[ -n $cores ]] && args+=(-smpCores "$cores")
+# Index -2: the next opening every second game, so both engines play each
+# side of it.
+if [[ -n $openings ]]; then
+    openings=$(readlink -f "$openings") && [[ -r $openings ]] ||
+        die "cannot read the openings file"
+    if grep -q '^\[' "$openings"; then args+=(-lgf "$openings" -lgi -2 -td 0)
+    else args+=(-lpf "$openings" -lpi -2)
+    fi
+fi
 ((gui)) || args+=(-noGUI)
 args+=("${extra[@]}")
 printf '%s\n' "${args[@]}" > "$scratch/xboard.args"

@@ -88,6 +88,14 @@ scenario_moves_per_session() {
     check "mps: first engine had Black" grep -qE '^ +1  Black' <<< "$out"
 }
 
+scenario_openings() {
+    # Each position twice, colours swapped, without drawing the board.
+    printf '%s\n' 'rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2' > "$WORK/open.fen"
+    run openings 0 -n 2 -t 5+0.1 --nogui --openings "$WORK/open.fen" -e fairymax -p fairymax
+    check "openings: both games from the position" \
+        test "$(grep -c '^\[FEN "rnbqkbnr/pppp1ppp/8/4p3/4P3/' "$WORK/openings.pgn")" -eq 2
+}
+
 scenario_illegal() {
     run illegal 1 -n 1 -t 5+0.1 -e "$(fault_engine illegal 3)"
     check "illegal: flagged" says "FAULT: illegal move"
@@ -235,7 +243,7 @@ EOF
     check "summary: colours swap" says "first engine: 1 wins, 1 draws, 2 losses (1.5/5)"
 }
 
-all=(summary usage clean moves_per_session illegal claim crash hang noquit mute watchdog signals)
+all=(summary usage clean moves_per_session openings illegal claim crash hang noquit mute watchdog signals)
 (($#)) || set -- "${all[@]}"
 for s in "$@"; do
     declare -F "scenario_$s" >/dev/null || { echo "no scenario '$s' (have: ${all[*]})"; exit 2; }
