@@ -29,7 +29,7 @@
 #   -f, --engine-file FILE copy FILE (e.g. a Tarno.ini or book.bin) into the
 #                          first engine's working directory; repeatable
 #   -p, --opponent CMD     opponent's command line (default fairymax);
-#                          e.g. phalanx, "gnuchess --xboard", hoichess
+#                          e.g. phalanx, hoichess
 #       --opponent-package PKG
 #                          Debian package that provides the opponent
 #                          (default: guessed from the command's name)
@@ -140,8 +140,8 @@ supervise() {
         if ! kill -0 "$xb_pid" 2>/dev/null; then
             wait "$xb_pid"; rc=$?
             xb_pid=""
-            echo "xboard exited with status $rc" >> "$log"
             if ((rc != 0)); then finish "xboard exited with status $rc"; fi
+            echo "xboard exited with status 0" >> "$log"
             # A clean exit still must not leave an engine running.
             if [[ -n $(list_leftovers) ]]; then
                 finish "a process outlived xboard (an engine did not quit?)"
