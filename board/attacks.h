@@ -20,6 +20,11 @@ extern const uint8_t a1h8Shift[64];       // first bit of s's a1-h8 diagonal
 extern const uint8_t a1h8LineMask[64];    // (1 << diagonal length) - 1
 extern const uint8_t a8h1Shift[64];
 extern const uint8_t a8h1LineMask[64];
+// The three rotated-occupancy bits of each square, for make/unmake.
+struct RotatedBits {
+    Bitboard fileMajor, a1h8, a8h1;
+};
+extern RotatedBits rotatedBits[64];
 
 // --- sliding attacks, [square][occupancy byte of the line] ---
 extern Bitboard rankAttackTable[64][256];
@@ -102,6 +107,23 @@ extern uint8_t outsidePasserTable[256][256];
 extern uint8_t lesserOutsidePasserTable[256][256];
 
 // --- attack queries ---
-// Every piece of either colour that attacks sq.
+// Every piece of either colour that attacks sq. Sliding lookups use the
+// current occupancy, so a piece standing on sq itself does not block.
 Bitboard attackersOf(const Position& pos, int sq);
-bool isSquareAttacked(const Position& pos, int sq, int bySide);
+
+// Whether bySide attacks sq: the king-in-check test after every move, so it
+// stops at the first attacker found. The sliding tables give the same set
+// whether or not sq itself is occupied, so an empty square is judged
+// exactly as if a piece stood on it.
+inline bool isSquareAttacked(const Position& pos, int sq, int bySide) {
+    const SideRecord& by = pos.sides[bySide];
+    // The squares from which a pawn of bySide attacks sq are those a pawn of
+    // the other colour on sq would attack.
+    if (by.pieces[PAWN] & pawnCaptures[bySide ^ 1][sq]) return true;
+    if (by.pieces[KNIGHT] & knightAttacks[sq]) return true;
+    if (by.pieces[KING] & kingAttacks[sq]) return true;
+    Bitboard diagonal = by.pieces[BISHOP] | by.pieces[QUEEN];
+    if (diagonal && (bishopAttacks(pos, sq) & diagonal)) return true;
+    Bitboard straight = by.pieces[ROOK] | by.pieces[QUEEN];
+    return straight && (rookAttacks(pos, sq) & straight);
+}

@@ -10,7 +10,13 @@ bool makeMove(Position& pos, Move m, bool skipLegality);
 void unmakeMove(Position& pos);
 
 // Game-level moves: keep the game record, the repetition list and the ply.
+// After either one the current game position is the last entry of the
+// repetition list and the history count is 1.
 void playGameMove(Position& pos, Move m);
+// Takes back the game move of `record` (the last one of the game record;
+// whether the caller removes it before or after does not matter) and
+// rebuilds the repetition list from the game record. The game ply is kept.
 void takeBackGameMove(Position& pos, const HistoryEntry& record);
-// Fifty-move rule or threefold repetition of the current game position.
+// Fifty-move rule, or the current game position standing three or more
+// times in the repetition list.
 bool gameDrawCheck(const Position& pos);

@@ -64,6 +64,9 @@ struct Position {
     SearchStatistics stats;
     uint8_t stopFlag;
     int32_t threadNumber;
+    // Keys of the positions on this thread's search path, by ply, for the
+    // repetition test; the game's own positions stay in gGame.
+    uint64_t pathKeys[PLY_SLOTS];
 
     // --- evaluation scratch of this thread ---
     uint8_t gamePhase;        // 0 opening, 1 middlegame, 2 endgame
@@ -104,6 +107,9 @@ uint32_t zobristGenerator();
 // Draws every key in its fixed order; the book depends on the exact values.
 void initZobristKeys();
 
+// The initial position, also resetting the game level: game ply 1, the
+// repetition list holding just this position, no set-up flag, transposition
+// age 0. Returns 0.
 int setStartPosition(Position& pos);
 void rebuildDerivedState(Position& pos);
 uint64_t computeHashKey(const Position& pos);
@@ -111,7 +117,9 @@ uint64_t computePawnKey(const Position& pos);
 void mirrorPosition(const Position& in, Position& out);
 void displayBoard(const Position& pos);
 
-int popCount(Bitboard b);
+inline int popCount(Bitboard b) { return std::popcount(b); }
+// The type of the piece on a square, 0 when it is empty.
+inline int pieceTypeOn(const Position& pos, int sq) { return pos.board[sq] < 0 ? -pos.board[sq] : pos.board[sq]; }
 inline int lowestSquare(Bitboard b) { return std::countr_zero(b); }
 inline int highestSquare(Bitboard b) { return 63 - std::countl_zero(b); }
 // Squares of a bitboard are visited lowest first for White, highest first

@@ -7,6 +7,28 @@
 
 #include "board/types.h"
 
+// One legal move at the root, with what the last search of it found.
+struct RootMove {
+    Move move;
+    uint32_t nodes;  // nodes its last search visited
+    uint32_t flags;  // ROOT_* bits below
+    int32_t score;   // last search score (ordering score before the first iteration)
+    char text[12];   // SAN, for output
+};
+
+// Root move flags.
+constexpr uint32_t ROOT_HANDED_OUT = 0x100;  // searched or being searched in this iteration
+constexpr uint32_t ROOT_NO_REDUCE = 0x80;    // never reduced at the root
+constexpr uint32_t ROOT_NO_SPLIT = 0x40;     // never reduced; no root split while it is next
+// Aspiration failures of the current iteration: first, second, third
+// fail-low and fail-high.
+constexpr uint32_t FAIL_LOW_1 = 0x01, FAIL_LOW_2 = 0x02, FAIL_LOW_3 = 0x04;
+constexpr uint32_t FAIL_HIGH_1 = 0x08, FAIL_HIGH_2 = 0x10, FAIL_HIGH_3 = 0x20;
+constexpr uint32_t FAIL_LOW_BITS = FAIL_LOW_1 | FAIL_LOW_2 | FAIL_LOW_3;
+constexpr uint32_t FAIL_HIGH_BITS = FAIL_HIGH_1 | FAIL_HIGH_2 | FAIL_HIGH_3;
+
+constexpr int MAX_ROOT_MOVES = 256;
+
 struct SearchShared {
     // Set by the time check, by a command arriving during the search, or by
     // quitting; read by every thread at every node.
@@ -29,6 +51,22 @@ struct SearchShared {
     // pondering
     bool ponderingInProgress = false;
     bool puzzle = false;
+    Move ponderMove = 0;           // the reply the engine expects
+    char ponderMoveText[13] = {};  // and its text, for the thinking lines
+
+    // The root move list, built by the first nextRootMove of a search.
+    RootMove rootMoves[MAX_ROOT_MOVES];
+    int rootMoveCount = 0;
+    // Aspiration failures of the running iteration (FAIL_* bits). They
+    // belong to the iteration, not to whichever move is first in the list.
+    uint32_t rootFailBits = 0;
+
+    // Largest tablebase (in men) the search may probe; 0 = none available.
+    // Game flow copies it from the tablebase set-up before each search.
+    int tablebaseMenLimit = 0;
+
+    // Root progress lines may come from any thread handing out root moves.
+    std::atomic<uint32_t> outputLock{0};
 };
 
 extern SearchShared gSearch;

@@ -37,7 +37,40 @@ struct TranspositionTable {
 };
 extern TranspositionTable gTransposition;
 
-// Allocates (zero-filled, 64-byte aligned) a table of `bytes` bytes. On
-// failure returns false and leaves the table empty.
+// A new zero-filled, 64-byte aligned table of `bytes` bytes, not yet in use.
+// Returns false (out untouched) when memory is short. The new table is made
+// before the old one goes, so a size the machine cannot give leaves the
+// running table in place.
+bool createTranspositionTable(uint64_t bytes, TranspositionTable& out);
+// Frees the running table and puts `table` in its place (the age stays).
+void installTranspositionTable(const TranspositionTable& table);
+// create + install; on failure the running table stays as it was.
 bool allocateTranspositionTable(uint64_t bytes);
 void freeTranspositionTable();
+
+// Probes the table for the position at its current ply. Answers HASH_NONE,
+// HASH_UPPER or HASH_LOWER (a cut-off), HASH_EXACT, or HASH_AVOID_NULL
+// (nothing usable, and a null move would fail anyway). Every hit delivers
+// its move into the ply's hash-move slot and renews the entry's age; a
+// usable score comes back through `score`, with mate distances counted
+// from the probing node.
+int hashProbe(Position& pos, int depth, int alpha, int beta, int& score);
+// Stores a search result for `key` found at `ply`.
+void hashStore(uint64_t key, int ply, int depth, int score, int bound, Move move);
+// Makes the table hand out `move` as the hash move of `key`, keeping any
+// depth and score already stored for that position.
+void hashStorePV(uint64_t key, Move move);
+// Starts loading the bucket of `key` into the cache, so that the probe that
+// follows a little later does not wait for memory.
+inline void prefetchBucket(uint64_t key) {
+    if (gTransposition.buckets) __builtin_prefetch(&gTransposition.buckets[key & gTransposition.bucketMask]);
+}
+// Advances the age at the start of a search (modulo 16).
+void advanceTranspositionAge();
+
+// Field access for the data word.
+inline int entryDepth(uint64_t data) { return int(data & 0xFF); }
+inline int entryBound(uint64_t data) { return int((data >> 8) & 0xF); }
+inline int entryAge(uint64_t data) { return int((data >> 12) & 0xF); }
+inline int entryScore(uint64_t data) { return int((data >> 16) & 0xFFFF) - 32767; }
+inline Move entryMove(uint64_t data) { return Move(data >> 32); }

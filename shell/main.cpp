@@ -1,1 +1,8 @@
-int main() { return 0; }
+// Tarno Chess: a chess engine for xboard-compatible interfaces and the console.
+#include "shell/engine.h"
+
+int main() {
+    startUp();
+    mainLoop();
+    shutdown();
+}

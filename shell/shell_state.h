@@ -5,10 +5,15 @@
 
 #include <cstdint>
 
+struct Position;
+
 constexpr int LINE_SIZE = 2048;
 constexpr uint32_t CLOCK_NOT_SET = 0xFFFFFFFFu;
 
 struct ShellState {
+    // The game: the record of search thread 0.
+    Position* gamePosition = nullptr;
+
     // protocol and modes
     bool quit = false;
     bool xboardMode = false;
@@ -52,6 +57,9 @@ struct ShellState {
     unsigned threadCount = 1;
     int transpositionTableMB = 16;
     int pawnTableMB = 8;
+    char tablebasePath[1024] = {};     // "tbpath", at most 1023 characters
+    uint64_t tablebaseCacheBytes = 0;  // "tbcache" in bytes
+    int tablebaseCount = 0;            // tablebases found; 0 = not set up
 
     // book
     int bookMissCount = 0;

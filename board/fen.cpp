@@ -1,0 +1,203 @@
+// Setting up a position from FEN text ("setboard" and the EPD test
+// commands). The text is read and checked completely before the position
+// is touched: a rejected FEN leaves the previous position as it was.
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/notation.h"
+#include "eval/pawn_table.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+struct FenFields {
+    int8_t board[64] = {};
+    int side = WHITE;
+    uint8_t castling = 0;
+    uint8_t epSquare = 0;
+    unsigned halfMoves = 0;
+    unsigned moveNumber = 0;
+};
+
+// Fields are separated by blanks; a line end or tab left on the text counts
+// as one too.
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+struct Reader {
+    const char* p;
+
+    void skipBlanks() {
+        while (isBlank(*p)) p++;
+    }
+    // The next field: its start and length, leaving p after it.
+    size_t field(const char*& start) {
+        skipBlanks();
+        start = p;
+        while (*p && !isBlank(*p)) p++;
+        return size_t(p - start);
+    }
+};
+
+// Piece placement, rank 8 first: every rank must add up to eight squares.
+bool readPlacement(const char* text, size_t length, FenFields& fen) {
+    int sq = 0, ranks = 1, filesOnRank = 0;
+    for (size_t i = 0; i < length; i++) {
+        char c = text[i];
+        if (c == '/') {
+            if (filesOnRank != 8 || ++ranks > 8) return false;
+            filesOnRank = 0;
+        } else if (c >= '1' && c <= '8') {
+            filesOnRank += c - '0';
+            sq += c - '0';
+            if (filesOnRank > 8) return false;
+        } else {
+            int piece = pieceFromLetter(c);
+            if (piece == 0 || filesOnRank >= 8) return false;
+            fen.board[sq++] = int8_t(piece);
+            filesOnRank++;
+        }
+    }
+    return ranks == 8 && filesOnRank == 8;
+}
+
+// Clock fields have at most three digits; the number is read from the
+// leading digits, as everywhere in the command language.
+bool readClock(const char* text, size_t length, unsigned& value) {
+    if (length > 3) return false;
+    value = 0;
+    for (size_t i = 0; i < length && text[i] >= '0' && text[i] <= '9'; i++) value = value * 10 + unsigned(text[i] - '0');
+    return true;
+}
+
+// Material a game can actually reach: at most 16 men and 8 pawns a side,
+// and no more promoted pieces than pawns have gone. This also bounds the
+// length of every move list, which the generators' callers rely on.
+bool materialIsReachable(const FenFields& fen, int colour) {
+    int count[7] = {};
+    for (int8_t piece : fen.board)
+        if (piece != 0 && (piece > 0) == (colour == WHITE)) count[piece > 0 ? piece : -piece]++;
+    auto beyond = [&](int type, int initial) { return count[type] > initial ? count[type] - initial : 0; };
+    int promoted = beyond(QUEEN, 1) + beyond(ROOK, 2) + beyond(BISHOP, 2) + beyond(KNIGHT, 2);
+    int men = count[PAWN] + count[KNIGHT] + count[BISHOP] + count[ROOK] + count[QUEEN] + count[KING];
+    return count[KING] == 1 && count[PAWN] <= 8 && men <= 16 && promoted <= 8 - count[PAWN];
+}
+
+// A right to castle needs the king and that rook on their home squares;
+// otherwise the castling move would move pieces that are not there.
+uint8_t possibleCastling(const FenFields& fen, uint8_t rights) {
+    struct Home {
+        uint8_t right;
+        int king, rook, sign;
+    };
+    static const Home homes[4] = {
+        {WHITE_KINGSIDE, E1, H1, 1}, {WHITE_QUEENSIDE, E1, A1, 1},
+        {BLACK_KINGSIDE, E8, H8, -1}, {BLACK_QUEENSIDE, E8, A8, -1},
+    };
+    for (const Home& home : homes)
+        if (fen.board[home.king] != home.sign * KING || fen.board[home.rook] != home.sign * ROOK) rights &= ~home.right;
+    return rights;
+}
+
+// An en-passant square is real only behind an enemy pawn that has just
+// made its double step: the square it crossed and the one it came from are
+// empty. Any other square would let a capture remove a pawn that is not
+// there.
+uint8_t possibleEnPassant(const FenFields& fen, int sq) {
+    if (fen.side == WHITE) {
+        if (rowOf(sq) != 2 || fen.board[sq] != 0 || fen.board[sq - 8] != 0 || fen.board[sq + 8] != -PAWN) return 0;
+    } else {
+        if (rowOf(sq) != 5 || fen.board[sq] != 0 || fen.board[sq + 8] != 0 || fen.board[sq - 8] != PAWN) return 0;
+    }
+    return uint8_t(sq);
+}
+
+// Scratch record for judging a position before it is accepted.
+Position scratch;
+
+// The side that has just moved may not be left in check: its king could be
+// taken, which no position of a game allows.
+bool sideNotToMoveIsSafe(const FenFields& fen) {
+    std::memcpy(scratch.board, fen.board, sizeof scratch.board);
+    rebuildDerivedState(scratch);
+    return !isSquareAttacked(scratch, scratch.sides[fen.side ^ 1].kingSquare, fen.side);
+}
+
+bool readFen(const char* text, FenFields& fen) {
+    Reader in{text};
+    const char* start;
+    size_t length = in.field(start);
+    if (length == 0 || !readPlacement(start, length, fen)) return false;
+
+    length = in.field(start);
+    if (length != 1) return false;
+    if (*start == 'w' || *start == 'W')
+        fen.side = WHITE;
+    else if (*start == 'b' || *start == 'B')
+        fen.side = BLACK;
+    else
+        return false;
+
+    // The remaining fields may be missing (EPD has no clocks).
+    length = in.field(start);
+    for (size_t i = 0; i < length; i++) {
+        switch (start[i]) {
+            case 'K': fen.castling |= WHITE_KINGSIDE; break;
+            case 'Q': fen.castling |= WHITE_QUEENSIDE; break;
+            case 'k': fen.castling |= BLACK_KINGSIDE; break;
+            case 'q': fen.castling |= BLACK_QUEENSIDE; break;
+            default: break;
+        }
+    }
+
+    length = in.field(start);
+    if (length >= 2) {
+        for (int sq = 0; sq < 64; sq++)
+            if (start[0] == squareName[sq][0] && start[1] == squareName[sq][1]) fen.epSquare = uint8_t(sq);
+    }
+
+    length = in.field(start);
+    if (!readClock(start, length, fen.halfMoves)) return false;
+    length = in.field(start);
+    if (!readClock(start, length, fen.moveNumber)) return false;
+    in.skipBlanks();
+    if (*in.p) return false;  // something after the move number
+
+    if (!materialIsReachable(fen, WHITE) || !materialIsReachable(fen, BLACK)) return false;
+    fen.castling = possibleCastling(fen, fen.castling);
+    if (fen.epSquare) fen.epSquare = possibleEnPassant(fen, fen.epSquare);
+    return sideNotToMoveIsSafe(fen);
+}
+
+}  // namespace
+
+int setBoardFromFen(Position& pos, const char* text) {
+    FenFields fen;
+    if (!text || !readFen(text, fen)) return -1;
+
+    setStartPosition(pos);
+    std::memcpy(pos.board, fen.board, sizeof pos.board);
+    pos.sideToMove = uint8_t(fen.side);
+    pos.castling = fen.castling;
+    pos.epSquare = fen.epSquare;
+    rebuildDerivedState(pos);
+    pos.hashKey = computeHashKey(pos);
+    pos.pawnKey = computePawnKey(pos);
+
+    // The half-move clock belongs to the search root (entry 1) and to the
+    // game (entry 0), so the fifty-move count goes on from it.
+    const uint8_t halfMoves = uint8_t(fen.halfMoves > 255 ? 255 : fen.halfMoves);
+    pos.history[0].reversibleMoves = halfMoves;
+    pos.history[1].reversibleMoves = halfMoves;
+    pos.history[1].castling = pos.castling;
+    // A missing move number counts as the first move.
+    const int moveNumber = fen.moveNumber > 0 ? int(fen.moveNumber) : 1;
+    gGame.gamePly = 2 * moveNumber - (fen.side == WHITE ? 1 : 0);
+
+    gShell.bookMissCount = 0;
+    gShell.ponderNext = true;
+    clearPawnTable();
+    pos.pawnEntry.key = 0;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    return 0;
+}

@@ -1,0 +1,332 @@
+// Making and taking back moves. Every representation of the position is
+// updated incrementally - board array, bitboards, rotated occupancies,
+// material counters, keys - with a fixed handful of table reads per move,
+// because this is the innermost work of the search.
+#include "board/makemove.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "board/attacks.h"
+
+namespace {
+
+// Castling rights that survive a move touching each square: moving the king
+// or a rook from its home square, or capturing on a rook's home square,
+// removes the matching rights.
+constexpr uint8_t castlingMask[64] = {
+    7,  15, 15, 15, 3,  15, 15, 11,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    13, 15, 15, 15, 12, 15, 15, 14,
+};
+
+// Material counters by piece type: score, pawns, piece material, minor and
+// major pieces (a queen counts as two majors).
+struct MaterialDelta {
+    int32_t score;
+    uint8_t pawns, pieceMaterial, minors, majors;
+};
+constexpr MaterialDelta materialOf[7] = {
+    {0, 0, 0, 0, 0}, {100, 1, 0, 0, 0}, {300, 0, 3, 1, 0}, {300, 0, 3, 1, 0},
+    {500, 0, 5, 0, 1}, {900, 0, 9, 0, 2}, {0, 0, 0, 0, 0},
+};
+
+inline void addMaterial(SideRecord& side, int type) {
+    const MaterialDelta& d = materialOf[type];
+    side.materialScore += d.score;
+    side.pawnCount += d.pawns;
+    side.pieceMaterial += d.pieceMaterial;
+    side.minorCount += d.minors;
+    side.majorCount += d.majors;
+}
+
+inline void removeMaterial(SideRecord& side, int type) {
+    const MaterialDelta& d = materialOf[type];
+    side.materialScore -= d.score;
+    side.pawnCount -= d.pawns;
+    side.pieceMaterial -= d.pieceMaterial;
+    side.minorCount -= d.minors;
+    side.majorCount -= d.majors;
+}
+
+inline void setOccupied(Position& pos, int sq) {
+    const RotatedBits& bits = rotatedBits[sq];
+    pos.occFileMajor |= bits.fileMajor;
+    pos.occA1H8 |= bits.a1h8;
+    pos.occA8H1 |= bits.a8h1;
+}
+
+inline void setEmpty(Position& pos, int sq) {
+    const RotatedBits& bits = rotatedBits[sq];
+    pos.occFileMajor &= ~bits.fileMajor;
+    pos.occA1H8 &= ~bits.a1h8;
+    pos.occA8H1 &= ~bits.a8h1;
+}
+
+// Moves a piece between two squares of which exactly one is occupied.
+inline void toggleRotated(Position& pos, int a, int b) {
+    pos.occFileMajor ^= rotatedBits[a].fileMajor | rotatedBits[b].fileMajor;
+    pos.occA1H8 ^= rotatedBits[a].a1h8 | rotatedBits[b].a1h8;
+    pos.occA8H1 ^= rotatedBits[a].a8h1 | rotatedBits[b].a8h1;
+}
+
+// Moves a piece of `type` in the board array and its side's bitboards (not
+// the rotated occupancies, which captures treat differently).
+inline void shiftPiece(Position& pos, SideRecord& mine, int type, int from, int to) {
+    pos.board[to] = pos.board[from];
+    pos.board[from] = 0;
+    const Bitboard fromTo = squareMask[from] | squareMask[to];
+    mine.pieces[type] ^= fromTo;
+    mine.pieces[ALL_PIECES] ^= fromTo;
+}
+
+// Moves the castling rook from one of its squares to the other, in either
+// direction.
+inline void shiftCastlingRook(Position& pos, SideRecord& mine, int from, int to) {
+    shiftPiece(pos, mine, ROOK, from, to);
+    toggleRotated(pos, from, to);
+}
+
+// The rook's squares of a castling move, by the king's destination.
+inline int castlingRookFrom(int kingTo) { return kingTo == G1 ? H1 : kingTo == C1 ? A1 : kingTo == G8 ? H8 : A8; }
+inline int castlingRookTo(int kingTo) { return kingTo == G1 ? F1 : kingTo == C1 ? D1 : kingTo == G8 ? F8 : D8; }
+
+// The reversible-move count stops at its largest value instead of wrapping
+// back to "just captured".
+inline uint8_t countOneMore(uint8_t count) { return uint8_t(count + (count < 255)); }
+
+inline void doMove(Position& pos, Move m) {
+    const uint32_t n = pos.historyCount++;
+    const int us = pos.sideToMove, them = us ^ 1;
+    const int to = moveTo(m), from = moveFrom(m), type = movePiece(m);
+    const int captured = moveCaptured(m), promotion = movePromotion(m);
+
+    HistoryEntry& entry = pos.history[n];
+    HistoryEntry& next = pos.history[n + 1];
+    entry.move = m;
+    entry.hashKey = pos.hashKey;
+    entry.pawnKey = pos.pawnKey;
+    entry.castling = pos.castling;
+    entry.epSquare = pos.epSquare;
+    next.reversibleMoves = (captured || type == PAWN) ? 0 : countOneMore(entry.reversibleMoves);
+
+    uint64_t key = pos.hashKey;
+    if (pos.epSquare) key ^= zobrist.enPassant[pos.epSquare];
+
+    SideRecord& mine = pos.sides[us];
+    if (type == KING) mine.kingSquare = uint8_t(to);
+    shiftPiece(pos, mine, type, from, to);
+    setEmpty(pos, from);
+    setOccupied(pos, to);
+    const uint64_t* moverKeys = zobrist.piece[pieceIndex(us, type)];
+    key ^= moverKeys[from] ^ moverKeys[to];
+
+    const uint8_t rights = pos.castling & castlingMask[from] & castlingMask[to];
+    key ^= pos.castling ^ rights;
+    pos.castling = rights;
+    next.castling = rights;
+
+    if (isCastling(m)) {
+        const int rookFrom = castlingRookFrom(to), rookTo = castlingRookTo(to);
+        shiftCastlingRook(pos, mine, rookFrom, rookTo);
+        const uint64_t* rookKeys = zobrist.piece[pieceIndex(us, ROOK)];
+        key ^= rookKeys[rookFrom] ^ rookKeys[rookTo];
+    }
+
+    pos.epSquare = 0;
+    if (type == PAWN) {
+        pos.pawnKey ^= zobrist.pawn[us][from] ^ zobrist.pawn[us][to];
+        // The en-passant square is only recorded when an enemy pawn could
+        // take, so positions that differ in nothing else share a key.
+        if ((to - from == 16 || from - to == 16) && (epNeighbours[to] & pos.sides[them].pieces[PAWN])) {
+            pos.epSquare = uint8_t((from + to) / 2);
+            key ^= zobrist.enPassant[pos.epSquare];
+        }
+    }
+
+    if (captured) {
+        SideRecord& theirs = pos.sides[them];
+        removeMaterial(theirs, captured);
+        if (isEnPassant(m)) {
+            const int victim = us == WHITE ? to + 8 : to - 8;
+            theirs.pieces[PAWN] ^= squareMask[victim];
+            theirs.pieces[ALL_PIECES] ^= squareMask[victim];
+            setEmpty(pos, victim);
+            pos.board[victim] = 0;
+            key ^= zobrist.piece[pieceIndex(them, PAWN)][victim];
+            pos.pawnKey ^= zobrist.pawn[them][victim];
+        } else {
+            theirs.pieces[captured] ^= squareMask[to];
+            theirs.pieces[ALL_PIECES] ^= squareMask[to];
+            key ^= zobrist.piece[pieceIndex(them, captured)][to];
+            if (captured == PAWN) pos.pawnKey ^= zobrist.pawn[them][to];
+        }
+    }
+
+    if (promotion) {
+        mine.pieces[PAWN] ^= squareMask[to];
+        mine.pieces[promotion] ^= squareMask[to];
+        pos.board[to] = int8_t(us == WHITE ? promotion : -promotion);
+        removeMaterial(mine, PAWN);
+        addMaterial(mine, promotion);
+        key ^= zobrist.piece[pieceIndex(us, PAWN)][to] ^ zobrist.piece[pieceIndex(us, promotion)][to];
+        pos.pawnKey ^= zobrist.pawn[us][to];
+    }
+
+    pos.hashKey = key ^ zobrist.side[WHITE] ^ zobrist.side[BLACK];
+    pos.sideToMove = uint8_t(them);
+}
+
+// Up to this many of the newest keys survive when the game's repetition
+// list is full. The list only grows while no pawn moves and nothing is
+// taken, so by then the fifty-move rule has long applied, and no search
+// looks back further than the reversible-move count allows (at most 255).
+constexpr uint32_t REPETITION_KEEP = 256;
+
+void appendRepetition(uint64_t key) {
+    if (gGame.repetitionCount >= REPETITION_CAPACITY) {
+        std::memmove(gGame.repetitionList, gGame.repetitionList + gGame.repetitionCount - REPETITION_KEEP,
+                     REPETITION_KEEP * sizeof(uint64_t));
+        gGame.repetitionCount = REPETITION_KEEP;
+    }
+    gGame.repetitionList[gGame.repetitionCount++] = key;
+}
+
+// After a take-back the list is rebuilt from the game record: the current
+// position preceded by the positions its reversible-move count reaches
+// back to. Whether the caller has already dropped `last` from the record
+// does not matter; two consecutive records never share a key.
+void rebuildRepetitionList(uint64_t currentKey, const HistoryEntry& last) {
+    const std::vector<HistoryEntry>& record = gGame.gameRecord;
+    size_t end = record.size();
+    if (end > 0 && record[end - 1].hashKey == last.hashKey && record[end - 1].move == last.move) end--;
+    size_t back = std::min<size_t>({last.reversibleMoves, end, REPETITION_CAPACITY - 1});
+    gGame.repetitionCount = 0;
+    for (size_t i = end - back; i < end; i++) gGame.repetitionList[gGame.repetitionCount++] = record[i].hashKey;
+    gGame.repetitionList[gGame.repetitionCount++] = currentKey;
+}
+
+}  // namespace
+
+bool makeMove(Position& pos, Move m, bool skipLegality) {
+    // The ply's hash move was legal when it was stored, so it skips the test.
+    const bool testLegality = !skipLegality && m != pos.hashMove[pos.historyCount];
+    doMove(pos, m);
+    if (testLegality) {
+        const int mover = pos.sideToMove ^ 1;
+        if (isSquareAttacked(pos, pos.sides[mover].kingSquare, pos.sideToMove)) {
+            unmakeMove(pos);
+            return false;
+        }
+    }
+    return true;
+}
+
+void unmakeMove(Position& pos) {
+    pos.sideToMove ^= 1;
+    const int us = pos.sideToMove, them = us ^ 1;
+    const uint32_t n = --pos.historyCount;
+    const HistoryEntry& entry = pos.history[n];
+    const Move m = entry.move;
+    const int to = moveTo(m), from = moveFrom(m), type = movePiece(m);
+    const int captured = moveCaptured(m), promotion = movePromotion(m);
+
+    SideRecord& mine = pos.sides[us];
+    if (promotion) {
+        mine.pieces[promotion] ^= squareMask[to];
+        mine.pieces[PAWN] ^= squareMask[from];
+        mine.pieces[ALL_PIECES] ^= squareMask[from] | squareMask[to];
+        pos.board[from] = int8_t(us == WHITE ? PAWN : -PAWN);
+        pos.board[to] = 0;
+        removeMaterial(mine, promotion);
+        addMaterial(mine, PAWN);
+    } else {
+        shiftPiece(pos, mine, type, to, from);
+    }
+    setOccupied(pos, from);
+
+    if (!captured) {
+        setEmpty(pos, to);
+    } else {
+        SideRecord& theirs = pos.sides[them];
+        addMaterial(theirs, captured);
+        if (isEnPassant(m)) {
+            setEmpty(pos, to);
+            const int victim = us == WHITE ? to + 8 : to - 8;
+            pos.board[victim] = int8_t(them == WHITE ? PAWN : -PAWN);
+            setOccupied(pos, victim);
+            theirs.pieces[PAWN] ^= squareMask[victim];
+            theirs.pieces[ALL_PIECES] ^= squareMask[victim];
+        } else {
+            pos.board[to] = int8_t(them == WHITE ? captured : -captured);
+            theirs.pieces[captured] ^= squareMask[to];
+            theirs.pieces[ALL_PIECES] ^= squareMask[to];
+        }
+    }
+
+    if (type == KING) mine.kingSquare = uint8_t(from);
+    pos.castling = entry.castling;
+    pos.epSquare = entry.epSquare;
+    pos.hashKey = entry.hashKey;
+    pos.pawnKey = entry.pawnKey;
+
+    if (isCastling(m)) shiftCastlingRook(pos, mine, castlingRookTo(to), castlingRookFrom(to));
+}
+
+void playGameMove(Position& pos, Move m) {
+    // Entry 0 is the game level: make the move from there, so entry 0 holds
+    // the state before it and entry 1 becomes the root of the next search.
+    pos.historyCount = 0;
+    makeMove(pos, m, true);
+    pos.historyCount = 1;
+
+    HistoryEntry& game = pos.history[0];
+    std::vector<HistoryEntry>& record = gGame.gameRecord;
+    if (record.size() == record.capacity()) record.reserve(record.capacity() + 64);
+    record.push_back(game);
+
+    game.reversibleMoves = countOneMore(game.reversibleMoves);
+    gGame.gamePly++;
+    if (movePiece(m) == PAWN || isCapture(m)) {
+        // Nothing before an irreversible move can ever be repeated.
+        game.reversibleMoves = 0;
+        gGame.repetitionList[0] = pos.hashKey;
+        gGame.repetitionCount = 1;
+    } else if (isCastling(m)) {
+        // Castling changes the rights, which are part of every key.
+        gGame.repetitionList[0] = pos.hashKey;
+        gGame.repetitionCount = 1;
+    } else {
+        appendRepetition(pos.hashKey);
+    }
+}
+
+void takeBackGameMove(Position& pos, const HistoryEntry& record) {
+    if (record.move == 0) return;  // nothing to take back
+    pos.historyCount = 1;
+    HistoryEntry& game = pos.history[0];
+    game.move = record.move;
+    game.castling = record.castling;
+    game.epSquare = record.epSquare;
+    game.reversibleMoves = record.reversibleMoves;
+    game.hashKey = record.hashKey;
+    game.pawnKey = record.pawnKey;
+    unmakeMove(pos);
+    pos.historyCount = 1;
+    // The search root (entry 1) must describe the position now on the board.
+    pos.history[1].reversibleMoves = record.reversibleMoves;
+    pos.history[1].castling = record.castling;
+    rebuildRepetitionList(pos.hashKey, record);
+}
+
+bool gameDrawCheck(const Position& pos) {
+    if (pos.history[pos.historyCount].reversibleMoves >= 100) return true;
+    int seen = 0;
+    for (uint32_t i = 0; i < gGame.repetitionCount; i++) seen += gGame.repetitionList[i] == pos.hashKey;
+    return seen >= 3;
+}

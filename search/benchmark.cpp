@@ -1,0 +1,81 @@
+#include "search/benchmark.h"
+
+#include <cstring>
+#include <memory>
+
+#include "board/notation.h"
+#include "eval/evaluate.h"
+#include "eval/pawn_table.h"
+#include "platform/clock.h"
+#include "search/iterate.h"
+#include "search/transposition.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+// Openings, middlegames with tactics, and endgames where the search has to
+// see far: a spread of what the engine meets in games.
+const char* const benchmarkPositions[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+    "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1",
+    "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 9",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "8/k7/3p4/p2P1p2/P2P1P2/8/8/K7 w - - 0 1",
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+};
+
+}  // namespace
+
+BenchmarkResult runSearchBenchmark(int depth) {
+    const ShellState savedShell = gShell;
+    const uint64_t savedTableBytes = gTransposition.bytes;
+    const uint64_t savedPawnBytes = gPawnTable.count * sizeof(PawnEntry);
+    BenchmarkResult result;
+    if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(BENCHMARK_PAWN_TABLE_BYTES)) {
+        allocateTranspositionTable(savedTableBytes);
+        allocatePawnTable(savedPawnBytes);
+        return result;
+    }
+    auto pos = std::make_unique<Position>();
+
+    gShell.depthLimit = depth + 1;  // as the "depth" command stores it
+    gShell.fixedTime = true;
+    gShell.moveTime = 0xFFFFFFF;
+    gShell.engineClock = CLOCK_NOT_SET;
+    gShell.opponentClock = CLOCK_NOT_SET;
+    gShell.analysisMode = false;
+    gShell.ponderNext = false;
+
+    const uint32_t start = timeNow();
+    for (const char* fen : benchmarkPositions) {
+        std::memset(pos.get(), 0, sizeof(Position));
+        setStartPosition(*pos);
+        if (setBoardFromFen(*pos, fen) != 0) continue;
+        gGame.repetitionList[0] = pos->hashKey;
+        gGame.repetitionCount = 1;
+        gGame.gameRecord.clear();
+
+        // Every position starts from the same empty tables, so the node
+        // count never depends on what ran before.
+        if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
+        gTransposition.age = 0;
+        clearPawnTable();
+        gSearch.lastCompletedScore = -10000;
+
+        resetSearch(*pos);
+        gShell.engineSide = pos->sideToMove;
+        gShell.searchStartTime = timeNow();
+        prepareEvaluation(*pos);
+        iterate(*pos);
+        result.nodes += pos->stats.nodes;
+        result.positions++;
+    }
+    result.milliseconds = timeNow() - start;
+    gShell = savedShell;
+    allocateTranspositionTable(savedTableBytes);
+    allocatePawnTable(savedPawnBytes);
+    return result;
+}

@@ -1,0 +1,447 @@
+#include "search/iterate.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "egtb/tablebase_probe.h"
+#include "platform/clock.h"
+#include "search/output.h"
+#include "search/search.h"
+#include "search/transposition.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+constexpr int ASPIRATION = 35;
+constexpr int NOT_SCORED = -10001;
+
+inline bool aborted() { return gSearch.abortFlag.load(std::memory_order_relaxed); }
+inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }
+
+int handedOutCount() {
+    int n = 0;
+    for (int i = 0; i < gSearch.rootMoveCount; i++) n += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
+    return n;
+}
+
+RootMove* firstNotHandedOut() {
+    for (int i = 0; i < gSearch.rootMoveCount; i++)
+        if (!(gSearch.rootMoves[i].flags & ROOT_HANDED_OUT)) return &gSearch.rootMoves[i];
+    return nullptr;
+}
+
+// The root position's draw by rule, for a root move just made.
+bool rootMoveDraws(Position& pos) {
+    return pos.history[pos.historyCount].reversibleMoves >= 100 || repetitionCheck(pos) != 0;
+}
+
+// Orders the freshly built root list by a quick look at each move: a
+// quiescence score, a bonus for checks and for the previous best move, a
+// small malus for under-promotions.
+void scoreRootMoves(Position& pos) {
+    const int ply = int(pos.historyCount);
+    int kept = 0;
+    for (int i = 0; i < gSearch.rootMoveCount; i++) {
+        RootMove r = gSearch.rootMoves[i];
+        r.score = NOT_SCORED;
+        pos.currentMove[ply] = r.move;
+        if (!makeMove(pos, r.move, false)) continue;
+        const int mover = pos.sideToMove ^ 1;
+        if (gSearch.tablebaseMenLimit > 0 && popCount(occupied(pos)) <= gSearch.tablebaseMenLimit && !pos.castling) {
+            pos.stats.tablebaseProbes++;
+            int v;
+            if (probeTablebase(pos, mover, v)) {
+                pos.stats.tablebaseHits++;
+                r.score = -v;
+            }
+        }
+        if (rootMoveDraws(pos)) {
+            r.score = 0;
+            std::printf("repetition detected at root %s\n", r.text);
+        }
+        if (r.score == NOT_SCORED) {
+            r.score = -quiesce(pos, -MATE, MATE);
+            if (isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, mover)) r.score += 90;
+            if (movePromotion(r.move) && movePromotion(r.move) != QUEEN) r.score -= 10;
+            if (r.move == pos.pv[1].moves[1]) r.score += 999;
+        }
+        unmakeMove(pos);
+        gSearch.rootMoves[kept++] = r;
+    }
+    gSearch.rootMoveCount = kept;
+
+    for (bool exchanged = true; exchanged;) {
+        exchanged = false;
+        for (int i = 0; i + 1 < gSearch.rootMoveCount; i++) {
+            if (gSearch.rootMoves[i].score >= gSearch.rootMoves[i + 1].score) continue;
+            std::swap(gSearch.rootMoves[i], gSearch.rootMoves[i + 1]);
+            exchanged = true;
+        }
+    }
+}
+
+// A move so clearly best that the search may play it early: the only legal
+// move, or one far ahead of the rest that recaptures what the opponent just
+// took or keeps a quiet position quiet.
+void chooseEasyMove() {
+    if (gSearch.rootMoveCount == 1) {
+        gSearch.easyMove = gSearch.rootMoves[0].move;
+        return;
+    }
+    if (gSearch.rootMoveCount < 2 || gGame.gameRecord.empty()) return;
+    const RootMove& best = gSearch.rootMoves[0];
+    const Move last = gGame.gameRecord.back().move;
+    if (best.score <= gSearch.rootMoves[1].score + 200) return;
+    const bool recapture = moveTo(best.move) == moveTo(last) && moveCaptured(best.move) == moveCaptured(last);
+    if (recapture || best.score < 100) gSearch.easyMove = best.move;
+}
+
+void buildRootMoves(Position& pos) {
+    const int ply = int(pos.historyCount);
+    Move* begin = pos.moveStack + pos.listStart[ply];
+    const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
+    Move* end = inCheck ? generateEvasions(pos, begin) : generateAllMoves(pos, begin);
+    pos.hashMove[ply] = 0;  // every root move gets make move's full legality test
+    int n = 0;
+    for (Move* m = begin; m < end && n < MAX_ROOT_MOVES; m++) {
+        RootMove& r = gSearch.rootMoves[n++];
+        r.move = *m;
+        r.flags = ROOT_NO_REDUCE;
+        r.score = 0;
+        r.nodes = 0;
+        MoveC text(*m);
+        std::snprintf(r.text, sizeof r.text, "%s", moveToSan(text, pos));
+    }
+    gSearch.rootMoveCount = n;
+    pos.listStart[ply + 1] = pos.listStart[ply];  // the records hold the moves now
+    scoreRootMoves(pos);
+    chooseEasyMove();
+}
+
+// Flags for the next iteration: the first move and, when the first move's
+// tree was big enough to judge, the moves that needed a third of its effort
+// (likely alternatives) and the first quarter of the list are never reduced.
+void prepareRootFlags() {
+    const int count = gSearch.rootMoveCount;
+    for (int i = 0; i < count; i++) gSearch.rootMoves[i].flags = 0;
+    gSearch.rootFailBits = 0;
+    if (count == 0) return;
+    gSearch.rootMoves[0].flags = ROOT_NO_SPLIT | ROOT_NO_REDUCE;
+    const uint32_t firstNodes = gSearch.rootMoves[0].nodes;
+    if (firstNodes < 3) return;
+    for (int i = 1; i < count; i++) {
+        if (gSearch.rootMoves[i].nodes > firstNodes / 3) gSearch.rootMoves[i].flags |= ROOT_NO_SPLIT;
+        if (i < count / 4) gSearch.rootMoves[i].flags |= ROOT_NO_REDUCE;
+    }
+}
+
+// Sets the next fail bit of a group (first, second, third) and returns its
+// mark text.
+const char* markFailure(uint32_t first, const char* const marks[3]) {
+    for (int k = 0; k < 3; k++) {
+        uint32_t bit = first << k;
+        if (!(gSearch.rootFailBits & bit)) {
+            gSearch.rootFailBits |= bit;
+            return marks[k];
+        }
+    }
+    return marks[2];
+}
+
+void widenRootWindow() {
+    const uint32_t f = gSearch.rootFailBits;
+    if (f & FAIL_LOW_3) gSearch.rootAlpha = -MATE;
+    else if (f & FAIL_LOW_2) gSearch.rootAlpha -= 200;
+    else if (f & FAIL_LOW_1) gSearch.rootAlpha -= 100;
+    if (f & FAIL_HIGH_3) gSearch.rootBeta = MATE;
+    else if (f & FAIL_HIGH_2) gSearch.rootBeta += 200;
+    else if (f & FAIL_HIGH_1) gSearch.rootBeta += 100;
+}
+
+}  // namespace
+
+const char* recordAspirationFailure(bool failedLow) {
+    static const char* const lowMarks[3] = {"-1", "-2", "-3"};
+    static const char* const highMarks[3] = {"+1", "+2", "+3"};
+    const char* mark = failedLow ? markFailure(FAIL_LOW_1, lowMarks) : markFailure(FAIL_HIGH_1, highMarks);
+    widenRootWindow();
+    gSearch.rootLowerBound = gSearch.rootAlpha;
+    return mark;
+}
+
+void resetSearch(Position& pos) {
+    pos.historyCount = 1;
+    std::memset(&pos.stats, 0, sizeof pos.stats);
+    advanceTranspositionAge();
+    pos.listStart[1] = 0;
+    for (uint32_t& n : pos.movesSearched) n = 0;
+    pos.stopFlag = 0;
+    pos.pathKeys[1] = pos.hashKey;
+    gSearch.rootMoveCount = 0;
+    gSearch.rootFailBits = 0;
+    gSearch.abortFlag.store(false, std::memory_order_relaxed);
+    gSearch.lastCompletedDepth = 0;
+    gSearch.easyMove = 0;
+}
+
+void addPositionPV(Position& pos) {
+    const PVRow& row = pos.pv[0];
+    const int rootPly = int(pos.historyCount);
+    for (int i = 1; i < row.end; i++) {
+        const Move m = row.moves[i];
+        Move list[MAX_MOVES];
+        Move* end = generateAllMoves(pos, list);
+        bool found = false;
+        for (Move* g = list; g < end; g++) found |= *g == m;
+        pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
+        if (!found || !makeMove(pos, m, false)) {
+            std::printf("WARNING could not verify move in PV for addPositionPV()!!!\n");
+            break;
+        }
+        unmakeMove(pos);
+        hashStorePV(pos.hashKey, m);
+        makeMove(pos, m, true);
+        if (int(pos.historyCount) > MAX_PLY) break;
+    }
+    while (int(pos.historyCount) > rootPly) unmakeMove(pos);
+}
+
+bool rootSplitAllowed() {
+    RootMove* next = firstNotHandedOut();
+    if (next && (next->flags & ROOT_NO_SPLIT)) return false;
+    return gSearch.rootLowerBound >= gSearch.lastCompletedScore - 33 || handedOutCount() > gSearch.rootMoveCount / 3;
+}
+
+RootMove* nextRootMove(Position& pos) {
+    if (gSearch.rootMoveCount == 0) buildRootMoves(pos);
+    RootMove* r = firstNotHandedOut();
+    if (!r) return nullptr;
+    r->flags |= ROOT_HANDED_OUT;
+    if (!gShell.xboardMode) {
+        while (gSearch.outputLock.exchange(1, std::memory_order_acquire)) {}
+        printRootProgress(pos, int(r - gSearch.rootMoves) + 1, *r);
+        gSearch.outputLock.store(0, std::memory_order_release);
+    }
+    return r;
+}
+
+void rootNewBest(Position& pos, int score, int beta, Move move) {
+    int index = 0;
+    while (index < gSearch.rootMoveCount && gSearch.rootMoves[index].move != move) index++;
+    if (index > 0 && index < gSearch.rootMoveCount) {
+        gSearch.easyMove = 0;
+        RootMove best = gSearch.rootMoves[index];
+        for (int i = index; i > 0; i--) gSearch.rootMoves[i] = gSearch.rootMoves[i - 1];
+        gSearch.rootMoves[0] = best;
+    }
+    PVRow& row = pos.pv[1];
+    if (score < beta) {
+        printPV(pos, row, score, "");
+    } else if (row.moves[1] != move || row.end < 2) {
+        // A fail-high has no line yet, only its move.
+        row.moves[1] = move;
+        row.end = 2;
+        row.depth = uint8_t(gSearch.iterationDepth);
+    }
+    pos.pv[0] = row;
+}
+
+int searchRoot(Position& pos, int depth) {
+    int alpha = gSearch.rootAlpha;
+    const int beta = gSearch.rootBeta;
+    const int ply = int(pos.historyCount);
+    if (pos.stats.tablebaseProbes == pos.stats.tablebaseHits && depth > 6 && pos.threadNumber == 0) {
+        if (pollInputAndClock(pos)) return alpha;
+    }
+    pos.movesSearched[ply] = 0;
+    pos.pathKeys[ply] = pos.hashKey;
+    pos.inCheck[ply] = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
+
+    bool first = true;
+    while (RootMove* r = nextRootMove(pos)) {
+        const Move move = r->move;
+        pos.currentMove[ply] = move;
+        pos.listStart[ply + 1] = pos.listStart[ply];
+        const uint32_t nodesBefore = pos.stats.nodes;
+        makeMove(pos, move, true);  // root moves were tested when the list was built
+        int e = extendOrReduce(pos, ply, depth);
+        if (e < 0 && (r->flags & (ROOT_NO_SPLIT | ROOT_NO_REDUCE))) e = 0;
+
+        int v;
+        if (first) {
+            int d = depth + e - 1;
+            v = d >= 1 ? -search(pos, d, -beta, -alpha, false) : -quiesceChecks(pos, -beta, -alpha);
+        } else {
+            int n = depth - 1 + e;
+            v = n >= 1 ? -search(pos, n, -alpha - 1, -alpha, false) : -quiesceChecks(pos, -alpha - 1, -alpha);
+            if (v > alpha && e < 0) {
+                n = depth - 1;
+                v = n >= 1 ? -search(pos, n, -alpha - 1, -alpha, false) : -quiesceChecks(pos, -alpha - 1, -alpha);
+            }
+            if (!searchStopped(pos) && v > alpha && v < beta) {
+                n = depth - 1 + std::max(e, 0);
+                v = n >= 1 ? -search(pos, n, -beta, -alpha, false) : -quiesceChecks(pos, -beta, -alpha);
+            }
+        }
+        first = false;
+        unmakeMove(pos);
+        r->score = v;
+        r->nodes = pos.stats.nodes - nodesBefore;
+        if (searchStopped(pos)) return alpha;
+        pos.movesSearched[ply]++;
+
+        if (v > alpha) {
+            const int previousAlpha = alpha;
+            rootNewBest(pos, v, beta, move);
+            alpha = v;
+            if (v >= beta) {
+                gSearch.rootLowerBound = previousAlpha;
+                return v;
+            }
+        }
+        gSearch.rootLowerBound = alpha;
+    }
+
+    if (pos.movesSearched[ply] == 0) {
+        // Checkmate or stalemate on the board: nothing to search.
+        stopSearch();
+        return pos.inCheck[ply] ? -MATE : 0;
+    }
+    return alpha;
+}
+
+int iterate(Position& pos) {
+    if (!gShell.xboardMode) std::printf("Ply    Time\tNodes\tScore\tPV\n");
+    gSearch.deadline = gShell.searchStartTime + gShell.moveTime;
+    const int maximum = gShell.depthLimit > 0 ? gShell.depthLimit : MAX_PLY + 1;
+
+    int lastCall = -MATE, callBeforeLast = -MATE;
+    if (maximum <= 1) return callBeforeLast;
+
+    for (int d = 1; !aborted(); ) {
+        gSearch.iterationDepth = d;
+        if (d == 1) {
+            gSearch.rootAlpha = -MATE;
+            gSearch.rootBeta = MATE;
+            gSearch.rootLowerBound = -MATE;
+        } else if (gSearch.lastCompletedScore < 9000) {
+            const int s = gSearch.lastCompletedScore;
+            gSearch.rootAlpha = s - ASPIRATION;
+            gSearch.rootBeta = s + ASPIRATION;
+            gSearch.rootLowerBound = s - ASPIRATION;
+        }
+
+        int v = -MATE;
+        bool complete = false;
+        while (gShell.engineSide != -1) {
+            if (d > 1) addPositionPV(pos);
+            if (RootMove* next = firstNotHandedOut()) next->flags &= ~ROOT_NO_REDUCE;
+            v = searchRoot(pos, d);
+            callBeforeLast = lastCall;
+            lastCall = v;
+            if (v > gSearch.rootAlpha && v < gSearch.rootBeta) {
+                complete = true;
+                break;
+            }
+            const bool failedLow = v <= gSearch.rootAlpha;
+            if (failedLow) {
+                if (aborted() || (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
+                if (d > 5) gSearch.easyMove = 0;
+                // Every move scored at or below the old bound; none has a
+                // true score inside the wider window yet, so all are
+                // searched again, the previous best first.
+                for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
+            } else {
+                // The moves before the one that failed high are still below
+                // alpha; it is searched again first, then the rest.
+                if (gSearch.rootMoveCount > 0) gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
+            }
+            const char* mark = recordAspirationFailure(failedLow);
+            printPV(pos, pos.pv[0], v, mark);
+            if (aborted()) break;
+        }
+        if (complete && !aborted()) {
+            gSearch.lastCompletedScore = v;
+            gSearch.lastCompletedDepth = d;
+        }
+
+        // A found mate ends the deepening (read one root search late, as a
+        // mate score needs one more iteration to be confirmed), as does a
+        // hopeless position searched deep enough, or no legal move at all.
+        const int w = callBeforeLast;
+        if (w >= 9999 - 2 * d || (w <= -MATE_THRESHOLD && d > 8) || (w == -MATE && gSearch.rootMoveCount == 0)) break;
+        prepareRootFlags();
+        if (++d >= maximum) break;
+    }
+    // Without a legal move the one root search says which end it is: 0 for
+    // stalemate, -10000 for checkmate.
+    if (gSearch.rootMoveCount == 0 && lastCall != -MATE) return lastCall;
+    return callBeforeLast;
+}
+
+void timeCheck(Position& pos) {
+    const uint32_t now = timeNow();
+    const uint32_t elapsed = now - gShell.searchStartTime;
+    // Time left on the engine's clock; 0 once the clock is used up (not a
+    // wrapped-around huge value).
+    const uint32_t clock = gShell.engineClock;
+    const uint32_t remaining = elapsed >= clock ? 0 : clock - elapsed;
+    const uint32_t moveTime = gShell.moveTime;
+    const uint32_t opponent = gShell.opponentClock;
+    const bool onlyFirst = handedOutCount() == 1;
+
+    if (gShell.depthLimit > 0 && gSearch.iterationDepth < gShell.depthLimit) return;
+    if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
+    if (gSearch.iterationDepth <= 2) return;
+    if (gSearch.rootMoveCount == 1 && !gSearch.ponderingInProgress && !gShell.analysisMode) return stopSearch();
+    // The engine's clock runs only in its own game search: analysis and
+    // pondering may go on past what it shows.
+    const bool ownClockRuns = !gShell.analysisMode && !(gSearch.ponderingInProgress && !gSearch.puzzle);
+    if (remaining == 0 && ownClockRuns) return stopSearch();
+    if (gSearch.ponderingInProgress && !gSearch.puzzle) return;
+
+    if (int32_t(now - gSearch.deadline) < 0) {
+        // Before the deadline only a clear easy move ends the search early.
+        if (!gSearch.puzzle && !gShell.fixedTime && gSearch.easyMove && remaining <= opponent &&
+            uint64_t(elapsed) * 100 >= uint64_t(moveTime) * 36) {
+            PVRow& row = pos.pv[0];
+            if (row.moves[1] != gSearch.easyMove || row.end < 2) row.end = 2;
+            row.moves[1] = gSearch.easyMove;
+            stopSearch();
+        }
+        return;
+    }
+
+    if (gShell.analysisMode) return;
+    if (gShell.fixedTime || gSearch.puzzle) return stopSearch();
+    if (gShell.nextControlMove != 0) {
+        // The last move before the time control must not overstep it.
+        const int toGo = gShell.nextControlMove - gGame.gamePly / 2;
+        if ((gShell.engineSide == WHITE && toGo == 1) || (gShell.engineSide == BLACK && toGo == 0)) return stopSearch();
+    }
+    if (clock < 10000) return stopSearch();
+
+    // Past the planned time: keep going only while the score is dropping
+    // and there is time to find out how far.
+    const int last = gSearch.lastCompletedScore;
+    const int lower = gSearch.rootLowerBound;
+    const bool failedLow = (gSearch.rootFailBits & FAIL_LOW_BITS) != 0;
+    if (!((last != -MATE && lower < last) || failedLow)) return stopSearch();
+
+    if (lower < last - 35 && (lower <= 350 || lower < last - 50)) {
+        if (uint64_t(elapsed) * 2 < uint64_t(moveTime) * 5 && remaining >= 5000) return;
+        if (lower < last - 67 && lower <= 550) {
+            if (uint64_t(elapsed) < uint64_t(moveTime) * 7 || remaining > opponent) return;
+            return stopSearch();
+        }
+        if (onlyFirst) stopSearch();
+        return;
+    }
+    if (int32_t(remaining - opponent) >= 1000 && clock > 10000) return;
+    if (elapsed > uint64_t(moveTime) * 2) return stopSearch();
+    if (onlyFirst) stopSearch();
+}

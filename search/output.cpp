@@ -1,0 +1,163 @@
+#include "search/output.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/notation.h"
+#include "platform/clock.h"
+#include "search/movepicker.h"
+#include "search/search.h"
+#include "search/transposition.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+// A fixed line buffer: output is produced during the search, which never
+// allocates.
+struct LineBuffer {
+    char text[4096];
+    int length = 0;
+    void append(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        if (length >= int(sizeof text) - 1) return;
+        va_list args;
+        va_start(args, format);
+        int n = std::vsnprintf(text + length, sizeof text - length, format, args);
+        va_end(args);
+        if (n > 0) length = std::min(length + n, int(sizeof text) - 1);
+    }
+};
+
+// Nodes in nine columns, in millions once they no longer fit.
+void formatNodes(char (&text)[32], uint32_t nodes) {
+    if (nodes >= 1000000000u) std::snprintf(text, sizeof text, "%8.2fM", nodes / 1e6);
+    else std::snprintf(text, sizeof text, "%9u", nodes);
+}
+
+// The move being searched at the root, with the predicted reply in front of
+// it while pondering.
+void appendRootMoveText(LineBuffer& line, const char* text) {
+    if (gSearch.ponderingInProgress && !gShell.xboardMode) line.append(" (%s)", gSearch.ponderMoveText);
+    line.append(" %s", text);
+}
+
+inline bool inCheckNow(const Position& pos) {
+    return isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
+}
+
+void emit(const LineBuffer& line) {
+    std::fwrite(line.text, 1, size_t(line.length), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void printPV(Position& pos, PVRow& row, int score, const char* mark) {
+    const uint32_t elapsed = timeNow() - gShell.searchStartTime;
+    const double seconds = elapsed / 1000.0;
+    const uint32_t nodes = pos.stats.nodes;
+    if (gSearch.puzzle) score = -score;  // the puzzle search is for the opponent
+    if (nodes < 200000 && score < 9900) return;
+
+    const bool hasMark = mark && mark[0];
+    LineBuffer line;
+    if (gShell.xboardMode) {
+        line.append("%i %i %u %u", gSearch.iterationDepth, score, elapsed / 10, nodes);
+    } else {
+        char scoreText[32];
+        if (hasMark) std::snprintf(scoreText, sizeof scoreText, "%6s", mark);
+        else std::snprintf(scoreText, sizeof scoreText, "%+6.2f", score / 100.0);
+        char nodeText[32];
+        formatNodes(nodeText, nodes);
+        if (seconds < 60)
+            line.append("%2i  %6.2f  %s  %s  ", gSearch.iterationDepth, seconds, nodeText, scoreText);
+        else
+            line.append("%2i   %02u:%02u  %s  %s  ", gSearch.iterationDepth, elapsed / 60000, (elapsed / 1000) % 60,
+                        nodeText, scoreText);
+    }
+    const int header = line.length;
+
+    if (row.end == 0 && gSearch.rootMoveCount > 0) {
+        appendRootMoveText(line, gSearch.rootMoves[0].text);
+        bool thirdFailHigh = gSearch.rootFailBits & FAIL_HIGH_3;
+        line.append(hasMark && thirdFailHigh ? "!!        " : "          ");
+    }
+
+    // Walk the line on the board, writing each move in SAN; at its end an
+    // exact table entry may extend it further.
+    const int rootPly = int(pos.historyCount);
+    int sinceBreak = 0;
+    int firstFromTable = 1 << 30;
+    for (int i = 1; i < row.end && i <= MAX_PLY; i++) {
+        const Move m = row.moves[i];
+        const int before = line.length;
+        pos.hashMove[pos.historyCount] = 0;  // test every move of the line
+        pos.currentMove[pos.historyCount] = m;
+        if (!validMoveTest(pos, m)) {
+            line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
+            break;
+        }
+        MoveC text(m);
+        const char* san = moveToSan(text, pos);
+        if (i == 1) {
+            appendRootMoveText(line, san);
+        } else {
+            line.append(" %s", san);
+        }
+        if (!makeMove(pos, m, false)) {
+            line.length = before;
+            line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
+            break;
+        }
+        if (inCheckNow(pos)) line.append("+");
+        if (i >= firstFromTable) line.append("(HT)");
+        if (i == row.end - 1 && row.end <= MAX_PLY) {
+            int s;
+            if (hashProbe(pos, 0, -MATE, MATE, s) == HASH_EXACT && pos.hashMove[pos.historyCount] &&
+                repetitionCheck(pos) == 0) {
+                row.moves[row.end] = pos.hashMove[pos.historyCount];
+                if (firstFromTable > row.end) firstFromTable = row.end;
+                row.end++;
+            }
+        }
+        sinceBreak += line.length - before;
+        if (!gShell.xboardMode && sinceBreak > 41) {
+            line.append("\n%31s", "");
+            sinceBreak = 0;
+        }
+    }
+    while (int(pos.historyCount) > rootPly) unmakeMove(pos);
+    if (line.length - header < 4) line.append("     ");
+    line.append("\n");
+    emit(line);
+}
+
+void printRootProgress(Position& pos, int index, const RootMove& record) {
+    const uint32_t elapsed = timeNow() - gShell.searchStartTime;
+    const uint32_t nodes = pos.stats.nodes;
+    if (nodes < 2000000 || elapsed < 10000) return;
+    LineBuffer line;
+    char nodeText[32];
+    if (gShell.threadCount > 1) std::snprintf(nodeText, sizeof nodeText, "%9s", "");  // other threads' nodes are not in
+    else formatNodes(nodeText, nodes);
+    const double seconds = elapsed / 1000.0;
+    if (seconds < 60)
+        line.append("%2i  %6.2f  %s   %2i/%2i  ", gSearch.iterationDepth, seconds, nodeText, index, gSearch.rootMoveCount);
+    else
+        line.append("%2i   %02u:%02u  %s   %2i/%2u  ", gSearch.iterationDepth, elapsed / 60000, (elapsed / 1000) % 60,
+                    nodeText, index, unsigned(gSearch.rootMoveCount));
+    appendRootMoveText(line, record.text);
+    line.append("          \r");
+    emit(line);
+}
+
+void printSearchProgress(Position& pos) {
+    if (!gShell.thinking) return;
+    MoveC root(pos.currentMove[1]);
+    std::printf("stat01: %u %i %i %i %i %s\n", (timeNow() - gShell.searchStartTime) / 10, int(pos.stats.nodes),
+                gSearch.iterationDepth, gSearch.rootMoveCount, int(pos.movesDelivered[pos.historyCount]),
+                moveToCoordinate(root));
+    std::fflush(stdout);
+}

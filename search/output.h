@@ -1,0 +1,15 @@
+// What the search shows while it thinks: the principal-variation line, the
+// console's root progress line, and the one-line "stat01" report.
+#pragma once
+
+#include "board/position.h"
+#include "search/search_shared.h"
+
+// Prints `row` (moves from slot 1 on) with its score, or with `mark` (a
+// fail-high/low marker) in place of the score when mark is not empty.
+// The row is lengthened from exact table entries; such moves are marked.
+void printPV(Position& pos, PVRow& row, int score, const char* mark);
+// The console line for the root move being searched (overwritten in place).
+void printRootProgress(Position& pos, int index, const RootMove& record);
+// The "stat01" line answering "." during a search.
+void printSearchProgress(Position& pos);

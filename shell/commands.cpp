@@ -1,0 +1,434 @@
+#include "shell/commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/position.h"
+#include "platform/console.h"
+#include "search/iterate.h"
+#include "search/output.h"
+#include "search/search_shared.h"
+#include "shell/config.h"
+#include "shell/diagnostics.h"
+#include "shell/epdtest.h"
+#include "shell/evaltest.h"
+
+namespace {
+
+enum CommandNumber {
+    CMD_QUIT, CMD_COMPUTER, CMD_SETBOARD, CMD_PRINT, CMD_XBOARD, CMD_FORCE, CMD_NEW, CMD_EASY,
+    CMD_HARD, CMD_WHITE, CMD_BLACK, CMD_CLOCKS, CMD_RANDOM, CMD_LEVEL, CMD_POST, CMD_NOPOST,
+    CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
+    CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
+    CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, COMMAND_COUNT
+};
+
+struct CommandEntry {
+    const char* word;
+    const char* help;
+};
+
+// In table order; a command's number is its position.
+const CommandEntry commandTable[COMMAND_COUNT] = {
+    {"quit", "quit the program"},
+    {"computer", "opponent is in the ics computer list"},
+    {"setboard", "set the board position with a fen string"},
+    {"print", "print the current board position"},
+    {"xboard", "switch to winboard mode"},
+    {"force", "force mode - engine will not search, but will except moves"},
+    {"new", "new game"},
+    {"easy", "turn pondering off"},
+    {"hard", "turn pondering on"},
+    {"white", "you will play white"},
+    {"black", "you will play black"},
+    {"clocks", "show time left on clocks"},
+    {"random", "not implemented"},
+    {"level", "set time control"},
+    {"post", "show thinking"},
+    {"nopost", "don't show thinking"},
+    {"go", "set computer's turn to move and start searching"},
+    {"analyze", "analyze mode - search will continue indefinately"},
+    {"eval", "show eval score for current position"},
+    {"st", "set search time x - where x is in milliseconds"},
+    {"name", "set opponents name"},
+    {"rating", "set ratings"},
+    {"time", "set computer's time in 100th's of a second"},
+    {"otim", "set opponent's time in 100th's of a second"},
+    {"result", "set result of the game"},
+    {"book", "book create <name of pgn file>\r\n\t\tbook info"},
+    {"hash", "set hash table sizes in MB: hash <dp> <as> <pawn> <qsearch>\r\n\t\tDefaults are: 4 2 2 2"},
+    {"help", "help"},
+    {"draw", "offer or accept a draw"},
+    {"protover", "xboard command"},
+    {"accepted", "xboard command"},
+    {"ping", "xboard command"},
+    {"exit", "stop analyzing current position"},
+    {"depth", "set fixed search depth"},
+    {"perft", "test the move generator with the 'perft' test"},
+    {"ht", "print hash table info"},
+    {".", "get search information during search"},
+    {"evaltest", "test the eval function against an epd file"},
+    {"epdtest", "run a test suite (epd) file"},
+    {"undo", "unmake the last move"},
+    {"ponder", "force pondering (accepts a move string to ponder)"},
+    {"egtpath", "winboard egtpath command"},
+    {"playother", "winboard playother command"},
+    {"cores", "winboard cores command - set the number of cpus"},
+    {"ics", "winboard ics command - set the hostname of the ics in use"},
+};
+
+int findCommand(const char* word) {
+    for (int i = 0; i < COMMAND_COUNT; i++)
+        if (std::strcmp(commandTable[i].word, word) == 0) return i;
+    return -1;
+}
+
+// Commands that must not run under a search: they replace the position,
+// the game record or the tables the search is using.
+bool mustWaitForSearch(int number) {
+    switch (number) {
+    case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
+    case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
+    case CMD_PERFT: case CMD_EVAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void printHelp() {
+    for (int i = 0; i < COMMAND_COUNT; i++) {
+        const char* word = commandTable[i].word;
+        std::printf("%s%s%s\n", word, std::strlen(word) > 7 ? "\t" : "\t\t", commandTable[i].help);
+        if (i == CMD_NAME) {
+            std::printf("Press Enter for more....\n");
+            // Only a person at a terminal can press a key; on a pipe the
+            // next byte belongs to the next command.
+            if (standardInputIsTerminal()) waitForSingleKey();
+        }
+    }
+}
+
+void printFeatures() {
+    std::printf("feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
+                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov\" myname=\"Tarno 4.1\" done=1\n");
+}
+
+// Hands the move to `side` while keeping the keys consistent with the board.
+void setSideToMove(Position& pos, int side) {
+    if (pos.sideToMove == side) return;
+    if (pos.epSquare) {
+        pos.hashKey ^= zobrist.enPassant[pos.epSquare];
+        pos.epSquare = 0;
+        pos.history[pos.historyCount].epSquare = 0;
+    }
+    pos.hashKey ^= zobrist.side[WHITE] ^ zobrist.side[BLACK];
+    pos.sideToMove = uint8_t(side);
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+}
+
+void commandSetboard(Position& pos, const CommandArgs& args) {
+    char fen[256];
+    size_t length = 0;
+    bool fits = true;
+    for (int i = 1; i < args.count && fits; i++) {
+        size_t wordLength = std::strlen(args.word[i]);
+        size_t needed = wordLength + (i > 1 ? 1 : 0);
+        if (length + needed > 255) {
+            fits = false;
+            break;
+        }
+        if (i > 1) fen[length++] = ' ';
+        std::memcpy(fen + length, args.word[i], wordLength);
+        length += wordLength;
+    }
+    fen[length] = '\0';
+    if (!fits || setBoardFromFen(pos, fen) != 0) {
+        std::printf("Invalid fen position.\n");
+        return;
+    }
+    std::printf("Board set.\n");
+    // The moves of the previous game cannot be taken back from here.
+    gGame.gameRecord.clear();
+    gShell.engineSide = -1;
+    gShell.playedColour = -1;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    gGame.setUpPosition = true;
+    gShell.ponderNext = false;
+    pos.pv[0].end = 0;
+    pos.pv[1].end = 0;
+}
+
+void commandNew(Position& pos) {
+    gGame.gameRecord.clear();
+    gGame.gameRecord.reserve(64);
+    gShell.bookMissCount = 0;
+    setStartPosition(pos);
+    resetSearch(pos);
+    gShell.depthLimit = -1;
+    gShell.computerOpponent = false;
+    gShell.ponderNext = false;
+    gShell.engineSide = BLACK;
+    gShell.playedColour = BLACK;
+    gSearch.lastCompletedScore = -10000;
+}
+
+void commandUndo(Position& pos) {
+    if (gGame.gameRecord.empty()) {
+        std::printf("At the beginning of the move list.\n");
+        return;
+    }
+    HistoryEntry last = gGame.gameRecord.back();
+    gGame.gameRecord.pop_back();
+    if (last.move == 0) {
+        std::printf("Could not unmake move or no move to unmake\n");
+        return;
+    }
+    takeBackGameMove(pos, last);
+}
+
+void commandSides(Position& pos, int sideToMove, int engineSide) {
+    if (gShell.thinking) {
+        std::printf("Cannot change sides until thinking is stopped\n");
+        return;
+    }
+    setSideToMove(pos, sideToMove);
+    gShell.engineSide = engineSide;
+    gShell.playedColour = engineSide;
+}
+
+void printClock(const char* label, uint32_t ms) {
+    unsigned seconds = ms / 1000;
+    std::printf("%s%.2i:%.2i:%.2i\n", label, int(seconds / 3600 % 24), int(seconds / 60 % 60), int(seconds % 60));
+}
+
+void showClocks() {
+    uint32_t white = gShell.engineSide == WHITE ? gShell.engineClock : gShell.opponentClock;
+    uint32_t black = gShell.engineSide == BLACK ? gShell.engineClock : gShell.opponentClock;
+    std::printf("\n");
+    printClock("White: ", white);
+    printClock("Black: ", black);
+    std::printf("\n");
+}
+
+void commandLevel(const CommandArgs& args) {
+    gShell.movesPerControl = wordValue(args.word[1]);
+    gShell.nextControlMove = gShell.movesPerControl;
+    uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
+    gShell.engineClock = clock;
+    gShell.opponentClock = clock;
+    gShell.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+}
+
+void commandBook(const CommandArgs& args) {
+    if (args.count == 2 || args.count == 3) return;  // sub-commands come with the book
+    std::printf("book usage\n");
+    std::printf("\tbook create <filename> - builds an opening book from a pgn database\n");
+    std::printf("\tbook info - prints info about the current book.bin file\n");
+    std::printf("\tbook test - runs a test against the current book.bin file\n");
+    std::printf("\tbook probe - probes the book at the current position\n");
+}
+
+void commandExit() {
+    if (!gShell.analysisMode) return;
+    gShell.engineSide = -1;
+    gSearch.abortFlag = true;
+    std::printf("Stopped Analysis\n");
+}
+
+void commandDepth(const CommandArgs& args) {
+    if (args.count != 2) {
+        std::printf("Usage: depth <n>\n");
+        return;
+    }
+    int n = wordValue(args.word[1]);
+    gShell.depthLimit = n + 1;
+    std::printf("depth limit set to %i\n", n);
+}
+
+void commandEgtpath(const CommandArgs& args) {
+    if (args.count != 3)
+        std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+}
+
+void commandPlayother(Position& pos) {
+    gShell.engineSide = pos.sideToMove ^ 1;
+    gShell.playedColour = gShell.engineSide;
+    std::swap(gShell.engineClock, gShell.opponentClock);
+    gShell.ponderNext = true;
+    gShell.analysisMode = false;
+}
+
+void commandCores(const CommandArgs& args) {
+    if (args.count != 2) {
+        std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
+        return;
+    }
+}
+
+void commandIcs(const CommandArgs& args) {
+    if (args.count != 2) return;
+    if (std::strcmp(args.word[1], "-") == 0) {
+        gShell.ics = false;
+    } else {
+        gShell.ics = true;
+        std::printf("tellics gameend\n");
+    }
+}
+
+}  // namespace
+
+int wordValue(const char* word) {
+    errno = 0;
+    long value = std::strtol(word, nullptr, 10);
+    return int(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+void splitCommandLine(const char* line, CommandArgs& args) {
+    std::strncpy(args.text, line, LINE_SIZE - 1);
+    args.text[LINE_SIZE - 1] = '\0';
+    for (int i = 0; i <= MAX_WORDS; i++) args.word[i] = "";
+    args.word[0] = args.text;
+    char* space = std::strchr(args.text, ' ');
+    if (!space) {
+        args.count = 0;
+        return;
+    }
+    // Every single space separates two words, so two spaces in a row give an
+    // empty word and a trailing space an empty last word. Words beyond the
+    // table's room are dropped.
+    int count = 1;
+    while (space) {
+        *space = '\0';
+        char* next = space + 1;
+        if (count < MAX_WORDS) args.word[count++] = next;
+        space = std::strchr(next, ' ');
+    }
+    args.count = count;
+}
+
+bool deferWhileThinking(const char* line) {
+    if (!gShell.thinking) return false;
+    gSearch.abortFlag = true;
+    std::strncpy(gShell.deferredLine, line, LINE_SIZE - 1);
+    gShell.deferredLine[LINE_SIZE - 1] = '\0';
+    return true;
+}
+
+int dispatchCommand(Position& pos, char* line) {
+    // On the stack: a command running a search can be re-entered by the input
+    // hook for the next line.
+    CommandArgs local;
+    splitCommandLine(line, local);
+    int number = findCommand(local.word[0]);
+    if (number < 0) return -1;
+    if (mustWaitForSearch(number) && deferWhileThinking(line)) {
+        line[0] = '\0';
+        return number;
+    }
+    runCommand(pos, number, local);
+    line[0] = '\0';
+    return number;
+}
+
+void runCommand(Position& pos, int number, const CommandArgs& args) {
+    switch (number) {
+    case CMD_QUIT:
+        gShell.quit = true;
+        gSearch.abortFlag = true;
+        break;
+    case CMD_COMPUTER: gShell.computerOpponent = true; break;
+    case CMD_SETBOARD: commandSetboard(pos, args); break;
+    case CMD_PRINT: displayBoard(pos); break;
+    case CMD_XBOARD:
+        gShell.xboardMode = !gShell.xboardMode;
+        std::printf("\n");
+        break;
+    case CMD_FORCE: gShell.engineSide = -1; break;
+    case CMD_NEW: commandNew(pos); break;
+    case CMD_EASY: gShell.ponderingDisabled = true; break;
+    case CMD_HARD: gShell.ponderingDisabled = false; break;
+    case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
+    case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
+    case CMD_CLOCKS: showClocks(); break;
+    case CMD_LEVEL: commandLevel(args); break;
+    case CMD_ST:
+        gShell.fixedTime = true;
+        gShell.moveTime = uint32_t(wordValue(args.word[1])) * 1000u;
+        break;
+    case CMD_NAME:
+        std::strncpy(gShell.opponentName, args.word[1], sizeof gShell.opponentName - 1);
+        gShell.opponentName[sizeof gShell.opponentName - 1] = '\0';
+        break;
+    case CMD_RATING:
+        gShell.ownRating = wordValue(args.word[1]);
+        gShell.opponentRating = wordValue(args.word[2]);
+        break;
+    case CMD_TIME: gShell.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_OTIM: gShell.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_BOOK: commandBook(args); break;
+    case CMD_HELP: printHelp(); break;
+    case CMD_PROTOVER:
+        if (wordValue(args.word[1]) >= 2) printFeatures();
+        break;
+    case CMD_PING: std::printf("pong %s\n", args.word[1]); break;
+    case CMD_EXIT: commandExit(); break;
+    case CMD_DEPTH: commandDepth(args); break;
+    case CMD_PERFT: commandPerft(pos, args); break;
+    case CMD_EVAL: commandEval(pos); break;
+    case CMD_HASH: commandHash(args.count, args.word[1], args.word[2]); break;
+    case CMD_HT: showHashInfo(); break;
+    case CMD_EVALTEST: commandEvaltest(pos, args.count, args.word[1]); break;
+    case CMD_UNDO: commandUndo(pos); break;
+    case CMD_EGTPATH: commandEgtpath(args); break;
+    case CMD_PLAYOTHER: commandPlayother(pos); break;
+    case CMD_CORES: commandCores(args); break;
+    case CMD_ICS: commandIcs(args); break;
+    case CMD_EPDTEST: commandEpdtest(pos, args); break;
+    case CMD_DOT: printSearchProgress(pos); break;
+    // No effect: the engine always thinks visibly, and moves are not random.
+    case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
+    default: break;
+    }
+}
+
+int enterUserMove(Position& pos, char* line) {
+    MoveC parsed;
+    parseMove(parsed, pos, line);
+    if (!parsed.valid) {
+        std::printf("unrecognized command: %s\n", line);
+        line[0] = '\0';
+        return -1;
+    }
+    // Match the parsed move against the generated ones at the root, with the
+    // hash-move slot cleared so that making it runs the full legality test.
+    pos.historyCount = 1;
+    pos.hashMove[1] = 0;
+    Move moves[MAX_MOVES];
+    Move* end = generateAllMoves(pos, moves);
+    bool generated = false;
+    for (Move* m = moves; m < end; m++) {
+        if (*m != parsed.move) continue;
+        generated = true;
+        if (makeMove(pos, *m, false)) {
+            unmakeMove(pos);
+            playGameMove(pos, *m);
+            line[0] = '\0';
+            return 0;
+        }
+    }
+    std::printf("Illegal move: %s\n", line);
+    if (!generated) std::printf("Move not generated by engine.\n");
+    line[0] = '\0';
+    return -1;
+}

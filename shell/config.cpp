@@ -1,0 +1,245 @@
+#include "shell/config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "eval/pawn_table.h"
+#include "platform/memory.h"
+#include "search/transposition.h"
+#include "shell/commands.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+constexpr uint64_t MEGABYTE = 1048576;
+constexpr size_t STARTUP_LINE = 255;
+constexpr size_t HASH_LINE = 254;
+constexpr size_t TABLEBASE_LINE = 1023;
+
+const char* const HASH_SECTION = "[Hash Table Section]";
+const char* const NO_MEMORY_TRANSPOSITION = "Not enough Memory for Depth Preferred Table";
+const char* const NO_MEMORY_PAWNS = "Not enough Memory for Pawn Table";
+
+// Reads one line into buf, keeping at most `limit` characters of it; the
+// rest of a longer line is passed over so that it never turns into lines of
+// its own. The newline and a carriage return before it are dropped. False at
+// the end of the file when nothing was read.
+bool readConfigLine(FILE* file, char* buf, size_t limit) {
+    size_t length = 0;
+    int ch;
+    bool any = false;
+    while ((ch = std::fgetc(file)) != EOF) {
+        any = true;
+        if (ch == '\n') break;
+        if (length < limit) buf[length++] = char(ch);
+    }
+    if (length > 0 && buf[length - 1] == '\r') --length;
+    buf[length] = '\0';
+    return any;
+}
+
+const char* skipSeparators(const char* p) {
+    while (*p == '=' || *p == ' ') ++p;
+    return p;
+}
+
+// The integer after a key that starts at `key` and is `keyLength` long.
+int valueAfterKey(const char* key, size_t keyLength) { return wordValue(skipSeparators(key + keyLength)); }
+
+// Hash-section keys: the value follows the first space or "=" after the
+// key's start; a line without one has no value.
+int64_t hashSectionValue(const char* key) {
+    const char* p = key + std::strcspn(key, " =");
+    if (*p == '\0') return 0;
+    int value = wordValue(skipSeparators(p));
+    return value > 0 ? value : 0;
+}
+
+struct HashSizes {
+    uint64_t transpositionBytes = 0;
+    uint64_t pawnBytes = 0;
+};
+
+HashSizes hashSizesFromFile() {
+    HashSizes sizes;
+    FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
+    if (!file) return sizes;
+    char line[HASH_LINE + 1];
+    bool inSection = false;
+    while (readConfigLine(file, line, HASH_LINE)) {
+        if (!inSection) {
+            inSection = std::strcmp(line, HASH_SECTION) == 0;
+            continue;
+        }
+        if (const char* key = std::strstr(line, "transposition_table"))
+            sizes.transpositionBytes = uint64_t(hashSectionValue(key)) * MEGABYTE;
+        else if (const char* key = std::strstr(line, "pawn_table"))
+            sizes.pawnBytes = uint64_t(hashSectionValue(key)) * MEGABYTE;
+    }
+    std::fclose(file);
+    return sizes;
+}
+
+// Makes both tables, or neither: the running tables are only replaced when
+// both new ones exist. Returns the message for the table that failed, or
+// null.
+const char* replaceHashTables(const HashSizes& sizes) {
+    // Memory is granted lazily: a table larger than the machine would be
+    // handed out and then end the process when it is zero-filled.
+    uint64_t physical = physicalMemoryBytes();
+    if (physical && sizes.transpositionBytes > physical) return NO_MEMORY_TRANSPOSITION;
+    if (physical && sizes.transpositionBytes + sizes.pawnBytes > physical) return NO_MEMORY_PAWNS;
+    TranspositionTable transposition;
+    if (!createTranspositionTable(sizes.transpositionBytes, transposition)) return NO_MEMORY_TRANSPOSITION;
+    PawnTable pawns;
+    if (!createPawnTable(sizes.pawnBytes, pawns)) {
+        std::free(transposition.buckets);
+        return NO_MEMORY_PAWNS;
+    }
+    installTranspositionTable(transposition);
+    installPawnTable(pawns);
+    return nullptr;
+}
+
+// The first line of the file holding `key`, or false.
+bool findKeyLine(const char* key, char* line, size_t limit, const char** at) {
+    FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
+    if (!file) return false;
+    bool found = false;
+    while (readConfigLine(file, line, limit)) {
+        if ((*at = std::strstr(line, key))) {
+            found = true;
+            break;
+        }
+    }
+    std::fclose(file);
+    return found;
+}
+
+// Where the tablebase prober will be started with the directory; it answers
+// the number of tablebases found. No prober is built in yet, so none is.
+int startTablebases(const char* /*path*/) { return 0; }
+
+void* tablebaseCache = nullptr;
+
+// A cache for the tablebase files: the configured size, or 1 MB when that
+// cannot be had.
+void setupTablebaseCache() {
+    uint64_t bytes = gShell.tablebaseCacheBytes ? gShell.tablebaseCacheBytes : MEGABYTE;
+    std::free(tablebaseCache);
+    tablebaseCache = std::malloc(size_t(bytes));
+    if (!tablebaseCache) {
+        std::fputs("ERROR:  unable to malloc egtb cache.\n", stdout);
+        bytes = MEGABYTE;
+        tablebaseCache = std::malloc(size_t(bytes));
+    }
+    gShell.tablebaseCacheBytes = bytes;
+    char text[64];
+    formatTablebaseCacheLine(bytes, text, sizeof text);
+    std::fputs(text, stdout);
+}
+
+}  // namespace
+
+void readStartupSettings() {
+    FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
+    if (!file) return;
+    char line[STARTUP_LINE + 1];
+    bool haveResign = false, haveThreads = false;
+    while (readConfigLine(file, line, STARTUP_LINE)) {
+        if (line[0] == '\0') continue;
+        if (const char* key = std::strstr(line, "resign_score")) {
+            if (!haveResign) gShell.resignScore = valueAfterKey(key, 12);
+            haveResign = true;
+        } else if (const char* key = std::strstr(line, "n_cpus")) {
+            if (!haveThreads) {
+                int count = valueAfterKey(key, 6);
+                // At least the main thread searches; far more threads than
+                // any machine has would only exhaust memory.
+                if (count < 1) count = 1;
+                gShell.threadCount = unsigned(count) > MAX_THREAD_COUNT ? MAX_THREAD_COUNT : unsigned(count);
+            }
+            haveThreads = true;
+        }
+    }
+    std::fclose(file);
+}
+
+void setupHashTables(bool fromFile) {
+    HashSizes sizes = fromFile ? hashSizesFromFile() : HashSizes{};
+    if (sizes.transpositionBytes == 0) sizes.transpositionBytes = uint64_t(gShell.transpositionTableMB) * MEGABYTE;
+    if (sizes.pawnBytes == 0) sizes.pawnBytes = uint64_t(gShell.pawnTableMB) * MEGABYTE;
+    if (const char* failure = replaceHashTables(sizes)) {
+        std::puts(failure);
+        freeTranspositionTable();
+        freePawnTable();
+        std::exit(-1);
+    }
+}
+
+bool resizeHashTables(int64_t transpositionMB, int64_t pawnMB) {
+    HashSizes sizes;
+    sizes.transpositionBytes = uint64_t(transpositionMB) * MEGABYTE;
+    sizes.pawnBytes = uint64_t(pawnMB) * MEGABYTE;
+    if (const char* failure = replaceHashTables(sizes)) {
+        std::puts(failure);
+        return false;
+    }
+    gShell.transpositionTableMB = int(transpositionMB);
+    gShell.pawnTableMB = int(pawnMB);
+    return true;
+}
+
+void setupTablebases(const char* pathOrNull) {
+    if (gShell.tablebaseCount != 0) {
+        std::puts("EGTB already initialized");
+        return;
+    }
+    char line[TABLEBASE_LINE + 1];
+    const char* key = nullptr;
+    char* path = gShell.tablebasePath;
+    constexpr size_t pathSize = sizeof gShell.tablebasePath;
+    if (pathOrNull) {
+        std::snprintf(path, pathSize, "%s", pathOrNull);
+    } else if (findKeyLine("tbpath", line, TABLEBASE_LINE, &key)) {
+        std::snprintf(path, pathSize, "%s", skipSeparators(key + 6));
+    } else {
+        path[0] = '\0';
+    }
+    gShell.tablebaseCacheBytes = 0;
+    if (findKeyLine("tbcache", line, TABLEBASE_LINE, &key)) {
+        int megabytes = valueAfterKey(key, 7);
+        gShell.tablebaseCacheBytes = megabytes > 0 ? uint64_t(megabytes) * MEGABYTE : 0;
+    }
+    gShell.tablebaseCount = startTablebases(path);
+    if (gShell.tablebaseCount != 0) setupTablebaseCache();
+}
+
+void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size) {
+    if (bytes >= MEGABYTE) std::snprintf(out, size, "EGTB cache memory = %dM bytes.\n", int(bytes / MEGABYTE));
+    else std::snprintf(out, size, "EGTB cache memory = %dK bytes.\n", int(bytes / 1024));
+}
+
+void showHashInfo() {
+    uint64_t transposition = gTransposition.bytes;
+    uint64_t pawns = gPawnTable.count * sizeof(PawnEntry);
+    std::printf("\nHash Table Info\n\nTransposition Table\tPawn Table\n");
+    char rule[72];
+    std::memset(rule, '-', 71);
+    rule[71] = '\0';
+    std::puts(rule);
+    std::printf("%llu Bytes\t\t%llu Bytes\t\n\n", (unsigned long long)transposition, (unsigned long long)pawns);
+    std::printf("Total: %llu Bytes\n", (unsigned long long)(transposition + pawns));
+}
+
+void commandHash(int wordCount, const char* transpositionWord, const char* pawnWord) {
+    int transposition = wordCount == 3 ? wordValue(transpositionWord) : 0;
+    int pawns = wordCount == 3 ? wordValue(pawnWord) : 0;
+    // A table of no size would leave the search without a table at all.
+    if (transposition < 1 || pawns < 1) {
+        std::puts("Usage Hash <tt> <p>");
+        return;
+    }
+    resizeHashTables(transposition, pawns);
+}

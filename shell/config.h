@@ -1,0 +1,42 @@
+// Start-up settings from the optional file Tarno.ini in the working
+// directory, and the set-up of the tables whose sizes it gives: the
+// transposition and pawn hash tables and the tablebases.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr const char* CONFIG_FILE_NAME = "Tarno.ini";
+// More search threads than this would only exhaust memory with their
+// record pools.
+constexpr unsigned MAX_THREAD_COUNT = 64;
+
+// "resign_score" and "n_cpus" into gShell; run before the thread records are
+// made. A missing file or key keeps the defaults.
+void readStartupSettings();
+
+// Allocates both hash tables, zero-filled. With fromFile the sizes may come
+// from the file's "[Hash Table Section]"; otherwise, and for missing keys,
+// from gShell's megabyte settings. A table that cannot be had ends the
+// process with status -1 (start-up only).
+void setupHashTables(bool fromFile);
+
+// The "hash" command: both tables made anew with the given megabytes. On
+// failure an error line is printed and the running tables stay; returns
+// whether the tables were replaced.
+bool resizeHashTables(int64_t transpositionMB, int64_t pawnMB);
+
+// The "hash" command line: word count and the two size words. Sizes below
+// one megabyte get the usage line.
+void commandHash(int wordCount, const char* transpositionWord, const char* pawnWord);
+
+// The tablebases with the given directory, or with the file's "tbpath" when
+// pathOrNull is null; the cache size comes from the file's "tbcache".
+void setupTablebases(const char* pathOrNull);
+
+// The "ht" listing of both tables' sizes.
+void showHashInfo();
+
+// The text of the "EGTB cache memory" line for a cache of `bytes` bytes.
+void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size);
+

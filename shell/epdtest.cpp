@@ -1,0 +1,170 @@
+#include "shell/epdtest.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "board/notation.h"
+#include "egtb/tablebase_probe.h"
+#include "eval/evaluate.h"
+#include "platform/clock.h"
+#include "search/iterate.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+constexpr int MAX_BEST_MOVES = 10;
+constexpr int MAX_TOKEN = 15;
+constexpr size_t MAX_FEN = 256;
+
+struct EpdCounters {
+    int succeeded = 0;
+    int failed = 0;
+    int tested = 0;
+    int percentSum = 0;
+};
+
+bool blank(const char* s) {
+    for (; *s; s++)
+        if (!std::isspace(static_cast<unsigned char>(*s))) return false;
+    return true;
+}
+
+// Reads the best moves after "bm" into `best`; prints the id and the moves
+// once the ";" closing them has been reached. Returns how many were read.
+int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) {
+    int count = 0;
+    const char* c = bm + 2;
+    if (*c == ' ') c++;
+    while (true) {
+        const char* end = c;
+        while (*end && *end != ' ' && *end != ';') end++;
+        if (!*end) {
+            std::printf("Could not read best move\n");
+            return count;
+        }
+        char token[MAX_TOKEN + 1];
+        size_t length = std::min<size_t>(size_t(end - c), MAX_TOKEN);
+        std::memcpy(token, c, length);
+        token[length] = 0;
+        if (length > 0 && count < MAX_BEST_MOVES) {
+            MoveC parsed;
+            parseMove(parsed, pos, token);
+            if (parsed.valid) {
+                best[count] = MoveC(parsed.move);
+                moveToSan(best[count], pos);
+                count++;
+            }
+        }
+        if (*end == ';') {
+            if (const char* id = std::strstr(end, "id")) std::printf("%s\n", id);
+            for (int i = 0; i < count; i++) std::printf("Best move: %s\n", best[i].text);
+            return count;
+        }
+        c = end + 1;
+    }
+}
+
+void searchTestPosition(Position& pos, uint32_t moveTime) {
+    gShell.fixedTime = true;
+    gShell.moveTime = moveTime;
+    gSearch.lastCompletedScore = -10000;
+    resetSearch(pos);
+    for (int ply = 0; ply < 2; ply++) {
+        pos.pv[ply].end = 0;
+        pos.pv[ply].moves[1] = 0;
+    }
+    gShell.engineSide = pos.sideToMove;
+    gShell.searchStartTime = timeNow();
+    gSearch.tablebaseMenLimit = tablebaseMaxMen();
+    prepareEvaluation(pos);
+    gShell.thinking = true;
+    iterate(pos);
+    gShell.thinking = false;
+}
+
+// One line of the suite. False when the test must stop.
+bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counters) {
+    char* bm = std::strstr(line, "bm");
+    if (!bm) {
+        std::printf("invalid line\n");
+        return false;
+    }
+    size_t fenLength = size_t(bm - line);
+    if (fenLength > MAX_FEN) {
+        std::printf("NOT ENOUGH ROOM FOR FEN!!\n");
+        return false;
+    }
+    char fen[MAX_FEN + 1];
+    std::memcpy(fen, line, fenLength);
+    fen[fenLength] = 0;
+    if (!blank(fen)) {
+        if (setBoardFromFen(pos, fen) != 0) {
+            std::printf("Invalid fen %s\n", fen);
+            return false;
+        }
+        // A test position starts a game of its own: nothing before it can
+        // be repeated.
+        gGame.repetitionList[0] = pos.hashKey;
+        gGame.repetitionCount = 1;
+    }
+
+    MoveC best[MAX_BEST_MOVES];
+    const int bestCount = readBestMoves(pos, bm, best);
+    searchTestPosition(pos, moveTime);
+
+    const Move found = pos.pv[0].end >= 2 ? pos.pv[0].moves[1] : 0;
+    bool solved = false;
+    for (int i = 0; i < bestCount; i++) solved |= found != 0 && best[i].move == found;
+    if (solved) {
+        std::printf("SUCCESS!\n");
+        counters.succeeded++;
+        counters.percentSum += 100;
+    } else {
+        std::printf("failed\n");
+        counters.failed++;
+    }
+    counters.tested++;
+    std::printf("%d / %d (%d%%)\n\n", counters.succeeded, counters.tested, counters.percentSum / counters.tested);
+    return !gShell.quit;
+}
+
+}  // namespace
+
+void commandEpdtest(Position& pos, const CommandArgs& args) {
+    if (args.count < 3) {
+        std::printf("usage: epdtest <epdfile> <seconds_to_search>\n");
+        return;
+    }
+    gShell.epdtest = true;
+    gShell.ponderNext = false;
+    gShell.ponderingDisabled = true;
+    const char* fileName = args.word[1];
+    const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
+
+    FILE* file = std::fopen(fileName, "r");
+    if (!file) {
+        std::printf("could not open %s\n", fileName);
+        gShell.epdtest = false;
+        return;
+    }
+    EpdCounters counters;
+    char line[512];
+    while (std::fgets(line, sizeof line, file)) {
+        size_t length = std::strlen(line);
+        bool wholeLine = length > 0 && line[length - 1] == '\n';
+        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) line[--length] = 0;
+        if (!wholeLine) {
+            // Skip the rest of an overlong line.
+            int c;
+            while ((c = std::fgetc(file)) != EOF && c != '\n') {}
+        }
+        if (blank(line)) continue;
+        if (!testLine(pos, line, moveTime, counters)) break;
+    }
+    std::fclose(file);
+    std::printf("%s results\n", fileName);
+    std::printf("succeeded=%d failed=%d\n", counters.succeeded, counters.failed);
+    gShell.engineSide = -1;
+    gShell.epdtest = false;
+}

@@ -1,0 +1,158 @@
+#include "shell/input.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/console.h"
+#include "search/search_shared.h"
+#include "shell/commands.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+// Bytes read but not yet taken as lines, zero-terminated. At most
+// LINE_SIZE - 1 characters count, so a line may hold 2046 characters plus
+// its newline.
+char pending[LINE_SIZE];
+size_t pendingLength = 0;
+// Set after an over-long line was rejected: its remaining bytes are dropped
+// up to and including the newline that ends it.
+bool discardingLine = false;
+
+bool pendingHasLine() { return std::memchr(pending, '\n', pendingLength) != nullptr; }
+
+void appendInput(const char* bytes, int count) {
+    for (int i = 0; i < count; i++) {
+        char c = bytes[i];
+        if (discardingLine) {
+            if (c == '\n') discardingLine = false;
+            continue;
+        }
+        if (c == '\0') continue;  // would end the text early
+        pending[pendingLength++] = c;
+    }
+    pending[pendingLength] = '\0';
+}
+
+// A line that cannot fit the buffers is refused as a whole rather than cut
+// into pieces that would run as separate commands.
+void rejectOverlongLine() {
+    std::printf("Error (line too long): ignored\n");
+    pendingLength = 0;
+    pending[0] = '\0';
+    discardingLine = true;
+}
+
+// Moves the first line of pending input into out. A carriage return before
+// the newline becomes a space, as the command interpreter expects.
+void takeLine(char* out) {
+    char* newline = static_cast<char*>(std::memchr(pending, '\n', pendingLength));
+    size_t length = size_t(newline - pending);
+    char* cr = static_cast<char*>(std::memchr(pending, '\r', length));
+    if (cr) *cr = ' ';
+    std::memcpy(out, pending, length);
+    out[length] = '\0';
+    size_t rest = pendingLength - length - 1;
+    std::memmove(pending, newline + 1, rest);
+    pendingLength = rest;
+    pending[pendingLength] = '\0';
+}
+
+// Text left without a newline when the input ends still counts as a line.
+bool takeUnfinishedLine(char* out) {
+    if (pendingLength == 0 || discardingLine) return false;
+    appendInput("\n", 1);
+    takeLine(out);
+    return true;
+}
+
+// The interface has gone while the engine was thinking: nobody can stop
+// this search or read its result any more, so the engine ends.
+void endOfInputDuringSearch() {
+    gShell.quit = true;
+    gSearch.abortFlag = true;
+}
+
+}  // namespace
+
+int readInput() {
+    size_t room = LINE_SIZE - 1 - pendingLength;
+    if (room == 0) {
+        if (pendingHasLine()) return 1;
+        rejectOverlongLine();
+        room = LINE_SIZE - 1;
+    }
+    char chunk[512];
+    int n = readStandardInput(chunk, int(std::min(room, sizeof chunk)));
+    if (n < 0) {
+        std::printf("ERROR!  input I/O stream is unreadable, exiting.\n");
+        std::exit(1);
+    }
+    if (n == 0) return 0;
+    appendInput(chunk, n);
+    return 1;
+}
+
+int readLine(bool wait, char* out) {
+    out[0] = '\0';
+    if (!wait) {
+        if (!inputAvailable()) return 0;
+        if (!pendingHasLine() && readInput() == 0) return takeUnfinishedLine(out) ? 1 : -1;
+        if (!pendingHasLine()) return 0;
+    }
+    while (!pendingHasLine()) {
+        if (readInput() == 0) return takeUnfinishedLine(out) ? 1 : -1;
+    }
+    takeLine(out);
+    return 1;
+}
+
+int inputAvailable() {
+    gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
+    bool terminal = standardInputIsTerminal();
+    if (!gShell.xboardMode && !terminal) {
+        // Redirected console input never interrupts a search that ends by
+        // itself; an endless one (pondering, analysis) must still hear the
+        // next line or the end of the input, or it would never stop.
+        if (!gSearch.ponderingInProgress && !gShell.analysisMode) return 0;
+        return pendingHasLine() ? 1 : standardInputWaiting();
+    }
+    if (pendingHasLine()) return 1;
+    if (terminal) return terminalHasInput() ? 1 : 0;
+    return standardInputWaiting();
+}
+
+void checkInputDuringSearch(Position& pos) {
+    gShell.inputLine[0] = '\0';
+    if (!pendingHasLine()) {
+        if (!inputAvailable()) return;
+        if (readInput() == 0) {
+            endOfInputDuringSearch();
+            return;
+        }
+        if (!pendingHasLine()) return;
+    }
+    takeLine(gShell.inputLine);
+
+    // While analysing, only the lines that steer the analysis act at once;
+    // anything else waits for the search to end (and a later line replaces it).
+    if (gShell.analysisMode && !gShell.epdtest) {
+        const char* line = gShell.inputLine;
+        bool steers = std::strcmp(line, "exit") == 0 || std::strstr(line, "setboard") || line[0] == '.';
+        if (!steers) return;
+    }
+    // A line that is no command (normally the opponent's move) stops the
+    // search and stays in the input line for the main loop.
+    if (dispatchCommand(pos, gShell.inputLine) < 0) gSearch.abortFlag = true;
+}
+
+void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes) {
+    if (elapsedMs > 10) {
+        uint64_t perTenth = uint64_t(nodes) * 100 / elapsedMs;
+        gSearch.checkInterval = perTenth > 32767 ? int32_t(std::min<uint64_t>(perTenth, 0x7FFFFFFF)) : 32767;
+    }
+    if (gShell.engineClock <= 10000) gSearch.checkInterval /= 2;
+    gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
+}

@@ -1,0 +1,76 @@
+// The principal-variation line in its console and xboard forms.
+#include "search/output.h"
+#include "search_fixture.h"
+
+namespace {
+
+class OutputTest : public SearchTest {
+protected:
+    void SetUp() override {
+        SearchTest::SetUp();
+        pos = setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+        gSearch.iterationDepth = 7;
+        pos->stats.nodes = 300000;
+        gShell.searchStartTime = timeNow() - 1500;
+    }
+    // Fills pv[1] with the given moves (from, to pairs), played from the root.
+    PVRow& line(std::initializer_list<std::pair<int, int>> moves) {
+        PVRow& row = pos->pv[1];
+        int i = 1;
+        for (auto [from, to] : moves) {
+            row.moves[i++] = findMove(*pos, from, to);
+            makeMove(*pos, row.moves[i - 1], false);
+        }
+        row.end = uint8_t(i);
+        while (pos->historyCount > 1) unmakeMove(*pos);
+        return row;
+    }
+    std::string print(PVRow& row, int score, const char* mark = "") {
+        testing::internal::CaptureStdout();
+        printPV(*pos, row, score, mark);
+        return testing::internal::GetCapturedStdout();
+    }
+    std::unique_ptr<Position> pos;
+};
+
+TEST_F(OutputTest, ConsoleAndXboardForms) {
+    PVRow& row = line({{E2, E4}, {E7, E5}});
+    EXPECT_EQ(print(row, 25), " 7    1.50     300000   +0.25   e4 e5\n");
+    EXPECT_EQ(print(row, -25, "+1"), " 7    1.50     300000      +1   e4 e5\n");
+    gShell.xboardMode = true;
+    EXPECT_EQ(print(row, 25), "7 25 150 300000 e4 e5\n");
+    EXPECT_EQ(pos->historyCount, 1u);
+}
+
+TEST_F(OutputTest, SmallSearchesShowOnlyMates) {
+    PVRow& row = line({{E2, E4}});
+    pos->stats.nodes = 199999;
+    EXPECT_EQ(print(row, 9899), "");
+    EXPECT_NE(print(row, 9990), "");
+}
+
+TEST_F(OutputTest, ExactTableEntriesLengthenTheLine) {
+    PVRow& row = line({{E2, E4}, {E7, E5}});
+    makeMove(*pos, row.moves[1], false);
+    makeMove(*pos, row.moves[2], false);
+    const Move nf3 = findMove(*pos, G1, F3);
+    hashStore(pos->hashKey, 3, 5, 20, HASH_EXACT, nf3);
+    unmakeMove(*pos);
+    unmakeMove(*pos);
+    EXPECT_EQ(print(row, 25), " 7    1.50     300000   +0.25   e4 e5 Nf3(HT)\n");
+    EXPECT_EQ(row.end, 4);
+    EXPECT_EQ(row.moves[3], nf3);
+}
+
+TEST_F(OutputTest, LongLinesWrapUnderTheFirstMove) {
+    PVRow& row = line({{G1, F3}, {G8, F6}, {F3, G1}, {F6, G8}, {G1, F3}, {G8, F6}, {F3, G1}, {F6, G8},
+                       {B1, C3}, {B8, C6}, {C3, B1}, {C6, B8}});
+    std::string out = print(row, 0);
+    std::string wrap = "\n" + std::string(31, ' ') + " ";
+    size_t at = out.find(wrap);
+    ASSERT_NE(at, std::string::npos) << out;
+    // The break comes after the first 41 characters of moves.
+    EXPECT_EQ(out.substr(0, at), " 7    1.50     300000   +0.00   Nf3 Nf6 Ng1 Ng8 Nf3 Nf6 Ng1 Ng8 Nc3 Nc6 Nb1");
+}
+
+}  // namespace
