@@ -406,7 +406,7 @@ fi
 # Packages and engines
 # ---------------------------------------------------------------------------
 
-# The Debian package that ships an engine command, for the engines Debian ships.
+# The Debian package of an engine command: most are named after it.
 package_of() {
     case $(basename "$1") in
         gnuchess|gnuchessx|gnuchessu) echo gnuchess ;;
