@@ -301,6 +301,9 @@ void commandAnalyze(const Position& pos) {
 
 void commandResult(Position& pos, const CommandArgs& args) {
     if (args.count >= 2) parseResult(args.word[1]);
+    // Learning has read the game; its moves cannot be taken back from the
+    // start position.
+    gGame.gameRecord.clear();
     setStartPosition(pos);
     gShell.depthLimit = -1;
     gShell.ponderNext = false;

@@ -46,6 +46,18 @@ protected:
         engine.sendLine("protover 2");
         ASSERT_TRUE(engine.waitFor("done=1\n"));
     }
+    // 1. e4 against the engine with pondering on: its reply and the reply it
+    // then expects (and ponders on).
+    void startPonderedGame(std::string& engineMove, std::string& hint) {
+        start();
+        engine.send("new\nhard\nlevel 0 1 0\ntime 6000\notim 6000\ne2e4\n");
+        ASSERT_TRUE(engine.waitFor("Hint: ", 20000)) << engine.output();
+        ASSERT_TRUE(engine.waitFor("\n", 1000, engine.output().find("Hint: ")));
+        const std::string& out = engine.output();
+        size_t hintAt = out.rfind("Hint: ");
+        hint = out.substr(hintAt + 6, out.find('\n', hintAt) - hintAt - 6);
+        engineMove = lastEngineMove(out);
+    }
 };
 
 TEST_F(GameSession, AnswersTheOpponentsMoveWithALegalMove) {
@@ -84,14 +96,8 @@ TEST_F(GameSession, PingIsAnsweredWhilePondering) {
 }
 
 TEST_F(GameSession, PredictedReplyReusesThePonderResult) {
-    start();
-    engine.send("new\nhard\nlevel 0 1 0\ntime 6000\notim 6000\ne2e4\n");
-    ASSERT_TRUE(engine.waitFor("Hint: ", 20000)) << engine.output();
-    ASSERT_TRUE(engine.waitFor("\n", 1000, engine.output().find("Hint: ")));
-    std::string out = engine.output();
-    size_t hintAt = out.rfind("Hint: ");
-    std::string hint = out.substr(hintAt + 6, out.find('\n', hintAt) - hintAt - 6);
-    std::string engineMove = lastEngineMove(out);
+    std::string engineMove, hint;
+    ASSERT_NO_FATAL_FAILURE(startPonderedGame(engineMove, hint));
     // Longer than the two seconds the move is planned for: the ponder result
     // is played as it is, at once, where a new search would take a second
     // or more.
@@ -109,14 +115,8 @@ TEST_F(GameSession, PredictedReplyReusesThePonderResult) {
 }
 
 TEST_F(GameSession, AnotherReplyThanPredictedIsSearchedAfresh) {
-    start();
-    engine.send("new\nhard\nlevel 0 1 0\ntime 6000\notim 6000\ne2e4\n");
-    ASSERT_TRUE(engine.waitFor("Hint: ", 20000)) << engine.output();
-    ASSERT_TRUE(engine.waitFor("\n", 1000, engine.output().find("Hint: ")));
-    std::string out = engine.output();
-    size_t hintAt = out.rfind("Hint: ");
-    std::string hint = out.substr(hintAt + 6, out.find('\n', hintAt) - hintAt - 6);
-    std::string engineMove = lastEngineMove(out);
+    std::string engineMove, hint;
+    ASSERT_NO_FATAL_FAILURE(startPonderedGame(engineMove, hint));
     // Pick a legal reply other than the predicted one.
     auto pos = startPosition();
     for (const std::string& text : {std::string("e2e4"), engineMove}) {
@@ -171,6 +171,16 @@ TEST_F(GameSession, AnalysisRestartsOnADeferredSetboardAndStopsOnExit) {
     engine.sendLine("ping 3");
     EXPECT_TRUE(engine.waitFor("pong 3\n", 5000));
     EXPECT_EQ(engine.output().find("\nmove "), std::string::npos);
+    engine.sendLine("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+}
+
+TEST_F(GameSession, UndoAfterAResultHasNothingToTakeBack) {
+    start();
+    engine.send("new\nforce\ne2e4\ne7e5\nresult 1-0\nundo\nping 2\n");
+    ASSERT_TRUE(engine.waitFor("pong 2\n"));
+    EXPECT_NE(engine.output().find("At the beginning of the move list.\npong 2\n"), std::string::npos)
+        << engine.output();
     engine.sendLine("quit");
     EXPECT_EQ(engine.waitExit(), 0);
 }
