@@ -19,7 +19,6 @@ namespace {
 constexpr int ASPIRATION = 35;
 constexpr int NOT_SCORED = -10001;
 
-inline bool aborted() { return gSearch.abortFlag.load(std::memory_order_relaxed); }
 inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }
 
 int handedOutCount() {
@@ -165,6 +164,16 @@ void widenRootWindow() {
 }  // namespace
 
 const char* recordAspirationFailure(bool failedLow) {
+    if (failedLow) {
+        // Every move scored at or below the old bound; none has a true score
+        // inside the wider window yet, so all are searched again, the
+        // previous best first.
+        for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
+    } else if (gSearch.rootMoveCount > 0) {
+        // The moves before the one that failed high are still below alpha;
+        // it is searched again first, then the rest.
+        gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
+    }
     static const char* const lowMarks[3] = {"-1", "-2", "-3"};
     static const char* const highMarks[3] = {"+1", "+2", "+3"};
     const char* mark = failedLow ? markFailure(FAIL_LOW_1, lowMarks) : markFailure(FAIL_HIGH_1, highMarks);
@@ -351,14 +360,6 @@ int iterate(Position& pos) {
             if (failedLow) {
                 if (aborted() || (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
                 if (d > 5) gSearch.easyMove = 0;
-                // Every move scored at or below the old bound; none has a
-                // true score inside the wider window yet, so all are
-                // searched again, the previous best first.
-                for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
-            } else {
-                // The moves before the one that failed high are still below
-                // alpha; it is searched again first, then the rest.
-                if (gSearch.rootMoveCount > 0) gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
             }
             const char* mark = recordAspirationFailure(failedLow);
             printPV(pos, pos.pv[0], v, mark);

@@ -23,8 +23,9 @@ void resetSearch(Position& pos);
 // Stops the search (sets the abort flag) when its time is up.
 void timeCheck(Position& pos);
 // Records an aspiration failure of the root search (the next of three
-// fail-low or fail-high marks) and widens the root window: by 100, then
-// 200, then to the whole score range. Returns the mark ("-1" .. "+3").
+// fail-low or fail-high marks), releases the root moves that must be
+// searched again and widens the root window: by 100, then 200, then to the
+// whole score range. Returns the mark ("-1" .. "+3").
 const char* recordAspirationFailure(bool failedLow);
 // Seeds the table with the previous principal variation so that each of its
 // moves is searched first again.

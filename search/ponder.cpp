@@ -19,15 +19,10 @@
 
 namespace {
 
-bool aborted() { return gSearch.abortFlag.load(std::memory_order_relaxed); }
-
-// Pondering is pointless when the game is already drawn by repetition, or
-// when neither side can win any more.
+// Pondering is pointless when the game is already drawn by rule, or when
+// neither side can win any more.
 bool gameStillOpen(const Position& game) {
-    uint32_t seen = 0;
-    for (uint32_t i = 0; i <= gGame.repetitionCount && i < REPETITION_CAPACITY; i++)
-        seen += gGame.repetitionList[i] == game.hashKey;
-    return seen < 3 && recogniseDraw(game) != 0 && !gShell.quit;
+    return !gameDrawCheck(game) && recogniseDraw(game) != 0 && !gShell.quit;
 }
 
 // Gives up on pondering for this move.
@@ -118,11 +113,7 @@ void ponderSearch(Position& pos) {
             gSearch.ponderFailedLow = failedLow;
             if (!failedLow && v < gSearch.rootBeta) break;
             // Only a score at the very end of the full window fails: search
-            // the list again with the window opened.
-            if (failedLow)
-                for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
-            else if (gSearch.rootMoveCount > 0)
-                gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
+            // again with the window opened.
             recordAspirationFailure(failedLow);
             if (gSearch.rootAlpha == -MATE && gSearch.rootBeta == MATE &&
                 (gSearch.rootFailBits & (failedLow ? FAIL_LOW_3 : FAIL_HIGH_3)))

@@ -80,3 +80,6 @@ struct SearchShared {
 };
 
 extern SearchShared gSearch;
+
+// The running search has been told to stop.
+inline bool aborted() { return gSearch.abortFlag.load(std::memory_order_relaxed); }
