@@ -66,7 +66,7 @@ BenchmarkResult runSearchBenchmark(int depth) {
         if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
         gTransposition.age = 0;
         clearPawnTable();
-        gSearch.lastCompletedScore = -10000;
+        gSearch.lastCompletedScore = NO_SCORE;
 
         resetSearch(*pos);
         gGame.engineSide = pos->sideToMove;

@@ -234,7 +234,7 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     chargeEngineClock(elapsed);
     decidePondering(pos, score);
     updateCheckInterval(elapsed, pos.stats.nodes);
-    const uint32_t knps = elapsed > 10 ? pos.stats.nodes / elapsed : 0;
+    const uint32_t knps = elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0;
 
     if (gShell.xboardMode && gShell.ics && !gShell.analysisMode)
         kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
