@@ -37,23 +37,17 @@ std::string lineAfter(const std::string& out, const std::string& marker) {
     return out.substr(at, out.find('\n', at) - at);
 }
 
-TEST(SearchInputSession, QuitEndsAnXboardAnalysisAndTheEngine) {
-    EngineSession engine;
-    engine.send("xboard\nnew\nforce\nanalyze\n");
-    ASSERT_TRUE(engine.waitFor("Analyzing... use 'exit' to stop.\n"));
-    std::this_thread::sleep_for(500ms);
-    engine.sendLine("quit");
-    // Well before the analysis could end by itself (it never does).
-    EXPECT_EQ(engine.waitExit(3000), 0) << engine.output();
-}
-
-TEST(SearchInputSession, QuitEndsAConsoleAnalysisAndTheEngine) {
-    EngineSession engine;
-    engine.send("analyze\n");
-    ASSERT_TRUE(engine.waitFor("Analyzing... use 'exit' to stop.\n"));
-    std::this_thread::sleep_for(500ms);
-    engine.sendLine("quit");
-    EXPECT_EQ(engine.waitExit(3000), 0) << engine.output();
+TEST(SearchInputSession, QuitEndsAnAnalysisAndTheEngine) {
+    // An interface's analysis, and a person's at the console.
+    for (const char* opening : {"xboard\nnew\nforce\nanalyze\n", "analyze\n"}) {
+        EngineSession engine;
+        engine.send(opening);
+        ASSERT_TRUE(engine.waitFor("Analyzing... use 'exit' to stop.\n"));
+        std::this_thread::sleep_for(500ms);
+        engine.sendLine("quit");
+        // Well before the analysis could end by itself (it never does).
+        EXPECT_EQ(engine.waitExit(3000), 0) << opening << engine.output();
+    }
 }
 
 TEST(SearchInputSession, ADepthLimitOfNothingStillSearchesOnePly) {
@@ -112,7 +106,7 @@ TEST(SearchInputSession, PrintWhileThinkingShowsTheGamePosition) {
     engine.sendLine("print");
     const std::string expected = boardAfter({"e2e4"});
     ASSERT_TRUE(engine.waitFor(expected, 3000)) << engine.output();
-    // The search goes on undisturbed and plays a legal reply.
+    // The search goes on undisturbed and moves.
     ASSERT_TRUE(engine.waitFor("\nmove ", 10000)) << engine.output();
     engine.sendLine("quit");
     EXPECT_EQ(engine.waitExit(), 0);
