@@ -125,7 +125,7 @@ bool probeTablebaseAtNode(Position& pos, int ply, int& score) {
 
 // Futility at the node's last plies: true when the move just made should
 // only be looked at by the quiescence search; may take a ply off `d`.
-bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int& d) {
+inline bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int& d) {
     if (ply <= 1 || pos.inCheck[ply] || pos.inCheck[ply + 1]) return false;
     const int material = sideMaterialView(pos, pos.sideToMove ^ 1);
     if ((depth == 2 && material + FUTILITY_MARGIN_DEPTH_2 <= alpha) ||
@@ -135,6 +135,43 @@ bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int& d) {
     }
     if (depth == FUTILITY_REDUCTION_DEPTH && material + FUTILITY_MARGIN_DEPTH_4 <= alpha && e >= 0) d--;
     return false;
+}
+
+// The per-move step of searchMove, inlined into the inner nodes' loop:
+// it runs for every move of every full-width node.
+[[gnu::always_inline]] inline bool searchOneMove(Position& pos, Move m, const MoveSearch& node, int& score) {
+    const int p = int(pos.historyCount);
+    const int depth = node.depth, alpha = node.alpha, beta = node.beta;
+    pos.currentMove[p] = m;
+    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p])) return false;
+    prefetchBucket(pos.hashKey);
+    int e = extendOrReduce(pos, p, depth);
+    if (e < 0 && node.keepDepth) e = 0;
+    int d = depth + e - 1;
+    const bool pruned = futileMove(pos, p, depth, alpha, e, d);
+
+    // The first move gets the whole window; the others must first show with
+    // a null window that they beat alpha at all.
+    const int upper = pos.movesSearched[p] == 0 ? beta : alpha + 1;
+    int v;
+    if (d > 0 && !pruned) {
+        v = -search(pos, d, -upper, -alpha, false);
+        if (!searchStopped(pos) && v > alpha && e < 0) {
+            // A reduced move that looks good gets its full depth.
+            pos.stats.lateMoveResearches++;
+            v = -search(pos, depth - 1, -upper, -alpha, false);
+        }
+    } else {
+        v = -quiesceChecks(pos, -upper, -alpha);
+    }
+    if (!searchStopped(pos) && v > alpha && v < beta && upper != beta) {
+        // It beat the null window: find its real score.
+        pos.stats.pvsResearches++;
+        v = -quiesceOrSearch(pos, depth + std::max(e - 1, -1), -beta, -alpha);
+    }
+    unmakeMove(pos);
+    score = v;
+    return true;
 }
 
 }  // namespace
@@ -221,40 +258,7 @@ int extendOrReduce(Position& pos, int ply, int depth) {
     return pos.movesSearched[ply - 1] <= REDUCTION_EARLY_PARENT ? -1 : -2;
 }
 
-bool searchMove(Position& pos, Move m, const MoveSearch& node, int& score) {
-    const int p = int(pos.historyCount);
-    const int depth = node.depth, alpha = node.alpha, beta = node.beta;
-    pos.currentMove[p] = m;
-    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p])) return false;
-    prefetchBucket(pos.hashKey);
-    int e = extendOrReduce(pos, p, depth);
-    if (e < 0 && node.keepDepth) e = 0;
-    int d = depth + e - 1;
-    const bool pruned = futileMove(pos, p, depth, alpha, e, d);
-
-    // The first move gets the whole window; the others must first show with
-    // a null window that they beat alpha at all.
-    const int upper = pos.movesSearched[p] == 0 ? beta : alpha + 1;
-    int v;
-    if (d > 0 && !pruned) {
-        v = -search(pos, d, -upper, -alpha, false);
-        if (!searchStopped(pos) && v > alpha && e < 0) {
-            // A reduced move that looks good gets its full depth.
-            pos.stats.lateMoveResearches++;
-            v = -search(pos, depth - 1, -upper, -alpha, false);
-        }
-    } else {
-        v = -quiesceChecks(pos, -upper, -alpha);
-    }
-    if (!searchStopped(pos) && v > alpha && v < beta && upper != beta) {
-        // It beat the null window: find its real score.
-        pos.stats.pvsResearches++;
-        v = -quiesceOrSearch(pos, depth + std::max(e - 1, -1), -beta, -alpha);
-    }
-    unmakeMove(pos);
-    score = v;
-    return true;
-}
+bool searchMove(Position& pos, Move m, const MoveSearch& node, int& score) { return searchOneMove(pos, m, node, score); }
 
 int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     const int p = int(pos.historyCount);
@@ -317,7 +321,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     const int originalAlpha = alpha;
     while (Move m = nextMove(pos)) {
         int v;
-        if (!searchMove(pos, m, MoveSearch{depth, alpha, beta}, v)) continue;
+        if (!searchOneMove(pos, m, MoveSearch{depth, alpha, beta}, v)) continue;
         if (searchStopped(pos)) return alpha;
         if (v > alpha) {
             if (v >= beta) {
