@@ -274,7 +274,7 @@ int searchRoot(Position& pos, int depth) {
         node.knownLegal = true;  // root moves were tested when the list was built
         node.keepDepth = (r->flags & (ROOT_NO_SPLIT | ROOT_NO_REDUCE)) != 0;
         int v;
-        searchMove(pos, move, node, v);
+        if (!searchMove(pos, move, node, v)) continue;
         r->score = v;
         r->nodes = pos.stats.nodes - nodesBefore;
         if (searchStopped(pos)) return alpha;

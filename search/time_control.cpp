@@ -40,8 +40,6 @@ uint32_t controlMoveTime(uint32_t clock) {
     return time;
 }
 
-inline void stop() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }
-
 // Past the plan: keep going only while the score is dropping and there is
 // time to find out how far. True when the search should stop.
 bool stopAfterDeadline(uint32_t elapsed, uint32_t remaining) {
@@ -118,11 +116,11 @@ void timeCheck(Position& pos) {
     if (gLimits.depthLimit > 0 && gSearch.iterationDepth < gLimits.depthLimit) return;
     if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
     if (gSearch.iterationDepth <= 2) return;
-    if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stop();
+    if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     // The engine's clock runs only in its own game search: analysis and
     // pondering may go on past what it shows.
     const bool ownClockRuns = !gLimits.analysis && !(pondering && !gSearch.puzzle);
-    if (remaining == 0 && ownClockRuns) return stop();
+    if (remaining == 0 && ownClockRuns) return stopSearch();
     if (pondering && !gSearch.puzzle) return;
 
     if (int32_t(now - gLimits.deadline) < 0) {
@@ -132,17 +130,17 @@ void timeCheck(Position& pos) {
             PVRow& row = pos.pv[0];
             if (row.moves[1] != gSearch.easyMove || row.end < 2) row.end = 2;
             row.moves[1] = gSearch.easyMove;
-            stop();
+            stopSearch();
         }
         return;
     }
 
     if (gLimits.analysis) return;
-    if (gLimits.fixedTime || gSearch.puzzle) return stop();
+    if (gLimits.fixedTime || gSearch.puzzle) return stopSearch();
     // The last move before the time control must not overstep it.
-    if (tc.nextControlMove != 0 && lastMoveBeforeControl(tc.nextControlMove - gGame.gamePly / 2)) return stop();
-    if (tc.engineClock < SHORT_OF_TIME_MS) return stop();
-    if (stopAfterDeadline(elapsed, remaining)) stop();
+    if (tc.nextControlMove != 0 && lastMoveBeforeControl(tc.nextControlMove - gGame.gamePly / 2)) return stopSearch();
+    if (tc.engineClock < SHORT_OF_TIME_MS) return stopSearch();
+    if (stopAfterDeadline(elapsed, remaining)) stopSearch();
 }
 
 void chargeEngineClock(uint32_t elapsed) {

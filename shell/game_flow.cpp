@@ -32,8 +32,8 @@ constexpr int DRAW_RATING_MARGIN = 400;
 // Short of time a modest position is drawn rather than lost on the clock.
 constexpr int DRAW_SCORE_SHORT_OF_TIME = 300;
 constexpr uint32_t DRAW_CLOCK_MS = 5000;
-// A drawn score or an iteration depth of 63 (the search found nothing
-// better than a repetition at every depth) makes the engine offer a draw.
+// A search that ran to depth 63 and still scores 0 has found nothing but a
+// draw: the engine offers one.
 constexpr int DRAWN_DEPTH = 63;
 // The final line is printed when the search found a decisive score, or was
 // too short to have shown it.
@@ -135,7 +135,6 @@ bool usePonderResult(Position& pos, Move& best, int& score) {
 // evaluation are prepared for the game position. False when the game is
 // already drawn by rule.
 bool startEngineTurn(Position& pos, uint32_t now) {
-    gLimits.startTime = now;
     shareShellSettings();
     resetSearch(pos);
     prepareEvaluation(pos);
