@@ -4,10 +4,12 @@
 //
 // Two records. The game's clocks and control belong to the game: the
 // shell's "time", "otim", "level", "st" and "depth" write them at any time,
-// also in the middle of a search, which reads the clocks afresh at every
-// time check. The limits belong to one search: whoever starts a search
-// (game flow, pondering, the test suite, the analysis of a set-up position,
-// the benchmark) fills them once, before it.
+// also in the middle of a search, which reads the clocks and the control
+// afresh at every time check ("st" reaches the running search's limits
+// too; "depth" waits for the next search). The limits belong to one
+// search: whoever starts a search (game flow, pondering, the test suite,
+// the analysis of a set-up position, the benchmark) fills them once,
+// before it.
 #pragma once
 
 #include <cstdint>
