@@ -64,10 +64,11 @@ void emit(const LineBuffer& line) {
 
 }  // namespace
 
-void printPV(Position& pos, PVRow& row, int score, const char* mark) {
+void printPV(Position& pos, PVRow& row, int score, const char* mark) { printPV(pos, row, score, mark, pos.stats.nodes); }
+
+void printPV(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes) {
     const uint32_t elapsed = timeNow() - gLimits.startTime;
     const double seconds = elapsed / 1000.0;
-    const uint32_t nodes = pos.stats.nodes;
     if (gSearch.puzzle) score = -score;  // the puzzle search is for the opponent
     if (nodes < PV_MIN_NODES && score < SHOWN_AS_MATE) return;
 

@@ -34,6 +34,9 @@ constexpr uint32_t FAIL_LOW_BITS = FAIL_LOW_1 | FAIL_LOW_2 | FAIL_LOW_3;
 constexpr uint32_t FAIL_HIGH_BITS = FAIL_HIGH_1 | FAIL_HIGH_2 | FAIL_HIGH_3;
 
 constexpr int MAX_ROOT_MOVES = 256;
+// More search threads than this would only exhaust memory with their
+// record pools.
+constexpr unsigned MAX_THREAD_COUNT = 64;
 
 struct SearchShared {
     // Set by the time check, by a command arriving during the search, or by
@@ -49,6 +52,10 @@ struct SearchShared {
     // Search threads, the main thread included: from the settings file or
     // "cores".
     unsigned threadCount = 1;
+    // "easy": the engine does not think on the opponent's time, so idle
+    // search threads end between searches rather than spin. Written by the
+    // shell, read by the idle threads.
+    std::atomic<bool> ponderingDisabled{false};
 
     // root
     int rootAlpha = -MATE;
@@ -83,8 +90,9 @@ struct SearchShared {
     // Game flow copies it from the tablebase set-up before each search.
     int tablebaseMenLimit = 0;
 
-    // Root progress lines may come from any thread handing out root moves.
-    std::atomic<uint32_t> outputLock{0};
+    // Root progress lines may come from any thread handing out root moves
+    // (a spin word, search/spin_lock.h).
+    uint32_t outputLock = 0;
 };
 
 extern SearchShared gSearch;
@@ -92,7 +100,13 @@ extern SearchShared gSearch;
 // The one test whether a search must unwind: time is up, input stopped it,
 // or (in a parallel search) this thread's work at a split is no longer
 // needed.
+inline bool stopFlagSet(const Position& pos) {
+    return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(pos.stopFlag)).load(std::memory_order_relaxed) != 0;
+}
+inline void setStopFlag(Position& pos, bool stop) {
+    std::atomic_ref<uint8_t>(pos.stopFlag).store(stop ? 1 : 0, std::memory_order_relaxed);
+}
 inline bool searchStopped(const Position& pos) {
-    return gSearch.abortFlag.load(std::memory_order_relaxed) || pos.stopFlag;
+    return gSearch.abortFlag.load(std::memory_order_relaxed) || stopFlagSet(pos);
 }
 inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }

@@ -12,10 +12,12 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "book/book_state.h"
+#include "egtb/tablebase_settings.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
 #include "search/output.h"
+#include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "shell/config.h"
@@ -317,6 +319,20 @@ void commandCores(const CommandArgs& args) {
         std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
         return;
     }
+    int n = wordValue(args.word[1]);
+    if (n < 1) {
+        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
+        n = 1;
+    }
+    // More threads than the engine has room for are not an error, just
+    // not had.
+    unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
+    std::printf("using %u cpus\n", threads);
+    if (threads == gSearch.threadCount) return;
+    changeThreadCount(threads);
+    // The tablebases keep work areas for each searching thread.
+    gTablebases.count = 0;
+    setupTablebases(nullptr);
 }
 
 void commandGo(const Position& pos) {
@@ -471,8 +487,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
     case CMD_NEW: commandNew(pos); break;
-    case CMD_EASY: gShell.ponderingDisabled = true; break;
-    case CMD_HARD: gShell.ponderingDisabled = false; break;
+    case CMD_EASY: gSearch.ponderingDisabled = true; break;
+    case CMD_HARD: gSearch.ponderingDisabled = false; break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
     case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
     case CMD_CLOCKS: showClocks(); break;
