@@ -75,7 +75,7 @@ struct Position {
     // The words other threads read while spinning (workerCount, splitLock,
     // stopFlag) are only ever touched through atomic operations.
     Position* parent;                         // the split node this copy works for; null at a search's root
-    Position* children[MAX_SPLIT_THREADS];    // the copies working for this record's split node
+    Position* children[MAX_THREAD_COUNT];     // by thread: the copies working for this record's split node
     uint32_t workerCount;                     // copies still working for it
     uint32_t inUse;                           // taken from the record pool
     uint32_t splitLock;                       // guards the split node's picker, counts and best result

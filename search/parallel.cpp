@@ -35,12 +35,9 @@ bool helperMayRest() {
             gSearch.ponderingDisabled.load(std::memory_order_relaxed));
 }
 
-Position* newRecord() {
-    void* memory = std::aligned_alloc(64, (sizeof(Position) + 63) & ~size_t(63));
-    if (!memory) return nullptr;
-    std::memset(memory, 0, sizeof(Position));
-    return static_cast<Position*>(memory);
-}
+// Zeroed pages straight from the system: a big pool costs nothing until a
+// split first uses a record.
+Position* newRecord() { return static_cast<Position*>(std::calloc(1, sizeof(Position))); }
 
 void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
     static_assert(sizeof(SearchStatistics) == 21 * sizeof(uint32_t), "every counter is merged below");
@@ -287,14 +284,15 @@ bool split(Position& pos) {
         return false;
     }
 
-    // Only threads 0 to 7 take part; an owner numbered 8 or more gets no
-    // copy of its own and helps elsewhere while it waits.
+    // The owner searches a copy of its own like any worker; the idle
+    // threads join it, at most MAX_SPLIT_WORKERS copies in all.
     setWork(own, nullptr);
+    for (Position*& child : pos.children) child = nullptr;
     uint32_t workers = 0;
     bool helped = false;
-    for (int i = 0; i < MAX_SPLIT_THREADS; i++) {
-        pos.children[i] = nullptr;
-        if (i >= n || workOf(i) != nullptr) continue;
+    for (int k = 0; k < n && workers < MAX_SPLIT_WORKERS; k++) {
+        const int i = (own + k) % n;  // the owner first
+        if (workOf(i) != nullptr) continue;
         Position* copy = copyToChild(pos, i);
         if (!copy) continue;
         copy->threadNumber = i;
@@ -305,7 +303,7 @@ bool split(Position& pos) {
     }
     if (!helped) {
         // Only the owner's own copy: nothing would be gained.
-        if (own < MAX_SPLIT_THREADS && pos.children[own]) {
+        if (pos.children[own]) {
             releaseRecord(*pos.children[own]);
             pos.children[own] = nullptr;
         }
@@ -318,7 +316,7 @@ bool split(Position& pos) {
     pos.splitBestMove = 0;
     setWorkers(pos, workers);
     gParallel.splitCount++;
-    for (int i = 0; i < MAX_SPLIT_THREADS; i++)
+    for (int i = 0; i < n; i++)
         if (pos.children[i]) setWork(i, pos.children[i]);
     releaseSpinLock(gParallel.smpLock);
 

@@ -34,9 +34,6 @@ constexpr uint32_t FAIL_LOW_BITS = FAIL_LOW_1 | FAIL_LOW_2 | FAIL_LOW_3;
 constexpr uint32_t FAIL_HIGH_BITS = FAIL_HIGH_1 | FAIL_HIGH_2 | FAIL_HIGH_3;
 
 constexpr int MAX_ROOT_MOVES = 256;
-// More search threads than this would only exhaust memory with their
-// record pools.
-constexpr unsigned MAX_THREAD_COUNT = 64;
 
 struct SearchShared {
     // Set by the time check, by a command arriving during the search, or by

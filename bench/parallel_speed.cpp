@@ -1,0 +1,164 @@
+// Parallel search speed: the time to reach a fixed depth with one thread
+// against N threads, position by position, in the same run. Prints each
+// position's time ratio, the median speed-up, and nodes per second for both
+// thread counts.
+//
+// Usage: parallel_speed [threads] [depth] [positions]
+//   threads    N, default 2
+//   depth      plies of the last iteration, default 10
+//   positions  how many of the Bratko-Kopec and Win-at-Chess positions,
+//              default 44 (all 24 Bratko-Kopec, then the first 20 WAC)
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/attacks.h"
+#include "board/notation.h"
+#include "eval/eval_settings.h"
+#include "eval/evaluate.h"
+#include "eval/pawn_table.h"
+#include "platform/clock.h"
+#include "search/iterate.h"
+#include "search/parallel.h"
+#include "search/time_control.h"
+#include "search/transposition.h"
+
+namespace {
+
+constexpr uint64_t TABLE_BYTES = 64ull << 20;
+constexpr uint64_t PAWN_TABLE_BYTES = 8ull << 20;
+
+// The FEN part of each EPD line (everything before the first operation).
+std::vector<std::string> readPositions(const std::string& path, size_t limit) {
+    std::vector<std::string> fens;
+    std::ifstream file(path);
+    std::string line;
+    while (fens.size() < limit && std::getline(file, line)) {
+        size_t bm = line.find(" bm ");
+        if (bm == std::string::npos) bm = line.find(" am ");
+        if (bm != std::string::npos) fens.push_back(line.substr(0, bm));
+    }
+    return fens;
+}
+
+struct Run {
+    uint32_t ms = 0;
+    uint64_t nodes = 0;
+    uint32_t splits = 0;
+    uint32_t aborts = 0;
+};
+
+// One search to `depth` from empty tables, as a fresh game.
+Run searchToDepth(Position& pos, const std::string& fen, int depth) {
+    std::memset(&pos, 0, sizeof pos);
+    setStartPosition(pos);
+    Run run;
+    if (setBoardFromFen(pos, fen.c_str()) != 0) return run;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    gGame.gameRecord.clear();
+    std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
+    gTransposition.age = 0;
+    clearPawnTable();
+    gSearch.lastCompletedScore = NO_SCORE;
+    resetSearch(pos);
+    gGame.engineSide = pos.sideToMove;
+
+    SearchLimits limits;
+    limits.depthLimit = depth + 1;
+    limits.fixedTime = true;
+    limits.moveTime = 0xFFFFFFF;
+    limits.startTime = timeNow();
+    startSearchClock(limits);
+    prepareEvaluation(pos);
+    const uint32_t start = timeNow();
+    iterate(pos);
+    run.ms = timeNow() - start;
+    run.nodes = pos.stats.nodes;
+    run.splits = gParallel.splitCount;
+    run.aborts = gParallel.abortCount;
+    return run;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    if (n == 0) return 0;
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const unsigned threads = argc > 1 ? unsigned(std::max(1, std::atoi(argv[1]))) : 2;
+    const int depth = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const size_t wanted = argc > 3 ? size_t(std::max(1, std::atoi(argv[3]))) : 44;
+    initZobristKeys();
+    initBoardTables();
+    if (!allocateTranspositionTable(TABLE_BYTES) || !allocatePawnTable(PAWN_TABLE_BYTES)) {
+        std::fprintf(stderr, "not enough memory for the tables\n");
+        return 1;
+    }
+    const std::string data = std::string(TARNO_SOURCE_DIR) + "/tests/data/";
+    std::vector<std::string> fens = readPositions(data + "bratko-kopec.epd", wanted);
+    if (fens.size() < wanted) {
+        std::vector<std::string> wac = readPositions(data + "wac-001-100.epd", wanted - fens.size());
+        fens.insert(fens.end(), wac.begin(), wac.end());
+    }
+    gEvalSettings = EvalSettings{};
+    auto pos = std::make_unique<Position>();
+
+    std::printf("%u threads against 1, depth %d, %zu positions\n", threads, depth, fens.size());
+    std::printf("%4s %9s %9s %7s %11s %11s %7s %7s\n", "pos", "1 thr ms", "N thr ms", "ratio", "1 thr nodes",
+                "N thr nodes", "splits", "aborts");
+    std::fflush(stdout);
+    const int console = dup(1);
+    FILE* sink = std::fopen("/dev/null", "w");
+
+    std::vector<double> ratios;
+    uint64_t nodes1 = 0, nodesN = 0, ms1 = 0, msN = 0;
+    for (size_t i = 0; i < fens.size(); i++) {
+        // One thread, then N, on the same position: both meet the same
+        // load on the machine.
+        if (sink) dup2(fileno(sink), 1);
+        changeThreadCount(1);
+        const Run one = searchToDepth(*pos, fens[i], depth);
+        // The threads are started before the clock runs: a game starts
+        // them once, not for every move.
+        changeThreadCount(threads);
+        gGame.engineSide = WHITE;
+        beginParallelSearch(*pos);
+        endParallelSearch();
+        const Run many = searchToDepth(*pos, fens[i], depth);
+        std::fflush(stdout);
+        dup2(console, 1);
+
+        const double ratio = many.ms ? double(one.ms) / many.ms : 0;
+        ratios.push_back(ratio);
+        nodes1 += one.nodes;
+        nodesN += many.nodes;
+        ms1 += one.ms;
+        msN += many.ms;
+        std::printf("%4zu %9u %9u %7.2f %11llu %11llu %7u %7u\n", i + 1, one.ms, many.ms, ratio,
+                    (unsigned long long)one.nodes, (unsigned long long)many.nodes, many.splits, many.aborts);
+        std::fflush(stdout);
+    }
+    changeThreadCount(1);
+    const double nps1 = ms1 ? nodes1 * 1000.0 / ms1 : 0;
+    const double npsN = msN ? nodesN * 1000.0 / msN : 0;
+    std::printf("median time-to-depth speed-up with %u threads: %.2f\n", threads, median(ratios));
+    std::printf("total time: 1 thread %llu ms, %u threads %llu ms (%.2f)\n", (unsigned long long)ms1, threads,
+                (unsigned long long)msN, msN ? double(ms1) / msN : 0.0);
+    std::printf("nodes per second: 1 thread %.0f, %u threads %.0f (%.2f times)\n", nps1, threads, npsN,
+                nps1 ? npsN / nps1 : 0.0);
+    std::printf("search overhead (nodes of %u threads / nodes of 1): %.2f\n", threads,
+                nodes1 ? double(nodesN) / nodes1 : 0.0);
+    return 0;
+}
