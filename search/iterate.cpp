@@ -303,21 +303,16 @@ int searchRoot(Position& pos, int depth) {
         gSearch.rootLowerBound = alpha;
 
         // The rest of the root moves shared out among the threads.
-        if (splitWorthwhile(r->nodes) && rootSplitAllowed()) {
-            pos.splitAlpha = alpha;
-            pos.splitBeta = beta;
-            pos.splitDepth = depth;
-            if (split(pos)) {
-                if (searchStopped(pos)) return alpha;
-                const int best = pos.splitBestScore;
-                if (best > alpha && best >= beta) {
-                    pos.stats.failHighs++;
-                    return best;
-                }
-                if (best > alpha) {
-                    gSearch.rootLowerBound = best;
-                    return best;
-                }
+        if (splitWorthwhile(r->nodes) && rootSplitAllowed() && split(pos, depth, alpha, beta)) {
+            if (searchStopped(pos)) return alpha;
+            const int best = pos.splitBestScore;
+            if (best > alpha && best >= beta) {
+                pos.stats.failHighs++;
+                return best;
+            }
+            if (best > alpha) {
+                gSearch.rootLowerBound = best;
+                return best;
             }
         }
     }

@@ -273,7 +273,10 @@ void detectNuma() {
 // ---------------------------------------------------------------------------
 // Splitting
 
-bool split(Position& pos) {
+bool split(Position& pos, int depth, int alpha, int beta) {
+    pos.splitDepth = depth;
+    pos.splitAlpha = alpha;
+    pos.splitBeta = beta;
     const int own = pos.threadNumber;
     const int n = threadCount();
     acquireSpinLock(gParallel.smpLock);

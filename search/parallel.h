@@ -93,12 +93,12 @@ inline bool splitWorthwhile(uint32_t nodes) {
            gParallel.idleCount.load(std::memory_order_relaxed) > 0;
 }
 
-// Splits the node of `pos` at its current ply; the caller has set the
-// record's split depth, alpha and beta. True when workers searched the
-// node's remaining moves: the split best score and move then hold the
-// result (the score is split alpha when nothing beat it), and row
-// pos.pv[ply] the line of the best move.
-bool split(Position& pos);
+// Splits the node of `pos` at its current ply, searched to `depth` with the
+// window (alpha, beta). True when workers searched the node's remaining
+// moves: the split best score and move then hold the result (the score is
+// alpha when nothing beat it), and row pos.pv[ply] the line of the best
+// move.
+bool split(Position& pos, int depth, int alpha, int beta);
 // A copy of `parent` in a free record of thread i's part of the pool, or
 // nullptr when the pool has none.
 Position* copyToChild(Position& parent, int i);

@@ -348,24 +348,19 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
         pos.movesSearched[p]++;
 
         // A big subtree below this node: share out the remaining moves.
-        if (splitWorthwhile(pos.stats.nodes - nodesAtEntry)) {
-            pos.splitAlpha = alpha;
-            pos.splitBeta = beta;
-            pos.splitDepth = depth;
-            if (split(pos)) {
-                if (searchStopped(pos)) return alpha;
-                const int v = pos.splitBestScore;
-                if (v > alpha) {
-                    if (v >= beta) {
-                        pos.stats.failHighs++;
-                        updateKillers(pos, pos.splitBestMove);
-                        hashStore(pos.hashKey, p, depth, v, HASH_LOWER, pos.splitBestMove);
-                        return v;
-                    }
-                    alpha = v;  // pos.pv[p] holds its line
+        if (splitWorthwhile(pos.stats.nodes - nodesAtEntry) && split(pos, depth, alpha, beta)) {
+            if (searchStopped(pos)) return alpha;
+            const int v = pos.splitBestScore;
+            if (v > alpha) {
+                if (v >= beta) {
+                    pos.stats.failHighs++;
+                    updateKillers(pos, pos.splitBestMove);
+                    hashStore(pos.hashKey, p, depth, v, HASH_LOWER, pos.splitBestMove);
+                    return v;
                 }
-                break;
+                alpha = v;  // pos.pv[p] holds its line
             }
+            break;
         }
     }
 
