@@ -39,10 +39,13 @@ struct SearchShared {
     // Set by the time check, by a command arriving during the search, or by
     // quitting; read by every thread at every node.
     std::atomic<bool> abortFlag{false};
-    // Nodes left before thread 0 next polls input and the clock. Decremented
-    // by every thread; only its sign matters, so relaxed order is enough.
-    std::atomic<int32_t> nodeCountdown{65535};
-    int32_t checkInterval = 65535;  // set by time control after each move
+    // Nodes left before thread 0 next polls input and the clock; only
+    // thread 0 counts it down. Written at every node, so it has a cache line
+    // of its own: the other threads read the fields around it (the abort
+    // flag at every node, the idle threads' flags while they spin), and a
+    // shared line would travel between the processors at every node.
+    alignas(64) std::atomic<int32_t> nodeCountdown{65535};
+    alignas(64) int32_t checkInterval = 65535;  // set by time control after each move
     InputHook inputHook = nullptr;
     int iterationDepth = 0;
 
