@@ -53,6 +53,7 @@ struct Run {
     uint64_t nodes = 0;
     uint32_t splits = 0;
     uint32_t aborts = 0;
+    double idleShare = 0;  // of all threads' time, waiting for work
 };
 
 // One search to `depth` from empty tables, as a fresh game.
@@ -84,6 +85,7 @@ Run searchToDepth(Position& pos, const std::string& fen, int depth) {
     run.nodes = pos.stats.nodes;
     run.splits = gParallel.splitCount;
     run.aborts = gParallel.abortCount;
+    if (run.ms) run.idleShare = gParallel.idleNanoseconds.load() / (1e6 * run.ms * gSearch.threadCount);
     return run;
 }
 
@@ -116,13 +118,15 @@ int main(int argc, char** argv) {
     auto pos = std::make_unique<Position>();
 
     std::printf("%u threads against 1, depth %d, %zu positions\n", threads, depth, fens.size());
-    std::printf("%4s %9s %9s %7s %11s %11s %7s %7s\n", "pos", "1 thr ms", "N thr ms", "ratio", "1 thr nodes",
-                "N thr nodes", "splits", "aborts");
+    std::printf("%4s %9s %9s %7s %11s %11s %7s %7s %6s\n", "pos", "1 thr ms", "N thr ms", "ratio", "1 thr nodes",
+                "N thr nodes", "splits", "aborts", "idle");
     std::fflush(stdout);
     const int console = dup(1);
     FILE* sink = std::fopen("/dev/null", "w");
 
     std::vector<double> ratios;
+    double idleWeighted = 0;
+    uint64_t splitsTotal = 0;
     uint64_t nodes1 = 0, nodesN = 0, ms1 = 0, msN = 0;
     for (size_t i = 0; i < fens.size(); i++) {
         // One thread, then N, on the same position: both meet the same
@@ -146,8 +150,11 @@ int main(int argc, char** argv) {
         nodesN += many.nodes;
         ms1 += one.ms;
         msN += many.ms;
-        std::printf("%4zu %9u %9u %7.2f %11llu %11llu %7u %7u\n", i + 1, one.ms, many.ms, ratio,
-                    (unsigned long long)one.nodes, (unsigned long long)many.nodes, many.splits, many.aborts);
+        std::printf("%4zu %9u %9u %7.2f %11llu %11llu %7u %7u %5.0f%%\n", i + 1, one.ms, many.ms, ratio,
+                    (unsigned long long)one.nodes, (unsigned long long)many.nodes, many.splits, many.aborts,
+                    100 * many.idleShare);
+        idleWeighted += many.idleShare * many.ms;
+        splitsTotal += many.splits;
         std::fflush(stdout);
     }
     changeThreadCount(1);
@@ -160,5 +167,7 @@ int main(int argc, char** argv) {
                 nps1 ? npsN / nps1 : 0.0);
     std::printf("search overhead (nodes of %u threads / nodes of 1): %.2f\n", threads,
                 nodes1 ? double(nodesN) / nodes1 : 0.0);
+    std::printf("splits: %llu; threads waiting for work: %.0f%% of their time\n", (unsigned long long)splitsTotal,
+                msN ? 100 * idleWeighted / msN : 0.0);
     return 0;
 }

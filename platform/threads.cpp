@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -79,6 +80,12 @@ void restrictCurrentThread(uint64_t processorMask) {
 }
 
 int currentProcessor() { return sched_getcpu(); }
+
+int64_t monotonicNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 bool parseProcessorList(const char* text, uint64_t& mask) {
     mask = 0;

@@ -23,6 +23,8 @@ void joinPlatformThread(PlatformThread& thread);
 void restrictCurrentThread(uint64_t processorMask);
 // The processor the calling thread runs on now, -1 when unknown.
 int currentProcessor();
+// A monotonic clock in nanoseconds, for measuring short waits.
+int64_t monotonicNanoseconds();
 
 // What a busy-waiting thread does between two looks at a shared word: tells
 // the processor it spins, so that its sibling hyper-thread runs faster.

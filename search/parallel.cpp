@@ -216,6 +216,11 @@ void beginParallelSearch(Position& root) {
     } else {
         gParallel.searchRunning.store(true, std::memory_order_release);
     }
+    {
+        SpinLockGuard guard(gParallel.smpLock);  // the idle threads read it under the lock
+        gParallel.searchStartNanoseconds = monotonicNanoseconds();
+        gParallel.idleNanoseconds.store(0, std::memory_order_relaxed);
+    }
     setWork(0, &root);
 }
 
@@ -417,6 +422,7 @@ void threadWait(int t, Position* waiting) {
             SpinLockGuard guard(gParallel.smpLock);
             gParallel.idleCount.fetch_add(1, std::memory_order_relaxed);
         }
+        const int64_t idleSince = monotonicNanoseconds();
         // Spin until there is work, or the own split is finished, or (for
         // an idle thread) the thread may end.
         while (!workOf(t)) {
@@ -431,6 +437,11 @@ void threadWait(int t, Position* waiting) {
 
         acquireSpinLock(gParallel.smpLock);
         gParallel.idleCount.fetch_sub(1, std::memory_order_relaxed);
+        if (gParallel.searchRunning.load(std::memory_order_relaxed)) {
+            const int64_t from = std::max(idleSince, gParallel.searchStartNanoseconds);
+            gParallel.idleNanoseconds.fetch_add(std::max<int64_t>(0, monotonicNanoseconds() - from),
+                                                std::memory_order_relaxed);
+        }
         Position* record = workOf(t);
         if (!record) {
             if (waiting) {

@@ -53,6 +53,11 @@ struct ParallelSearch {
     uint32_t failedRequests = 0;
     uint32_t recordsInUse = 0;
     uint32_t mostRecordsInUse = 0;  // high-water mark since the pool was made
+    // Time the threads spent waiting for work during searches, all threads
+    // together (nanoseconds), since the last beginParallelSearch: where the
+    // time of a parallel search goes.
+    std::atomic<int64_t> idleNanoseconds{0};
+    int64_t searchStartNanoseconds = 0;
 
     // NUMA placement, found out when the first thread starts.
     const char* numaDirectory = "/sys/devices/system/node";
