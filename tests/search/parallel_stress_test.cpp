@@ -112,11 +112,13 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
 
             const StopBy stopBy = StopBy(random() % 3);
             pollsLeft = stopBy == StopBy::Input ? 1 + int(random() % 40) : -1;
-            const int depth = 4 + int(random() % 6);
+            // Searches that run to their depth stay shallow; the ones that
+            // something stops go deep enough to be stopped in mid-split.
+            const int depth = stopBy == StopBy::Nothing ? 4 + int(random() % 5) : 8 + int(random() % 7);
             std::atomic<bool> searching{true};
             std::thread clock;
             if (stopBy == StopBy::AbortFlag) {
-                const int microseconds = int(random() % 40000);
+                const int microseconds = int(random() % 60000);
                 clock = std::thread([&searching, microseconds] {
                     auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
                     while (searching && std::chrono::steady_clock::now() < until) std::this_thread::yield();
