@@ -2,6 +2,7 @@
 // bad counts, searching and pondering with several threads, "cores" while
 // the engine thinks, and "quit" while the search threads exist.
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -93,6 +94,28 @@ TEST(CoresSession, CoresWaitsForTheSearchToStop) {
         engine.sendLine("quit");
         EXPECT_EQ(engine.waitExit(3000), 0);
     }
+}
+
+TEST(CoresSession, TestSuiteAndProgressLineWithTwoThreads) {
+    EngineSession engine;
+    {
+        std::ofstream suite(engine.workDir() + "/two.epd");
+        suite << "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - bm Rd8#; id \"back rank\";\n"
+              << "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";\n";
+    }
+    engine.sendLine("cores 2");
+    engine.sendLine("epdtest two.epd 1");
+    ASSERT_TRUE(engine.waitFor("succeeded=", 20000)) << engine.output();
+    EXPECT_NE(engine.output().find("succeeded=2 failed=0\n"), std::string::npos) << engine.output();
+
+    // "." in the middle of a search with two threads.
+    engine.send("xboard\nnew\neasy\nst 5\ne2e4\n");
+    std::this_thread::sleep_for(1000ms);
+    engine.sendLine(".");
+    EXPECT_TRUE(engine.waitFor("stat01: ", 3000)) << engine.output();
+    ASSERT_TRUE(engine.waitFor("\nmove ", 10000)) << engine.output();
+    engine.sendLine("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
 }
 
 }  // namespace
