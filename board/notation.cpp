@@ -313,6 +313,19 @@ const char* moveToCoordinate(MoveC& result) {
     return t;
 }
 
+const char* moveToPureCoordinate(MoveC& result) {
+    static const char letter[] = " pnbrqk";
+    const Move m = result.move;
+    char* t = result.text;
+    std::memcpy(t, squareName[moveFrom(m)], 2);
+    std::memcpy(t + 2, squareName[moveTo(m)], 2);
+    int length = 4;
+    if (movePromotion(m)) t[length++] = letter[movePromotion(m)];
+    t[length] = 0;
+    result.state = 1;
+    return t;
+}
+
 bool sanIsUnambiguous(Position& pos, const char* text) {
     if (!text) return false;
     char t[MAX_MOVE_TEXT];
