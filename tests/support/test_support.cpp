@@ -42,7 +42,9 @@ std::unique_ptr<Position> startPosition() {
 
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }
 
-EngineSession::EngineSession(const std::string& iniText) {
+EngineSession::EngineSession(const std::string& iniText) : EngineSession({TARNO_BINARY}, iniText) {}
+
+EngineSession::EngineSession(const std::vector<std::string>& command, const std::string& iniText) {
     char templ[] = "/tmp/tarno-test-XXXXXX";
     char* made = mkdtemp(templ);
     if (!made) {
@@ -65,7 +67,10 @@ EngineSession::EngineSession(const std::string& iniText) {
         dup2(out[1], 2);
         close(in[0]); close(in[1]); close(out[0]); close(out[1]);
         if (chdir(dir_.c_str()) != 0) _exit(127);
-        execl(TARNO_BINARY, TARNO_BINARY, (char*)nullptr);
+        std::vector<char*> argv;
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/position.h"
 
@@ -19,6 +20,9 @@ std::unique_ptr<Position> startPosition();
 class EngineSession {
 public:
     explicit EngineSession(const std::string& iniText = "");
+    // Another program (an adapter in front of the engine, say): the command
+    // is the program's path and its arguments.
+    EngineSession(const std::vector<std::string>& command, const std::string& iniText);
     ~EngineSession();
     EngineSession(const EngineSession&) = delete;
     EngineSession& operator=(const EngineSession&) = delete;
