@@ -9,9 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "board/notation.h"
 #include "support/test_support.h"
 
 namespace {
@@ -24,17 +21,7 @@ std::string lastMoveAfter(const std::string& out, size_t from) {
     return out.substr(at + 6, out.find('\n', at + 1) - at - 6);
 }
 
-// The moves, in order, are legal from the start position.
-bool legalGame(const std::vector<std::string>& moves) {
-    auto pos = startPosition();
-    for (const std::string& text : moves) {
-        MoveC m;
-        parseMove(m, *pos, text.c_str());
-        if (!m.valid || !isLegalMove(m.move, *pos)) return false;
-        playGameMove(*pos, m.move);
-    }
-    return true;
-}
+const char* const START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 TEST(UciAdapter, PolyglotPlaysTheEngineAsAnXboardEngine) {
     if (access(POLYGLOT, X_OK) != 0) GTEST_SKIP() << "polyglot is not installed (apt-get install polyglot)";
@@ -53,7 +40,7 @@ TEST(UciAdapter, PolyglotPlaysTheEngineAsAnXboardEngine) {
             // Our next move: the first of a few quiet ones that is legal.
             for (const char* candidate : {"g1f3", "b1c3", "d2d3", "a2a3", "h2h3", "e1e2"}) {
                 game.push_back(candidate);
-                if (legalGame(game)) break;
+                if (legalLine(START, game)) break;
                 game.pop_back();
             }
             adapter.send(game.back() + "\n");
@@ -61,7 +48,7 @@ TEST(UciAdapter, PolyglotPlaysTheEngineAsAnXboardEngine) {
         ASSERT_TRUE(adapter.waitFor("\nmove ", 20000, from - 1)) << adapter.output();
         ASSERT_TRUE(adapter.waitFor("\n", 2000, adapter.output().rfind("\nmove ") + 1));
         game.push_back(lastMoveAfter(adapter.output(), from - 1));
-        EXPECT_TRUE(legalGame(game)) << game.back() << "\n" << adapter.output();
+        EXPECT_TRUE(legalLine(START, game)) << game.back() << "\n" << adapter.output();
     }
     adapter.send("force\nquit\n");
     EXPECT_EQ(adapter.waitExit(10000), 0) << adapter.output();

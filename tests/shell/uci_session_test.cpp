@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "board/notation.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,22 +23,6 @@ std::vector<std::string> wordsOf(const std::string& text) {
     std::vector<std::string> words;
     for (std::string w; in >> w;) words.push_back(w);
     return words;
-}
-
-// Plays `moves` from `fen`; false as soon as one is not legal.
-bool playLine(Position& pos, const std::vector<std::string>& moves) {
-    for (const std::string& text : moves) {
-        MoveC m;
-        parseMove(m, pos, text.c_str());
-        if (!m.valid || !isLegalMove(m.move, pos)) return false;
-        playGameMove(pos, m.move);
-    }
-    return true;
-}
-
-bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
-    auto pos = positionFromFen(fen);
-    return playLine(*pos, moves);
 }
 
 // The lines of the output from `from` on.

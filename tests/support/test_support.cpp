@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/notation.h"
 
 void initEngineTables() {
@@ -38,6 +40,17 @@ std::unique_ptr<Position> startPosition() {
     auto pos = std::make_unique<Position>();
     setStartPosition(*pos);
     return pos;
+}
+
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
+    auto pos = positionFromFen(fen);
+    for (const std::string& text : moves) {
+        MoveC m;
+        parseMove(m, *pos, text.c_str());
+        if (!m.valid || !isLegalMove(m.move, *pos)) return false;
+        playGameMove(*pos, m.move);
+    }
+    return true;
 }
 
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }

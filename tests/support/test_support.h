@@ -14,6 +14,9 @@ void initEngineTables();
 // current test when the FEN is rejected.
 std::unique_ptr<Position> positionFromFen(const std::string& fen);
 std::unique_ptr<Position> startPosition();
+// The moves (coordinate or SAN), played one after the other from the FEN,
+// are all legal.
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves);
 
 // The engine program driven through pipes, as an interface would drive it.
 // It runs in a new empty working directory (optionally holding a Tarno.ini).
