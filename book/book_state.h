@@ -1,0 +1,4 @@
+#pragma once
+
+struct BookState { int missCount = 0; };
+extern BookState gBook;
