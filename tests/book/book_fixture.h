@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -133,10 +134,10 @@ protected:
         unmakeMove(pos);
         return key;
     }
-    static const BookRecord* findRecord(const std::vector<BookRecord>& records, uint64_t key) {
+    static std::optional<BookRecord> findRecord(const std::vector<BookRecord>& records, uint64_t key) {
         for (const BookRecord& record : records)
-            if (record.key == key) return &record;
-        return nullptr;
+            if (record.key == key) return record;
+        return std::nullopt;
     }
     // Overwrites bytes of book.bin in place.
     static void patchFile(int64_t offset, const std::string& bytes, const std::string& name = BOOK_FILE_NAME) {
