@@ -95,7 +95,7 @@ void measureProbes(int rounds) {
             gBook.missCount = 0;
             Move move = 0;
             auto start = std::chrono::steady_clock::now();
-            int found = probeOpeningBook(*pos, move);
+            int found = probeBook(*pos, move);
             times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             if (found <= 0 || !move) break;
             if (round == 0) bookPlies++;
@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     showBookMoves(*pos);
     gBook.missCount = 0;
     Move move = 0;
-    probeOpeningBook(*pos, move);
+    probeBook(*pos, move);
     measureProbes(200);
 
     // "book test" reads every record once; its output goes nowhere here.

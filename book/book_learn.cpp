@@ -223,7 +223,7 @@ int learnValue(int score, int depth, int engineRating, int opponentRating) {
                double(std::clamp(depth, 0, MAX_LEARN_DEPTH)) * ratingFactor[step + 5]);
 }
 
-void learnFromBook(const LearnContext& game, int score, int depth, int mode) {
+void learnFromGame(const LearnContext& game, int score, int depth, int mode) {
     if (gBookLearning.disabled) return;
     const int movesOutOfBook = gBook.missCount;
     if (mode == 0) {
@@ -255,7 +255,7 @@ void learnFromResult(const LearnContext& game, const char* result) {
         std::printf("Could not determine result from %s\n", result);
         return;
     }
-    learnFromBook(game, value, LEARN_RESULT_DEPTH, 1);
+    learnFromGame(game, value, LEARN_RESULT_DEPTH, 1);
 }
 
 bool updateBookRecord(Position& pos, Move move, float delta) {

@@ -45,7 +45,7 @@ int learnValue(int score, int depth, int engineRating, int opponentRating);
 // resignation and +300 on a mate announcement); it is stored while the
 // engine is within ten moves of leaving the book and learned from at the
 // eleventh. mode 1: a game result's value, learned at once.
-void learnFromBook(const LearnContext& game, int score, int depth, int mode);
+void learnFromGame(const LearnContext& game, int score, int depth, int mode);
 // Learns from a result text: "1-0", "0-1", "1/2-1/2"; anything else is
 // reported and teaches nothing.
 void learnFromResult(const LearnContext& game, const char* result);

@@ -61,7 +61,7 @@ std::string sanOf(Position& pos, Move move) {
 
 }  // namespace
 
-int probeOpeningBook(Position& pos, Move& move) {
+int probeBook(Position& pos, Move& move) {
     move = 0;
     if (gOpeningBook.disabled) {
         std::printf("NoBook\n");

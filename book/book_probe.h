@@ -7,7 +7,7 @@
 // candidate moves (the chosen one in `move`), 0 when the book knows no move
 // here, -1 when there is no book or it is no longer consulted (after more
 // than three misses). Keeps the book miss count.
-int probeOpeningBook(Position& pos, Move& move);
+int probeBook(Position& pos, Move& move);
 // "book probe": every book move of the position with its counts and
 // learned value, then their weights. Chooses nothing, counts no miss.
 void showBookMoves(Position& pos);

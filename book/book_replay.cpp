@@ -1,21 +1,8 @@
 #include "book/book_replay.h"
 
-#include <cstring>
-
 #include "board/makemove.h"
 
 namespace {
-
-constexpr int8_t initialBoard[64] = {
-    -4, -2, -3, -5, -6, -3, -2, -4,
-    -1, -1, -1, -1, -1, -1, -1, -1,
-     0,  0,  0,  0,  0,  0,  0,  0,
-     0,  0,  0,  0,  0,  0,  0,  0,
-     0,  0,  0,  0,  0,  0,  0,  0,
-     0,  0,  0,  0,  0,  0,  0,  0,
-     1,  1,  1,  1,  1,  1,  1,  1,
-     4,  2,  3,  5,  6,  3,  2,  4,
-};
 
 // makeMove trusts the ply's hash move; a replay has none, so every move is
 // tested for legality.
@@ -27,19 +14,6 @@ struct HashMoveCleared {
 };
 
 }  // namespace
-
-void setInitialBoard(Position& pos) {
-    std::memcpy(pos.board, initialBoard, sizeof pos.board);
-    pos.sideToMove = WHITE;
-    pos.castling = WHITE_KINGSIDE | WHITE_QUEENSIDE | BLACK_KINGSIDE | BLACK_QUEENSIDE;
-    pos.epSquare = 0;
-    pos.historyCount = 1;
-    pos.history[1] = HistoryEntry{};
-    pos.history[1].castling = pos.castling;
-    rebuildDerivedState(pos);
-    pos.hashKey = computeHashKey(pos);
-    pos.pawnKey = computePawnKey(pos);
-}
 
 int generateLegalMoves(Position& pos, Move* out) {
     HashMoveCleared cleared(pos);

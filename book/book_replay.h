@@ -7,8 +7,6 @@
 #include "board/movegen.h"
 #include "board/position.h"
 
-// The initial position on the board alone, with the history at its root.
-void setInitialBoard(Position& pos);
 // The legal moves of the side to move, in generation order; returns how
 // many were written.
 int generateLegalMoves(Position& pos, Move* out);

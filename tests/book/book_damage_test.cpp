@@ -33,7 +33,7 @@ protected:
         auto pos = positionAfter({});
         Move move = 1;
         int found = 0;
-        OutputOf probed = captureOutput([&] { found = probeOpeningBook(*pos, move); });
+        OutputOf probed = captureOutput([&] { found = probeBook(*pos, move); });
         EXPECT_EQ(found, -1);
         EXPECT_EQ(move, 0u);
         EXPECT_EQ(probed.out, "NoBook\n");
@@ -107,7 +107,7 @@ TEST_F(DamagedBook, AnotherVersionIsStillUsed) {
     EXPECT_FALSE(gOpeningBook.disabled);
     auto pos = positionAfter({});
     Move move = 0;
-    captureOutput([&] { EXPECT_EQ(probeOpeningBook(*pos, move), 2); });
+    captureOutput([&] { EXPECT_EQ(probeBook(*pos, move), 2); });
 }
 
 TEST_F(DamagedBook, LineEndsAfterTheTrailerAreSkipped) {
@@ -125,7 +125,7 @@ TEST_F(DamagedBook, FileCutAfterItWasOpened) {
     auto pos = positionAfter({});
     Move move = 0;
     int found = 0;
-    OutputOf probed = captureOutput([&] { found = probeOpeningBook(*pos, move); });
+    OutputOf probed = captureOutput([&] { found = probeBook(*pos, move); });
     EXPECT_EQ(found, 0);
     EXPECT_EQ(probed.err, "Expected: 32 bytes, read: 0\nEnd of file reached.\n");
     // Learning stops at the same read with its own report.
@@ -154,7 +154,7 @@ TEST_F(DamagedBook, NonsenseInsideRecords) {
     }
     open();
     Move move = 0;
-    OutputOf probed = captureOutput([&] { EXPECT_EQ(probeOpeningBook(*pos, move), 2); });
+    OutputOf probed = captureOutput([&] { EXPECT_EQ(probeBook(*pos, move), 2); });
     EXPECT_EQ(probed.out, "book moves: d4(100%) e4(0%) \n");
     OutputOf listing = captureOutput([&] { showBookMoves(*pos); });
     EXPECT_NE(listing.out.find("learned:0\n"), std::string::npos);

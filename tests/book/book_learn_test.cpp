@@ -136,7 +136,7 @@ TEST_F(BookLearn, WithoutAChoiceEverythingIsHalved) {
 TEST_F(BookLearn, TheEleventhSearchLearnsFromTheFirstTen) {
     auto search = [&](int missCount, int score, int depth) {
         gBook.missCount = missCount;
-        captureOutput([&] { learnFromBook(context_, score, depth, 0); });
+        captureOutput([&] { learnFromGame(context_, score, depth, 0); });
     };
     // Rising scores: the highest came after the lowest, so the best score
     // is learned, with the deepest depth it was found at.

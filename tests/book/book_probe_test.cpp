@@ -27,7 +27,7 @@ protected:
     };
     Probe probe(Position& pos) {
         Probe result{};
-        result.output = captureOutput([&] { result.found = probeOpeningBook(pos, result.move); });
+        result.output = captureOutput([&] { result.found = probeBook(pos, result.move); });
         return result;
     }
 };
