@@ -122,7 +122,9 @@ void openBook() {
         fd = -1;
     }
     if (fd < 0) {
-        std::printf("Book file not found!\n");
+        // Not "not found": xboard reads those words in an engine's first
+        // lines as a failed start and drops the engine before the game.
+        std::printf("Book file missing!\n");
         return;
     }
     if (status.st_size <= 0) {

@@ -96,7 +96,7 @@ TEST_F(DamagedBook, TruncatedEmptyGarbageAndFolder) {
     expectTreatedAsAbsent();
     std::remove(BOOK_FILE_NAME);
     mkdir(BOOK_FILE_NAME, 0755);
-    EXPECT_EQ(open().out, "Book file not found!\n");
+    EXPECT_EQ(open().out, "Book file missing!\n");
     EXPECT_TRUE(gOpeningBook.disabled);
 }
 

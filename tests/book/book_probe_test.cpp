@@ -110,7 +110,7 @@ TEST_F(BookProbe, NoBookAtAll) {
     closeBook();
     std::remove(BOOK_FILE_NAME);
     OutputOf opened = captureOutput(openBook);
-    EXPECT_EQ(opened.out, "Book file not found!\n");
+    EXPECT_EQ(opened.out, "Book file missing!\n");
     Probe p = probe(*start_);
     EXPECT_EQ(p.found, -1);
     EXPECT_EQ(p.output.out, "NoBook\n");
