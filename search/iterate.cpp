@@ -49,7 +49,7 @@ void scoreRootMoves(Position& pos) {
         }
         if (rootMoveDraws(pos)) {
             r.score = 0;
-            printSearchNote("repetition detected at root %s", r.text);
+            printNote("repetition detected at root %s", r.text);
         }
         if (r.score == NOT_SCORED) {
             r.score = -quiesce(pos, -MATE, MATE);
@@ -212,7 +212,7 @@ void addPositionPV(Position& pos) {
         for (Move* g = list; g < end; g++) found |= *g == m;
         pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
-            printSearchNote("WARNING could not verify move in PV for addPositionPV()!!!");
+            printNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;
         }
         unmakeMove(pos);

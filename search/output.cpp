@@ -91,7 +91,7 @@ void appendUciHeader(LineBuffer& line, const Position& pos, int score, bool hasM
 
 }  // namespace
 
-void printSearchNote(const char* format, ...) {
+void printNote(const char* format, ...) {
     LineBuffer line;
     if (gOutput.uci) line.append("info string ");
     va_list args;

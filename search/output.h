@@ -18,9 +18,10 @@ extern OutputSettings gOutput;
 // A person reads the output: headers, progress lines, the statistics block.
 inline bool consoleForm() { return !gOutput.xboard && !gOutput.uci; }
 
-// A remark of the search's that is no part of its thinking lines (printf
-// format, no line end): an "info string" for a UCI interface.
-void printSearchNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A remark of the engine's (the search's, the book's) that is no part of
+// the thinking lines (printf format, no line end): an "info string" for a
+// UCI interface, a line of its own for the others.
+void printNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Prints `row` (moves from slot 1 on) with its score, or with `mark` (a
 // fail-high/low marker) in place of the score when mark is not empty.

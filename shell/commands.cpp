@@ -11,6 +11,9 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
+#include "book/book_create.h"
+#include "book/book_maintenance.h"
+#include "book/book_probe.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
@@ -106,12 +109,13 @@ int findCommand(const char* word) {
 }
 
 // Commands that must not run under a search: they replace the position,
-// the game record or the tables the search is using.
+// the game record or the tables the search is using, or (the book's) walk
+// the game position or take seconds.
 bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL:
+    case CMD_PERFT: case CMD_EVAL: case CMD_BOOK:
         return true;
     default:
         return false;
@@ -262,8 +266,20 @@ void commandLevel(const CommandArgs& args) {
     tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
 }
 
-void commandBook(const CommandArgs& args) {
-    if (args.count == 2 || args.count == 3) return;  // sub-commands come with the book
+void commandBook(Position& pos, const CommandArgs& args) {
+    if (args.count == 3) {
+        if (std::strcmp(args.word[1], "create") != 0) return;
+        std::printf("\r\nCreating opening book (10000 moves/dot)\r\n");
+        const BookBuildReport report = createBook(args.word[2]);
+        std::printf("\r\nOpening book created:\r\n\t%lld moves stored.\r\n", (long long)report.records);
+        return;
+    }
+    if (args.count == 2) {
+        if (std::strcmp(args.word[1], "info") == 0) showBookInfo();
+        if (std::strcmp(args.word[1], "test") == 0) testBookForDuplicates();
+        if (std::strcmp(args.word[1], "probe") == 0) showBookMoves(pos);
+        return;
+    }
     std::printf("book usage\n");
     std::printf("\tbook create <filename> - builds an opening book from a pgn database\n");
     std::printf("\tbook info - prints info about the current book.bin file\n");
@@ -494,7 +510,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_TIME: gTimeControl.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
     case CMD_OTIM: gTimeControl.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
-    case CMD_BOOK: commandBook(args); break;
+    case CMD_BOOK: commandBook(pos, args); break;
     case CMD_HELP: printHelp(); break;
     case CMD_PROTOVER:
         if (wordValue(args.word[1]) >= 2) printFeatures();

@@ -7,6 +7,7 @@
 
 #include "board/attacks.h"
 #include "board/position.h"
+#include "book/book_file.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
@@ -99,6 +100,7 @@ void startUp() {
     initBoardTables();
     setupHashTables(true);
     setupTablebases(nullptr);
+    openBook();
 
     setStartPosition(*gShell.gamePosition);
     printBanner();
@@ -149,6 +151,7 @@ void mainLoop() {
 void shutdown() {
     gGame.gameRecord.clear();
     gGame.gameRecord.shrink_to_fit();
+    closeBook();
     delete gShell.gamePosition;
     gShell.gamePosition = nullptr;
     delete gSearch.ponderRecord;

@@ -10,7 +10,9 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
-#include "book/book.h"
+#include "book/book_file.h"
+#include "book/book_learn.h"
+#include "book/book_probe.h"
 #include "book/book_state.h"
 #include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
@@ -40,6 +42,11 @@ constexpr int DRAWN_DEPTH = 63;
 // too short to have shown it.
 constexpr int DECISIVE_SCORE = 9500;
 constexpr uint32_t SHORT_SEARCH_NODES = 200000;
+
+// Learning values from the console game's end: a resignation teaches like
+// a lost game, a mate delivered like a won one.
+constexpr int LEARN_LOST = -300;
+constexpr int LEARN_WON = 300;
 
 bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
 
@@ -110,7 +117,7 @@ void printMoveLine(Position& pos, Move best, int score) {
 
 // The side the engine plays has just mated.
 void announceMate() {
-    if (!gShell.xboardMode) learnFromGame(300, 0, 0);
+    if (!gShell.xboardMode) learnFromGame(bookLearnContext(), LEARN_WON, 0, 0);
     gShell.ponderNext = false;
     if (gShell.xboardMode)
         std::printf("%s mates\n", gGame.engineSide == WHITE ? "White" : "Black");
@@ -166,12 +173,14 @@ bool chooseMove(Position& pos, Move& best, int& score) {
     bool haveMove = usePonderResult(pos, best, score);
     // An analysis, or a search among chosen root moves, wants the search's
     // opinion; with the book switched off every move is a book miss.
-    if (!haveMove && !gLimits.analysis && gSearch.searchMoveCount == 0) {
+    if (!haveMove && !gShell.analysisMode && !gShell.uciAnalysis && gSearch.searchMoveCount == 0) {
         Move bookMove = 0;
         if (gShell.ownBook && probeBook(pos, bookMove) > 0 && bookMove) {
             best = bookMove;
             score = NO_SCORE;
             haveMove = true;
+            // The list of book moves, for the server's kibitz line.
+            std::snprintf(gSearch.bookMoveText, sizeof gSearch.bookMoveText, "%s", gOpeningBook.moveText.c_str());
         } else {
             gSearch.bookMoveText[0] = '\0';
             gBook.missCount++;
@@ -210,7 +219,7 @@ bool resignIfLost(int score) {
     if (gShell.xboardMode) {
         std::printf("resign\n");
     } else {
-        learnFromGame(-300, 0, 0);
+        learnFromGame(bookLearnContext(), LEARN_LOST, 0, 0);
         std::printf("%sresigns.\n", gGame.engineSide == WHITE ? "White " : "Black ");
     }
     return true;
@@ -252,7 +261,7 @@ void finishEngineTurn(Position& pos, int score, int depth) {
         kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
     char buffer[512];
     printStatistics(pos, buffer, now, knps);
-    if (gBook.missCount) learnFromGame(score, depth, 0);
+    if (gBook.missCount) learnFromGame(bookLearnContext(), score, depth, 0);
 
     if (gTimeControl.engineClock < SHORT_OF_TIME_MS) {
         gShell.ponderNext = false;
@@ -280,22 +289,17 @@ bool reportRuleDraw(const Position& pos) {
     return true;
 }
 
-void parseResult(const char* text) {
-    int value;
-    if (std::strcmp(text, "1-0") == 0 || std::strcmp(text, "0-1") == 0) {
-        bool whiteWon = text[0] == '1';
-        if (gShell.playedColour != WHITE && gShell.playedColour != BLACK) return;
-        bool engineWon = whiteWon == (gShell.playedColour == WHITE);
-        value = engineWon ? 300 : -300;
-    } else if (std::strcmp(text, "1/2-1/2") == 0) {
-        int d = gShell.opponentRating - gShell.ownRating;
-        value = std::abs(d) < 50 ? 0 : d > 100 ? 50 : -50;
-    } else {
-        std::printf("Could not determine result from %s\n", text);
-        return;
-    }
-    learnFromGame(value, 65, 1);
+LearnContext bookLearnContext() {
+    LearnContext context;
+    context.engineColour = gShell.playedColour;
+    context.engineRating = gShell.ownRating;
+    context.opponentRating = gShell.opponentRating;
+    context.setUpPosition = gGame.setUpPosition;
+    context.gameRecord = &gGame.gameRecord;
+    return context;
 }
+
+void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
 
 bool drawAcceptable(Position& pos) {
     int v = gSearch.lastCompletedScore;

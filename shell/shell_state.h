@@ -26,6 +26,7 @@ struct ShellState {
     bool quit = false;
     bool xboardMode = false;
     bool uciMode = false;  // the session speaks UCI (shell/uci.h)
+    bool uciAnalysis = false;  // a UCI search that only "stop" ends: no book
     bool analysisMode = false;
     bool epdtest = false;
     bool ics = false;

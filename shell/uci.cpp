@@ -430,6 +430,8 @@ void commandGo(Position& pos, const Tokens& t, int at) {
     const bool limited = gTimeControl.depthLimit > 0 || gTimeControl.nodeLimit > 0;
     gUci.waitForStop = go.infinite || go.ponder || (gTimeControl.untimed && !limited);
     gUci.released = false;
+    // An analysis: the interface wants the search's view, not the book's.
+    gShell.uciAnalysis = gUci.waitForStop && !go.ponder;
     gSearch.ponderingInProgress = go.ponder;
     gShell.ponderResult = false;
     gGame.engineSide = pos.sideToMove;
@@ -439,6 +441,7 @@ void commandGo(Position& pos, const Tokens& t, int at) {
 
     gSearch.searchMoveCount = 0;
     gSearch.ponderingInProgress = false;
+    gShell.uciAnalysis = false;
     gGame.engineSide = -1;
     gShell.thinking = false;
     gUci.waitForStop = false;

@@ -3,6 +3,7 @@
 // options, and the bad input such an interface (or a person) may send.
 // Every move the engine names is checked on our own board.
 #include <chrono>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -334,6 +335,32 @@ TEST_F(UciSession, OptionsResizeAndClearTheTablesAndAreReadWithoutRegardToCase) 
     const unsigned long cleared = lastNodes(since(from));
     EXPECT_LT(again, first);
     EXPECT_GT(cleared, again);
+    quit();
+}
+
+TEST_F(UciSession, OwnBookPlaysFromTheBookUnlessSwitchedOffOrAnalysing) {
+    // A book built at the console first, from games that all open 1. a3, a
+    // move the search would never choose.
+    std::ofstream pgn(engine.workDir() + "/games.pgn");
+    for (int i = 0; i < 3; i++) pgn << "[Event \"t\"]\n[Result \"1-0\"]\n\n1. a3 e5 2. b3 d5 1-0\n\n";
+    pgn.close();
+    engine.sendLine("book create games.pgn");
+    ASSERT_TRUE(engine.waitFor("moves stored", 20000)) << engine.output();
+    start();
+    size_t from = engine.output().size();
+    ask("position startpos\ngo wtime 60000 btime 60000\n");
+    EXPECT_EQ(bestmove()[1], "a2a3");
+    EXPECT_NE(since(from).find("info string book moves: a3("), std::string::npos) << since(from);
+    // An analysis wants the search's view.
+    ask("position startpos\ngo infinite\n");
+    std::this_thread::sleep_for(500ms);
+    engine.sendLine("stop");
+    EXPECT_NE(bestmove()[1], "a2a3");
+    // Switched off, the book is not asked at all.
+    from = engine.output().size();
+    ask("setoption name OwnBook value false\nucinewgame\nposition startpos\ngo depth 4\n");
+    EXPECT_NE(bestmove()[1], "a2a3");
+    EXPECT_EQ(since(from).find("book moves"), std::string::npos) << since(from);
     quit();
 }
 
