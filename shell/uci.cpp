@@ -106,7 +106,7 @@ char searchLine[UCI_LINE_SIZE];
 Tokens idleTokens;
 Tokens searchTokens;
 
-void printInfoString(const char* text, const char* detail = "") { std::printf("info string %s%s\n", text, detail); }
+void printInfoString(const char* text) { std::printf("info string %s\n", text); }
 
 const char* moveText(Move m) {
     static MoveC text;
