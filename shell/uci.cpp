@@ -71,7 +71,7 @@ const char* const uciCommandWords[UCI_COMMAND_COUNT] = {"uci",     "debug",    "
                                                         "stop",    "ponderhit", "quit"};
 
 // The command of a line and the token it stands at. Unknown tokens before it
-// are skipped, as the protocol asks ("joho debug on" switches debugging on).
+// are skipped, as the protocol asks ("joho isready" is answered "readyok").
 int findUciCommand(const Tokens& t, int& at) {
     for (at = 0; at < t.count; at++)
         for (int c = 0; c < UCI_COMMAND_COUNT; c++)
@@ -408,10 +408,10 @@ void applyGoLimits(const GoRequest& go, int side) {
         tc.nextControlMove = 0;
     }
     tc.fixedTime = go.moveTime >= 0;
-    tc.fixedMoveTime = uint32_t(std::min<long>(go.moveTime, UINT32_MAX / 2));
+    tc.fixedMoveTime = uint32_t(std::clamp<long>(go.moveTime, 0, UINT32_MAX / 2));
     // "depth n" searches n plies, "mate n" 2n plies (a mate in n moves); a
     // limit of nothing still searches one ply, or there would be no move.
-    const long plies = go.depth >= 0 ? go.depth : go.mate >= 0 ? 2 * go.mate : -1;
+    const long plies = go.depth >= 0 ? go.depth : go.mate >= 0 ? 2 * std::min<long>(go.mate, MAX_PLY) : -1;
     tc.depthLimit = plies >= 0 ? int(std::clamp<long>(plies, 1, MAX_PLY)) + 1 : -1;
     tc.nodeLimit = go.nodes >= 0 ? uint32_t(std::clamp<long>(go.nodes, 1, UINT32_MAX)) : 0;
     const bool timed = tc.engineClock != CLOCK_NOT_SET || tc.fixedTime;
