@@ -45,7 +45,16 @@
 namespace {
 
 constexpr uint16_t ILLEGAL = 0xFFFF;      // no position, or not the canonical entry
+constexpr uint16_t OPEN = 0x8000;         // not settled; the low bits hold the longest losing exit
 constexpr uint8_t CANNOT_LOSE = 0xFF;     // an exit draws or wins
+
+// The state of one position while its slice is solved, kept together so
+// that settling a predecessor touches one place in memory.
+struct Work {
+    uint16_t code;    // OPEN | longest losing exit, ILLEGAL, or the final code
+    uint8_t escapes;  // moves inside the slice not yet known to lose, or CANNOT_LOSE
+    uint8_t unused;
+};
 constexpr int NO_MAN = -1;
 
 // Codes: plies to mate plus one; 0 = draw.
@@ -79,6 +88,19 @@ Bitboard pieceTargets(int type, int sq, Bitboard occ) {
     return sliderAttacks(type, sq, occ);
 }
 
+// Squares strictly between two squares on a line, for the king-safety tests.
+struct BetweenTable {
+    Bitboard mask[64][64];
+    BetweenTable() {
+        for (int a = 0; a < 64; a++)
+            for (int b = 0; b < 64; b++) mask[a][b] = direction[a][b] ? squaresBetween(direction[a][b], b, a) : 0;
+    }
+};
+const BetweenTable& between() {
+    static const BetweenTable table;  // after initBoardTables
+    return table;
+}
+
 // Engine squares (a8 = 0); a captured man has square -1.
 struct Board {
     int men = 0;
@@ -108,9 +130,25 @@ struct Board {
                 if (!step) return false;
                 bool diagonal = step == 7 || step == -7 || step == 9 || step == -9;
                 if ((type[m] == ROOK && diagonal) || (type[m] == BISHOP && !diagonal)) return false;
-                return !(squaresBetween(step, target, from) & occ);
+                return !(between().mask[from][target] & occ);
             }
         }
+    }
+    // Own men that stand alone between their king and an enemy slider: only
+    // they (and the king) can expose the king by moving.
+    Bitboard pinned(int side) const {
+        const int k = sq[king[side]];
+        Bitboard result = 0;
+        for (int m = 0; m < men; m++) {
+            if (colour[m] == side || sq[m] < 0 || type[m] < BISHOP || type[m] > QUEEN) continue;
+            int step = direction[k][sq[m]];
+            if (!step) continue;
+            bool diagonal = step == 7 || step == -7 || step == 9 || step == -9;
+            if ((type[m] == ROOK && diagonal) || (type[m] == BISHOP && !diagonal)) continue;
+            Bitboard blockers = between().mask[k][sq[m]] & occ;
+            if (blockers && !(blockers & (blockers - 1)) && (blockers & byColour[side])) result |= blockers;
+        }
+        return result;
     }
     bool attacked(int target, int by) const {
         for (int m = 0; m < men; m++)
@@ -140,12 +178,17 @@ struct MoveInfo {
 
 // Plays every legal move of `side` on the board, calling f(info) with the
 // move made, and takes it back. `ep` is a square a pawn may take on in
-// passing (-1 for none).
-template <class F>
+// passing (-1 for none). With ExitsOnly the quiet king and piece moves are
+// left out: those that only need counting are counted by quietMoves().
+template <bool ExitsOnly = false, class F>
 void forEachMove(Board& b, int side, int ep, F&& f) {
     const int pawnStep = side == WHITE ? -8 : 8;
     const int startRow = side == WHITE ? 6 : 1;
     const int lastRow = side == WHITE ? 0 : 7;
+    // Out of check, a move of a man that is not pinned cannot expose the
+    // king; only king moves, pinned men and captures in passing are tried.
+    const bool checked = b.inCheck(side);
+    const Bitboard pinned = checked ? 0 : b.pinned(side);
     auto play = [&](int m, int to, int captured, int promotion, bool doublePush) {
         const int from = b.sq[m];
         const int capturedSq = captured >= 0 ? b.sq[captured] : -1;
@@ -160,7 +203,8 @@ void forEachMove(Board& b, int side, int ep, F&& f) {
         b.occ ^= bit(from) | bit(to);
         b.byColour[side] ^= bit(from) | bit(to);
         if (promotion) b.type[m] = int8_t(promotion);
-        if (!b.inCheck(side)) f(MoveInfo{m, from, to, captured, promotion, type == PAWN, doublePush});
+        const bool safe = !checked && type != KING && !(pinned & bit(from)) && !(type == PAWN && to == ep);
+        if (safe || !b.inCheck(side)) f(MoveInfo{m, from, to, captured, promotion, type == PAWN, doublePush});
         b.type[m] = int8_t(type);
         b.sq[m] = from;
         if (captured >= 0) b.sq[captured] = capturedSq;
@@ -197,12 +241,47 @@ void forEachMove(Board& b, int side, int ep, F&& f) {
             continue;
         }
         Bitboard targets = pieceTargets(b.type[m], from, b.occ) & ~b.byColour[side];
+        if (ExitsOnly) targets &= b.byColour[side ^ 1];
         while (targets) {
             int to = lowestSquare(targets);
             targets &= targets - 1;
             play(m, to, (b.occ & bit(to)) ? manOn(to) : NO_MAN, 0, false);
         }
     }
+}
+
+// The legal quiet moves of the king and pieces of `side`: counted, or with
+// `each` given, also visited with the move made on the board (man, from).
+template <class F>
+int quietMoves(Board& b, int side, F&& each, bool visit) {
+    const bool checked = b.inCheck(side);
+    const Bitboard pinned = checked ? 0 : b.pinned(side);
+    int count = 0;
+    for (int m = 0; m < b.men; m++) {
+        if (b.colour[m] != side || b.sq[m] < 0 || b.type[m] == PAWN) continue;
+        const int from = b.sq[m];
+        Bitboard targets = pieceTargets(b.type[m], from, b.occ) & ~b.occ;
+        const bool safe = !checked && b.type[m] != KING && !(pinned & bit(from));
+        if (safe && !visit) {
+            count += popCount(targets);
+            continue;
+        }
+        while (targets) {
+            const int to = lowestSquare(targets);
+            targets &= targets - 1;
+            b.sq[m] = to;
+            b.occ ^= bit(from) | bit(to);
+            b.byColour[side] ^= bit(from) | bit(to);
+            if (safe || !b.inCheck(side)) {
+                count++;
+                if (visit) each(m, from);
+            }
+            b.sq[m] = from;
+            b.occ ^= bit(from) | bit(to);
+            b.byColour[side] ^= bit(from) | bit(to);
+        }
+    }
+    return count;
 }
 
 // --- materials ------------------------------------------------------------
@@ -335,7 +414,10 @@ class TableGenerator {
 public:
     TableGenerator(TableStore& store, int table)
         : store_(store), table_(table), layout_(tableLayout(table)),
-          wide_(tableCatalogue[table].flags & TABLE_16BIT) {}
+          wide_(tableCatalogue[table].flags & TABLE_16BIT) {
+        for (int m = 0; m < layout_.men; m++)
+            inRun_[m] = layout_.runStart[m] != m || (m + 1 < layout_.men && layout_.runStart[m + 1] == m);
+    }
 
     bool run(MemoryTable& out, std::string& error);
 
@@ -350,6 +432,11 @@ private:
     bool boardOf(uint64_t index, Board& b) const;
     uint32_t indexOf(const Board& b, bool needSymmetries) const;
     bool canonical(uint64_t index, const Board& b, PawnSlice kind) const;
+    // The entry after man m moved from `from` (the board shows the move made),
+    // from the entry before it: a change of one digit when the frame stays.
+    uint32_t movedIndex(const Board& b, uint64_t before, int m, int from, bool frameFixed) const;
+    // Whether the frame of the entry stays put when the man moves.
+    bool frameFixedFor(const Board& b, int m) const;
     int exitCode(Board& b, int side, const MoveInfo& move);
     int codeAfterMoves(Board& b, int side, int ep);
     int ownCode(const Board& b, int side, uint32_t index) const;
@@ -368,9 +455,8 @@ private:
     MemoryTable* own_ = nullptr;
     uint64_t base_ = 0;  // first entry of the slice being solved
     PawnSlice kind_ = PawnSlice::Asymmetric;
-    std::vector<uint16_t> code_[2];
-    std::vector<uint8_t> counter_[2];
-    std::vector<uint16_t> exitLoss_[2];
+    std::vector<Work> work_[2];
+    bool inRun_[TB_MAX_MEN] = {};  // the man shares its digit order with like men
     std::vector<std::vector<uint32_t>> pending_[2], frontier_[2];
     size_t highestScheduled_ = 0;
     bool failed_ = false;
@@ -409,6 +495,19 @@ bool TableGenerator::canonical(uint64_t index, const Board& b, PawnSlice kind) c
     for (int m = layout_.pawnMen; m < b.men; m++)
         if (layout_.runStart[m] != m && sq[m] < sq[m - 1]) return false;
     return true;
+}
+
+bool TableGenerator::frameFixedFor(const Board& b, int m) const {
+    if (layout_.hasPawns) return kind_ != PawnSlice::Symmetric && b.type[m] != PAWN;
+    if (b.type[m] == KING) return false;
+    const int wk = flipRanks(b.sq[b.king[0]]), bk = flipRanks(b.sq[b.king[1]]);
+    return !(tbFile(wk) == tbRank(wk) && tbFile(bk) == tbRank(bk));
+}
+
+uint32_t TableGenerator::movedIndex(const Board& b, uint64_t before, int m, int from, bool frameFixed) const {
+    if (!frameFixed) return indexOf(b, true);
+    if (inRun_[m]) return indexOf(b, false);
+    return uint32_t(before + (int64_t(flipRanks(b.sq[m])) - flipRanks(from)) * int64_t(layout_.stride[m]));
 }
 
 int TableGenerator::ownCode(const Board& b, int side, uint32_t index) const {
@@ -486,10 +585,11 @@ void TableGenerator::schedule(std::vector<std::vector<uint32_t>>& lists, int cod
 
 void TableGenerator::initPosition(int side, uint32_t local) {
     const uint64_t index = base_ + local;
+    Work& w = work_[side][local];
     Board b;
     if (!boardOf(index, b) || !canonical(index, b, kind_) ||
         (layout_.hasPawns && (kingAttacks[b.sq[b.king[0]]] & bit(b.sq[b.king[1]]))) || b.inCheck(side ^ 1)) {
-        code_[side][local] = ILLEGAL;
+        w.code = ILLEGAL;
         return;
     }
     int legal = 0, inside = 0, bestWin = 0, worstLoss = 0;
@@ -499,49 +599,49 @@ void TableGenerator::initPosition(int side, uint32_t local) {
     const bool distinct = !layout_.hasPawns && onLongDiagonal(b.sq[b.king[side ^ 1]]);
     uint32_t reached[128];
     int reachedCount = 0;
-    forEachMove(b, side, -1, [&](const MoveInfo& move) {
+    forEachMove<true>(b, side, -1, [&](const MoveInfo& move) {
         legal++;
-        if (move.pawnMove || move.captured != NO_MAN) {
-            int child = exitCode(b, side, move);
-            if (child == 0) draw = true;
-            else if (codeIsLoss(child)) bestWin = bestWin ? std::min(bestWin, child + 1) : child + 1;
-            else worstLoss = std::max(worstLoss, child + 1);
-        } else if (distinct) {
-            uint32_t reachedIndex = indexOf(b, true);
+        int child = exitCode(b, side, move);
+        if (child == 0) draw = true;
+        else if (codeIsLoss(child)) bestWin = bestWin ? std::min(bestWin, child + 1) : child + 1;
+        else worstLoss = std::max(worstLoss, child + 1);
+    });
+    inside = quietMoves(
+        b, side,
+        [&](int m, int from) {
+            uint32_t reachedIndex = movedIndex(b, index, m, from, frameFixedFor(b, m));
             if (std::find(reached, reached + reachedCount, reachedIndex) == reached + reachedCount)
                 reached[reachedCount++] = reachedIndex;
-        } else {
-            inside++;
-        }
-    });
+        },
+        distinct);
+    legal += inside;
     if (distinct) inside = reachedCount;
-    exitLoss_[side][local] = uint16_t(worstLoss);
+    w.code = uint16_t(OPEN | worstLoss);
     if (legal == 0) {
         // Checkmate is a loss in 0 plies; stalemate stays a draw.
-        counter_[side][local] = CANNOT_LOSE;
+        w.escapes = CANNOT_LOSE;
         if (b.inCheck(side)) schedule(pending_[side], 1, local);
         return;
     }
     if (bestWin) schedule(pending_[side], bestWin, local);
-    counter_[side][local] = (bestWin || draw) ? CANNOT_LOSE : uint8_t(inside);
+    w.escapes = (bestWin || draw) ? CANNOT_LOSE : uint8_t(inside);
     if (!bestWin && !draw && inside == 0) schedule(pending_[side], worstLoss, local);
 }
 
 // A predecessor of a settled position: a win after a loss, one escape fewer
 // after a win.
 void TableGenerator::settle(int side, uint32_t local, int code) {
-    uint16_t& known = code_[side][local];
-    if (known != 0) return;
+    Work& w = work_[side][local];
+    if (!(w.code & OPEN) || w.code == ILLEGAL) return;
     if (!codeIsLoss(code)) {  // the predecessor's mover wins
-        known = uint16_t(code);
+        w.code = uint16_t(code);
         schedule(frontier_[side], code, local);
         return;
     }
-    uint8_t& escapes = counter_[side][local];
-    if (escapes == CANNOT_LOSE || escapes == 0 || --escapes != 0) return;
-    int loss = std::max(code, int(exitLoss_[side][local]));
+    if (w.escapes == CANNOT_LOSE || w.escapes == 0 || --w.escapes != 0) return;
+    int loss = std::max(code, int(w.code & ~OPEN));
     if (loss == code) {
-        known = uint16_t(code);
+        w.code = uint16_t(code);
         schedule(frontier_[side], code, local);
     } else {
         schedule(pending_[side], loss, local);
@@ -550,24 +650,19 @@ void TableGenerator::settle(int side, uint32_t local, int code) {
 
 // Takes back every king and piece move of the side that moved last.
 void TableGenerator::propagate(int side, uint32_t local, int code) {
+    const uint64_t index = base_ + local;
     Board b;
-    boardOf(base_ + local, b);
+    boardOf(index, b);
     const int mover = side ^ 1;
     const int predecessorCode = code + 1;
     const bool distinct = !layout_.hasPawns && onLongDiagonal(b.sq[b.king[side]]);
-    const bool pawnsFixFrame = layout_.hasPawns && kind_ != PawnSlice::Symmetric;
-    bool kingsFixFrame = false;
-    if (!layout_.hasPawns) {
-        int wk = flipRanks(b.sq[b.king[0]]), bk = flipRanks(b.sq[b.king[1]]);
-        kingsFixFrame = !(tbFile(wk) == tbRank(wk) && tbFile(bk) == tbRank(bk));
-    }
     uint32_t found[160];
     int foundCount = 0;
     for (int m = 0; m < b.men; m++) {
         if (b.colour[m] != mover || b.type[m] == PAWN) continue;
         const int from = b.sq[m];
+        const bool frameFixed = frameFixedFor(b, m);
         Bitboard targets = pieceTargets(b.type[m], from, b.occ) & ~b.occ;
-        const bool needSymmetries = !(pawnsFixFrame || (kingsFixFrame && b.type[m] != KING));
         while (targets) {
             const int to = lowestSquare(targets);
             targets &= targets - 1;
@@ -575,10 +670,10 @@ void TableGenerator::propagate(int side, uint32_t local, int code) {
             b.occ ^= bit(from) | bit(to);
             // The side to move in the predecessor may not be able to take a king.
             if (!b.inCheck(side)) {
-                uint32_t index = indexOf(b, needSymmetries);
-                if (index != NO_INDEX) {
-                    if (!distinct) settle(mover, uint32_t(index - base_), predecessorCode);
-                    else if (std::find(found, found + foundCount, index) == found + foundCount) found[foundCount++] = index;
+                uint32_t before = movedIndex(b, index, m, from, frameFixed);
+                if (before != NO_INDEX) {
+                    if (!distinct) settle(mover, uint32_t(before - base_), predecessorCode);
+                    else if (std::find(found, found + foundCount, before) == found + foundCount) found[foundCount++] = before;
                 }
             }
             b.sq[m] = from;
@@ -593,9 +688,7 @@ void TableGenerator::solveSlice(const Slice& slice) {
     base_ = uint64_t(slice.number) * size;
     kind_ = slice.kind;
     for (int side = 0; side < 2; side++) {
-        code_[side].assign(size_t(size), 0);
-        counter_[side].assign(size_t(size), 0);
-        exitLoss_[side].assign(size_t(size), 0);
+        work_[side].assign(size_t(size), Work{OPEN, 0, 0});
         pending_[side].clear();
         frontier_[side].clear();
     }
@@ -607,8 +700,8 @@ void TableGenerator::solveSlice(const Slice& slice) {
         for (int side = 0; side < 2; side++) {
             if (code >= pending_[side].size()) continue;
             for (uint32_t local : pending_[side][code])
-                if (code_[side][local] == 0) {
-                    code_[side][local] = uint16_t(code);
+                if ((work_[side][local].code & OPEN) && work_[side][local].code != ILLEGAL) {
+                    work_[side][local].code = uint16_t(code);
                     schedule(frontier_[side], int(code), local);
                 }
             std::vector<uint32_t>().swap(pending_[side][code]);
@@ -625,12 +718,12 @@ void TableGenerator::solveSlice(const Slice& slice) {
     TableStore::Report& report = store_.report_;
     for (int side = 0; side < 2; side++)
         for (uint32_t local = 0; local < size; local++) {
-            const uint16_t code = code_[side][local];
+            const uint16_t code = work_[side][local].code;
             int value;
             if (code == ILLEGAL) {
                 report.unused[side]++;
                 value = TB_NOT_AVAILABLE;
-            } else if (code == 0) {
+            } else if (code & OPEN) {
                 report.draws[side]++;
                 value = TB_DRAW;
             } else {
@@ -692,9 +785,7 @@ bool TableGenerator::run(MemoryTable& out, std::string& error) {
         if (failed_) break;
     }
     for (int side = 0; side < 2; side++) {
-        code_[side] = {};
-        counter_[side] = {};
-        exitLoss_[side] = {};
+        work_[side] = {};
     }
     if (failed_) {
         error = std::string(tableCatalogue[table_].name) + ": " + failure_;

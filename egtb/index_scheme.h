@@ -108,6 +108,7 @@ constexpr bool layoutFromName(const char* name, TableLayout& layout) {
     // Men in digit order.
     int m = 0;
     auto add = [&](int c, int type, int nth) {
+        if (m >= TB_MAX_MEN) return;
         layout.manColour[m] = uint8_t(c);
         layout.manType[m] = uint8_t(type);
         layout.manSlot[m] = uint8_t(listSlot(type, nth));
