@@ -3,7 +3,7 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build test run test-sanitize perft-full bench clean tablebases tablebase-check bench-tablebases
+.PHONY: all build test run test-sanitize perft-full bench clean tablebases tablebase-check tablebase-epd bench-tablebases
 
 all: build
 
@@ -50,6 +50,15 @@ tablebase-check: build
 	@mkdir -p $(TBDIR)
 	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
 	nice -n 10 ./$(BUILD)/tools/tbcheck -d $(TBDIR) -g $(GAVIOTA) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+
+# The engine's probe against positions with known mate distances: the
+# tables up to four men are generated into TBDIR first.
+ENDGAMES ?= ../shared/data/endgames
+TB_EPD   ?= $(ENDGAMES)/dm-3-4.epd $(ENDGAMES)/mates-KRvK.epd $(ENDGAMES)/mates-KBNvK.epd $(ENDGAMES)/mates-KQvKR.epd
+tablebase-epd: build
+	@mkdir -p $(TBDIR)
+	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+	./$(BUILD)/tools/tbepd -d $(TBDIR) $(TB_EPD)
 
 # Generation time of every table up to MEN men and the cached probe rate.
 bench-tablebases: build

@@ -28,6 +28,7 @@
 #include "egtb/generator.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +64,20 @@ int codeFromValue(int value) {
     return pliesFromValue(value) + 1;
 }
 bool codeIsLoss(int code) { return code & 1; }
+
+// Room for n elements, in huge pages where the system gives them: the
+// generator reads its large arrays at random, and with 4 KB pages nearly
+// every access would also miss the address translation cache.
+template <class T>
+void reserveLarge(std::vector<T>& v, size_t n) {
+    if (v.capacity() >= n) return;
+    std::vector<T>().swap(v);
+    v.reserve(n);
+    constexpr uintptr_t HUGE_PAGE = 2u << 20;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(v.data()) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(v.data() + n)) & ~(HUGE_PAGE - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 // --- a board of a few men ----------------------------------------------
 
@@ -332,6 +347,7 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& data) {
     std::fseek(file, 0, SEEK_SET);
     bool ok = length >= 0;
     if (ok) {
+        reserveLarge(data, size_t(length));
         data.resize(size_t(length));
         ok = std::fread(data.data(), 1, data.size(), file) == data.size();
     }
@@ -346,7 +362,9 @@ bool readCompressedFile(const std::string& path, std::vector<uint8_t>& data, std
     bool ok = readEmdHeader(fd, header) == DECODE_OK && header.blockSize == TB_BLOCK_SIZE;
     DecodeArea* area = ok ? createDecodeArea() : nullptr;
     if (ok && area) {
-        data.assign(uint64_t(header.blocks - 1) * TB_BLOCK_SIZE + header.lastBlockSize, 0);
+        const size_t bytes = size_t(uint64_t(header.blocks - 1) * TB_BLOCK_SIZE + header.lastBlockSize);
+        reserveLarge(data, bytes);
+        data.assign(bytes, 0);
         std::vector<uint8_t> block(TB_BLOCK_SIZE);
         for (uint32_t b = 0; b < header.blocks && ok; b++) {
             size_t n = decodeBlock(fd, header, b, area, block.data());
@@ -654,8 +672,9 @@ void TableGenerator::propagate(int side, uint32_t local, int code) {
     Board b;
     boardOf(index, b);
     const int mover = side ^ 1;
-    const int predecessorCode = code + 1;
     const bool distinct = !layout_.hasPawns && onLongDiagonal(b.sq[b.king[side]]);
+    // The predecessors are gathered first and their records fetched from
+    // memory together, rather than waiting on one miss after another.
     uint32_t found[160];
     int foundCount = 0;
     for (int m = 0; m < b.men; m++) {
@@ -671,16 +690,16 @@ void TableGenerator::propagate(int side, uint32_t local, int code) {
             // The side to move in the predecessor may not be able to take a king.
             if (!b.inCheck(side)) {
                 uint32_t before = movedIndex(b, index, m, from, frameFixed);
-                if (before != NO_INDEX) {
-                    if (!distinct) settle(mover, uint32_t(before - base_), predecessorCode);
-                    else if (std::find(found, found + foundCount, before) == found + foundCount) found[foundCount++] = before;
+                if (before != NO_INDEX && (!distinct || std::find(found, found + foundCount, before) == found + foundCount)) {
+                    found[foundCount++] = before;
+                    __builtin_prefetch(&work_[mover][before - base_], 1);
                 }
             }
             b.sq[m] = from;
             b.occ ^= bit(from) | bit(to);
         }
     }
-    for (int i = 0; i < foundCount; i++) settle(mover, uint32_t(found[i] - base_), predecessorCode);
+    for (int i = 0; i < foundCount; i++) settle(mover, uint32_t(found[i] - base_), code + 1);
 }
 
 void TableGenerator::solveSlice(const Slice& slice) {
@@ -688,6 +707,7 @@ void TableGenerator::solveSlice(const Slice& slice) {
     base_ = uint64_t(slice.number) * size;
     kind_ = slice.kind;
     for (int side = 0; side < 2; side++) {
+        reserveLarge(work_[side], size_t(size));
         work_[side].assign(size_t(size), Work{OPEN, 0, 0});
         pending_[side].clear();
         frontier_[side].clear();
@@ -708,9 +728,11 @@ void TableGenerator::solveSlice(const Slice& slice) {
         }
         for (int side = 0; side < 2; side++) {
             if (code >= frontier_[side].size()) continue;
-            // propagate() may append to later lists, so walk by position.
-            for (size_t i = 0; i < frontier_[side][code].size(); i++)
-                propagate(side, frontier_[side][code][i], int(code));
+            // In entry order, so that neighbouring positions share their
+            // predecessors' memory. propagate() only appends to later lists.
+            std::vector<uint32_t>& list = frontier_[side][code];
+            std::sort(list.begin(), list.end());
+            for (size_t i = 0; i < list.size(); i++) propagate(side, list[i], int(code));
             std::vector<uint32_t>().swap(frontier_[side][code]);
         }
     }
@@ -752,6 +774,7 @@ bool TableGenerator::run(MemoryTable& out, std::string& error) {
     out.wide = wide_;
     const size_t bytes = size_t(layout_.size) * (wide_ ? 2 : 1);
     for (int side = 0; side < 2; side++) {
+        reserveLarge(out.data[side], bytes);
         out.data[side].assign(bytes, 0);
         for (size_t i = 0; i < bytes; i += wide_ ? 2 : 1) {
             if (wide_) {
