@@ -34,9 +34,15 @@ constexpr bool kingsTouch(int a, int b) {
 struct KingPairs {
     int16_t index[64][64];
     uint8_t white[TB_KING_PAIRS], black[TB_KING_PAIRS];
-    // Symmetries that bring a White king on a square into the triangle; the
-    // second is -1 unless the square lies on a long diagonal.
-    int8_t toTriangle[64][2];
+    // For any two king squares: the symmetry that brings them to their
+    // placement, that placement's number (-1 when the kings touch or share
+    // a square), and a second symmetry giving the same placement when both
+    // kings end on the diagonal (-1 otherwise): then the other men decide.
+    struct Frame {
+        int8_t symmetry;
+        int8_t alternative;
+        int16_t pair;
+    } frame[64][64];
     int count;
 };
 
@@ -53,12 +59,17 @@ constexpr KingPairs makeKingPairs() {
             kp.index[w][b] = int16_t(n++);
         }
     kp.count = n;
-    for (int sq = 0; sq < 64; sq++) {
-        int found = 0;
-        kp.toTriangle[sq][0] = kp.toTriangle[sq][1] = -1;
-        for (int t = 0; t < 8 && found < 2; t++)
-            if (inTriangle(symmetries[t][sq])) kp.toTriangle[sq][found++] = int8_t(t);
-    }
+    for (int w = 0; w < 64; w++)
+        for (int b = 0; b < 64; b++) {
+            auto& f = kp.frame[w][b];
+            f = {0, -1, -1};
+            for (int t = 0; t < 8; t++) {
+                int pair = kp.index[symmetries[t][w]][symmetries[t][b]];
+                if (pair < 0) continue;
+                if (f.pair < 0) f = {int8_t(t), -1, int16_t(pair)};
+                else f.alternative = int8_t(t);
+            }
+        }
     return kp;
 }
 constexpr KingPairs kingPairs = makeKingPairs();
@@ -137,15 +148,17 @@ uint32_t canonicalIndex(const TableLayout& layout, int sq[TB_MAX_MEN]) {
             }
         }
     } else {
-        for (int k = 0; k < 2; k++) {
-            int t = kingPairs.toTriangle[sq[0]][k];
+        const KingPairs::Frame& frame = kingPairs.frame[sq[0]][sq[1]];
+        if (frame.pair < 0) return NO_INDEX;
+        for (int t : {int(frame.symmetry), int(frame.alternative)}) {
             if (t < 0) break;
             int cand[TB_MAX_MEN];
             for (int m = 0; m < men; m++) cand[m] = symmetries[t][sq[m]];
             sortRuns(layout, cand);
-            uint32_t index = digitsToIndex(layout, cand);
+            uint64_t index = uint64_t(frame.pair) * layout.stride[0];
+            for (int m = 2; m < men; m++) index += uint64_t(cand[m]) * layout.stride[m];
             if (index < best) {
-                best = index;
+                best = uint32_t(index);
                 for (int m = 0; m < men; m++) bestSq[m] = cand[m];
             }
         }
