@@ -667,12 +667,50 @@ void TableGenerator::settle(int side, uint32_t local, int code) {
 }
 
 // Takes back every king and piece move of the side that moved last.
+namespace {
+
+// The squares a man of the side that moved last may have come from
+// without leaving the other king attacked in the position before: not a
+// square from which it attacks that king itself, on the line of any man
+// that would then give check, and nowhere at all when a knight, pawn or
+// king of that side gives check now.
+Bitboard legalOrigins(const Board& b, int m, int kingSquare, Bitboard targets) {
+    const Bitboard occ = b.occ ^ bit(b.sq[m]);
+    targets &= ~(b.type[m] == KING ? kingAttacks[kingSquare] : pieceTargets(b.type[m], kingSquare, occ));
+    for (int c = 0; c < b.men && targets; c++) {
+        if (c == m || b.colour[c] != b.colour[m] || b.sq[c] < 0) continue;
+        const int at = b.sq[c];
+        switch (b.type[c]) {
+            case PAWN:
+                if (pawnCaptures[b.colour[c]][at] & bit(kingSquare)) targets = 0;
+                break;
+            case KNIGHT:
+                if (knightAttacks[at] & bit(kingSquare)) targets = 0;
+                break;
+            case KING:
+                break;  // the kings never touch in a legal position
+            default: {
+                const int step = direction[at][kingSquare];
+                if (!step) break;
+                const bool diagonal = step == 7 || step == -7 || step == 9 || step == -9;
+                if ((b.type[c] == ROOK && diagonal) || (b.type[c] == BISHOP && !diagonal)) break;
+                const Bitboard line = between().mask[at][kingSquare];
+                if (!(line & occ)) targets &= line;  // open once the man has left: it must block
+            }
+        }
+    }
+    return targets;
+}
+
+}  // namespace
+
 void TableGenerator::propagate(int side, uint32_t local, int code) {
     const uint64_t index = base_ + local;
     Board b;
     boardOf(index, b);
     const int mover = side ^ 1;
-    const bool distinct = !layout_.hasPawns && onLongDiagonal(b.sq[b.king[side]]);
+    const int kingSquare = b.sq[b.king[side]];
+    const bool distinct = !layout_.hasPawns && onLongDiagonal(kingSquare);
     // The predecessors are gathered first and their records fetched from
     // memory together, rather than waiting on one miss after another.
     uint32_t found[160];
@@ -681,23 +719,17 @@ void TableGenerator::propagate(int side, uint32_t local, int code) {
         if (b.colour[m] != mover || b.type[m] == PAWN) continue;
         const int from = b.sq[m];
         const bool frameFixed = frameFixedFor(b, m);
-        Bitboard targets = pieceTargets(b.type[m], from, b.occ) & ~b.occ;
+        Bitboard targets = legalOrigins(b, m, kingSquare, pieceTargets(b.type[m], from, b.occ) & ~b.occ);
         while (targets) {
-            const int to = lowestSquare(targets);
+            b.sq[m] = lowestSquare(targets);
             targets &= targets - 1;
-            b.sq[m] = to;
-            b.occ ^= bit(from) | bit(to);
-            // The side to move in the predecessor may not be able to take a king.
-            if (!b.inCheck(side)) {
-                uint32_t before = movedIndex(b, index, m, from, frameFixed);
-                if (before != NO_INDEX && (!distinct || std::find(found, found + foundCount, before) == found + foundCount)) {
-                    found[foundCount++] = before;
-                    __builtin_prefetch(&work_[mover][before - base_], 1);
-                }
+            uint32_t before = movedIndex(b, index, m, from, frameFixed);
+            if (before != NO_INDEX && (!distinct || std::find(found, found + foundCount, before) == found + foundCount)) {
+                found[foundCount++] = before;
+                __builtin_prefetch(&work_[mover][before - base_], 1);
             }
-            b.sq[m] = from;
-            b.occ ^= bit(from) | bit(to);
         }
+        b.sq[m] = from;
     }
     for (int i = 0; i < foundCount; i++) settle(mover, uint32_t(found[i] - base_), code + 1);
 }

@@ -170,17 +170,23 @@ uint32_t canonicalIndex(const TableLayout& layout, int sq[TB_MAX_MEN]) {
 
 bool decodeIndex(const TableLayout& layout, uint64_t index, int sq[TB_MAX_MEN]) {
     if (index >= layout.size) return false;
-    for (int m = 0; m < layout.men; m++) {
-        if (!layout.hasPawns && m == 1) continue;
-        uint64_t digit = index / layout.stride[m];
-        index -= digit * layout.stride[m];
-        if (layout.hasPawns && m == 0) sq[0] = leadSquare(int(digit));
-        else if (layout.hasPawns && m < layout.pawnMen) sq[m] = int(digit) + 8;
-        else if (!layout.hasPawns && m == 0) {
-            sq[0] = kingPairs.white[digit];
-            sq[1] = kingPairs.black[digit];
-        } else sq[m] = int(digit);
+    // The trailing digits are all base 64: kings (with pawns) and pieces.
+    const int first64 = layout.hasPawns ? layout.pawnMen : 2;
+    for (int m = layout.men - 1; m >= first64; m--) {
+        sq[m] = int(index & 63);
+        index >>= 6;
     }
+    uint32_t head = uint32_t(index);
+    if (!layout.hasPawns) {
+        sq[0] = kingPairs.white[head];
+        sq[1] = kingPairs.black[head];
+        return true;
+    }
+    for (int m = layout.pawnMen - 1; m > 0; m--) {
+        sq[m] = int(head % 48) + 8;
+        head /= 48;
+    }
+    sq[0] = leadSquare(int(head));
     return true;
 }
 
