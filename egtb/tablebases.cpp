@@ -171,6 +171,19 @@ bool buildPath(char* out, const char* directory, size_t dirLength, const char* n
     return n > 0 && size_t(n) < TB_PATH_BUFFER;
 }
 
+// Opens a table file for reading: a regular file only (a directory or a
+// pipe of that name is no table, and opening a pipe could wait forever).
+int openTableFile(const char* path) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Opens the compressed forms of a path: "x.nbw.emd", "x_nbw.emd", "xnbw.emd".
 int openCompressed(const char* path, char* found) {
     char candidate[TB_PATH_BUFFER];
@@ -183,7 +196,7 @@ int openCompressed(const char* path, char* found) {
             if (variant == 1) *mark = '_';
             else std::memmove(mark, mark + 1, std::strlen(mark + 1) + 1);
         }
-        int fd = open(candidate, O_RDONLY | O_CLOEXEC);
+        int fd = openTableFile(candidate);
         if (fd >= 0) {
             std::memcpy(found, candidate, std::strlen(candidate) + 1);
             return fd;
@@ -203,7 +216,7 @@ bool registerFile(Registrar& reg, const char* directory, size_t dirLength, int t
     uint32_t entries = 0;
     EmdHeader header;
     bool compressed = false;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    int fd = openTableFile(path);
     if (fd >= 0) {
         off_t length = lseek(fd, 0, SEEK_END);
         if (length < 0) {
@@ -307,10 +320,10 @@ void returnDecodeArea(DecodeArea* area) {
 bool readFileBlock(TableSide& side, uint32_t block, uint8_t* data, uint32_t offset) {
     side.fileLock.lock();
     if (side.fd < 0) {
-        side.fd = open(side.path, O_RDONLY | O_CLOEXEC);
+        side.fd = openTableFile(side.path);
         if (side.fd < 0) {
             closeIdleFiles(&side);
-            side.fd = open(side.path, O_RDONLY | O_CLOEXEC);
+            side.fd = openTableFile(side.path);
         }
     }
     bool ok = false;

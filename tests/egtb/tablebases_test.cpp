@@ -83,6 +83,15 @@ TEST(Tablebases, EmptyAndMissingEntriesAreSkipped) {
     EXPECT_EQ(r.init(";;/no/such/dir,," + threeManTables() + ";"), 3);
     EXPECT_EQ(valueOf(KQK_WON), valueFromPlies(19));
     EXPECT_EQ(valueOf(KQK_MATE_IN_ONE), valueFromPlies(1));
+    // A directory or a pipe under a table's name is no table (and opening
+    // the pipe must not wait for a writer).
+    const std::string odd = scratchDirectory();
+    ASSERT_EQ(mkdir(path(odd, "kqk.nbw").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(path(odd, "krk.nbw").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(path(odd, "kpk.nbw.emd").c_str(), 0600), 0);
+    int men = -1;
+    EXPECT_EQ(captureRegistration(odd, men), "");
+    EXPECT_EQ(men, 0);
     // A directory that cannot be read is as good as missing.
     if (geteuid() != 0) {
         const std::string locked = scratchDirectory();
