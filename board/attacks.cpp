@@ -8,91 +8,15 @@
 #include <algorithm>
 #include <cstdlib>
 
-// --- constant renumbering data of the rotated occupancies -----------------
-
-// Bit of each square in the file-major occupancy: file * 8 + row.
-const uint8_t fileMajorIndex[64] = {
-    0, 8,  16, 24, 32, 40, 48, 56,
-    1, 9,  17, 25, 33, 41, 49, 57,
-    2, 10, 18, 26, 34, 42, 50, 58,
-    3, 11, 19, 27, 35, 43, 51, 59,
-    4, 12, 20, 28, 36, 44, 52, 60,
-    5, 13, 21, 29, 37, 45, 53, 61,
-    6, 14, 22, 30, 38, 46, 54, 62,
-    7, 15, 23, 31, 39, 47, 55, 63,
-};
-
-// a1-h8 diagonals (row + file constant) one after another, from a8 to h1,
-// each from its upper end down.
-const uint8_t a1h8Index[64] = {
-    0,  1,  3,  6,  10, 15, 21, 28,
-    2,  4,  7,  11, 16, 22, 29, 36,
-    5,  8,  12, 17, 23, 30, 37, 43,
-    9,  13, 18, 24, 31, 38, 44, 49,
-    14, 19, 25, 32, 39, 45, 50, 54,
-    20, 26, 33, 40, 46, 51, 55, 58,
-    27, 34, 41, 47, 52, 56, 59, 61,
-    35, 42, 48, 53, 57, 60, 62, 63,
-};
-
-// a8-h1 diagonals (file - row constant) one after another, from h8 to a1,
-// each from its upper end down.
-const uint8_t a8h1Index[64] = {
-    28, 21, 15, 10, 6,  3,  1,  0,
-    36, 29, 22, 16, 11, 7,  4,  2,
-    43, 37, 30, 23, 17, 12, 8,  5,
-    49, 44, 38, 31, 24, 18, 13, 9,
-    54, 50, 45, 39, 32, 25, 19, 14,
-    58, 55, 51, 46, 40, 33, 26, 20,
-    61, 59, 56, 52, 47, 41, 34, 27,
-    63, 62, 60, 57, 53, 48, 42, 35,
-};
-
-const uint8_t a1h8Shift[64] = {
-    0,  1,  3,  6,  10, 15, 21, 28,
-    1,  3,  6,  10, 15, 21, 28, 36,
-    3,  6,  10, 15, 21, 28, 36, 43,
-    6,  10, 15, 21, 28, 36, 43, 49,
-    10, 15, 21, 28, 36, 43, 49, 54,
-    15, 21, 28, 36, 43, 49, 54, 58,
-    21, 28, 36, 43, 49, 54, 58, 61,
-    28, 36, 43, 49, 54, 58, 61, 63,
-};
-
-const uint8_t a1h8LineMask[64] = {
-    1,   3,   7,   15,  31,  63,  127, 255,
-    3,   7,   15,  31,  63,  127, 255, 127,
-    7,   15,  31,  63,  127, 255, 127, 63,
-    15,  31,  63,  127, 255, 127, 63,  31,
-    31,  63,  127, 255, 127, 63,  31,  15,
-    63,  127, 255, 127, 63,  31,  15,  7,
-    127, 255, 127, 63,  31,  15,  7,   3,
-    255, 127, 63,  31,  15,  7,   3,   1,
-};
-
-const uint8_t a8h1Shift[64] = {
-    28, 21, 15, 10, 6,  3,  1,  0,
-    36, 28, 21, 15, 10, 6,  3,  1,
-    43, 36, 28, 21, 15, 10, 6,  3,
-    49, 43, 36, 28, 21, 15, 10, 6,
-    54, 49, 43, 36, 28, 21, 15, 10,
-    58, 54, 49, 43, 36, 28, 21, 15,
-    61, 58, 54, 49, 43, 36, 28, 21,
-    63, 61, 58, 54, 49, 43, 36, 28,
-};
-
-const uint8_t a8h1LineMask[64] = {
-    255, 127, 63,  31,  15,  7,   3,   1,
-    127, 255, 127, 63,  31,  15,  7,   3,
-    63,  127, 255, 127, 63,  31,  15,  7,
-    31,  63,  127, 255, 127, 63,  31,  15,
-    15,  31,  63,  127, 255, 127, 63,  31,
-    7,   15,  31,  63,  127, 255, 127, 63,
-    3,   7,   15,  31,  63,  127, 255, 127,
-    1,   3,   7,   15,  31,  63,  127, 255,
-};
-
 // --- tables filled at start-up --------------------------------------------
+
+uint8_t fileMajorIndex[64];
+uint8_t a1h8Index[64];
+uint8_t a8h1Index[64];
+uint8_t a1h8Shift[64];
+uint8_t a1h8LineMask[64];
+uint8_t a8h1Shift[64];
+uint8_t a8h1LineMask[64];
 
 Bitboard squareMask[64];
 RotatedBits rotatedBits[64];
@@ -176,6 +100,32 @@ void initLeapers() {
         kingAttacks[sq] = leaperTargets(sq, kingOffsets, 1);
         knightAttacks[sq] = leaperTargets(sq, knightOffsets, 2);
     }
+}
+
+// The renumbering of one diagonal family for its rotated occupancy: the 15
+// diagonals one after another, each from its upper end (towards rank 8)
+// down, so that every diagonal is a run of contiguous bits. The a1-h8
+// diagonals (upper end towards the h-file, fileStep 1) run from a8 to h1,
+// the a8-h1 diagonals (fileStep -1) from h8 to a1.
+void numberDiagonals(uint8_t (&index)[64], uint8_t (&shift)[64], uint8_t (&lineMask)[64], int fileStep) {
+    int bit = 0;
+    for (int d = 0; d < 15; d++) {
+        int row = d < 8 ? 0 : d - 7;
+        int file = d < 8 ? (fileStep > 0 ? d : 7 - d) : (fileStep > 0 ? 7 : 0);
+        const int first = bit;
+        const int length = 8 - std::abs(d - 7);
+        for (; onBoard(row, file); row++, file -= fileStep) {
+            const int sq = squareAt(row, file);
+            index[sq] = uint8_t(bit++);
+            shift[sq] = uint8_t(first);
+            lineMask[sq] = uint8_t((1u << length) - 1);
+        }
+    }
+}
+
+// Files one after another, each from rank 8 down: bit file * 8 + row.
+void numberFiles() {
+    for (int sq = 0; sq < 64; sq++) fileMajorIndex[sq] = uint8_t(fileOf(sq) * 8 + rowOf(sq));
 }
 
 // One diagonal family (a1-h8 or a8-h1): the attack tables by line
@@ -377,6 +327,9 @@ void initPawnMasks() {
 }  // namespace
 
 void initBoardTables() {
+    numberFiles();
+    numberDiagonals(a1h8Index, a1h8Shift, a1h8LineMask, 1);
+    numberDiagonals(a8h1Index, a8h1Shift, a8h1LineMask, -1);
     initLeapers();
     initDiagonals(a1h8AttackTable, 1);   // upper end towards the h-file
     initDiagonals(a8h1AttackTable, -1);  // upper end towards the a-file

@@ -13,13 +13,13 @@ void initBoardTables();
 
 // --- single squares and renumbering of the rotated occupancies ---
 extern Bitboard squareMask[64];        // 1 << s
-extern const uint8_t fileMajorIndex[64];  // bit of s in the file-major occupancy
-extern const uint8_t a1h8Index[64];       // bit of s in the a1-h8 occupancy
-extern const uint8_t a8h1Index[64];       // bit of s in the a8-h1 occupancy
-extern const uint8_t a1h8Shift[64];       // first bit of s's a1-h8 diagonal
-extern const uint8_t a1h8LineMask[64];    // (1 << diagonal length) - 1
-extern const uint8_t a8h1Shift[64];
-extern const uint8_t a8h1LineMask[64];
+extern uint8_t fileMajorIndex[64];  // bit of s in the file-major occupancy
+extern uint8_t a1h8Index[64];       // bit of s in the a1-h8 occupancy
+extern uint8_t a8h1Index[64];       // bit of s in the a8-h1 occupancy
+extern uint8_t a1h8Shift[64];       // first bit of s's a1-h8 diagonal
+extern uint8_t a1h8LineMask[64];    // (1 << diagonal length) - 1
+extern uint8_t a8h1Shift[64];
+extern uint8_t a8h1LineMask[64];
 // The three rotated-occupancy bits of each square, for make/unmake.
 struct RotatedBits {
     Bitboard fileMajor, a1h8, a8h1;

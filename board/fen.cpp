@@ -6,7 +6,6 @@
 #include "board/attacks.h"
 #include "board/notation.h"
 #include "eval/pawn_table.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -193,8 +192,6 @@ int setBoardFromFen(Position& pos, const char* text) {
     const int moveNumber = fen.moveNumber > 0 ? int(fen.moveNumber) : 1;
     gGame.gamePly = 2 * moveNumber - (fen.side == WHITE ? 1 : 0);
 
-    gShell.bookMissCount = 0;
-    gShell.ponderNext = true;
     clearPawnTable();
     pos.pawnEntry.key = 0;
     gGame.repetitionList[0] = pos.hashKey;

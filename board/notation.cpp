@@ -80,6 +80,150 @@ bool pieceMoveIsLegal(Position& pos, int from, int to, int type) {
     return isLegalMove(encodeMove(from, to, type, pieceTypeOn(pos, to)), pos);
 }
 
+// The parts of a SAN move other than castling, read from the end of the
+// text backwards: promotion, destination, piece letter, capture mark and
+// the file, rank or square the piece comes from.
+struct SanParts {
+    int promotion = 0;
+    bool haveDestination = false;
+    int to = 0;
+    char pieceLetter = 0;  // upper case; 0 for a pawn move
+    bool captureMark = false;
+    int captured = 0;
+    Move epFlag = 0;
+    int fromFile = -1;
+    int fromRow = -1;
+};
+
+bool castlingFromSan(const char* text, int us, Move& move) {
+    if (!isCastlingText(text, false) && !isCastlingText(text, true)) return false;
+    const bool queenSide = isCastlingText(text, true);
+    move = us == WHITE ? (queenSide ? WHITE_CASTLE_QUEENSIDE : WHITE_CASTLE_KINGSIDE)
+                       : (queenSide ? BLACK_CASTLE_QUEENSIDE : BLACK_CASTLE_KINGSIDE);
+    return true;
+}
+
+// Drops the check mark and cuts off the promotion ("=Q"), reading it.
+void stripSanMarks(char* work, SanParts& san) {
+    // "bb5" is a bishop move; "bxc5" stays a pawn capture.
+    if (work[0] == 'b' && work[1] == 'b') work[0] = 'B';
+    if (char* check = std::strchr(work, '+')) *check = 0;
+    if (char* equals = std::strchr(work, '=')) {
+        san.promotion = promotionFromLetter(equals[1]);
+        *equals = 0;
+    }
+}
+
+// Destination: a file letter (either case) and a rank digit at the end,
+// cut off the text.
+void readSanDestination(char* work, SanParts& san) {
+    size_t end = std::strlen(work);
+    int row = -1, file = -1;
+    if (end > 0 && isRankDigit(work[end - 1])) row = '8' - work[--end];
+    if (end > 0 && ((work[end - 1] >= 'a' && work[end - 1] <= 'h') || (work[end - 1] >= 'A' && work[end - 1] <= 'H'))) {
+        file = (work[end - 1] | 0x20) - 'a';
+        end--;
+    }
+    work[end] = 0;
+    san.haveDestination = row >= 0 && file >= 0;
+    san.to = san.haveDestination ? squareAt(row, file) : 0;
+}
+
+// The piece letter in front (a lower-case b is always a file); returns the
+// text after it.
+const char* readSanPieceLetter(const char* work, SanParts& san) {
+    static const char pieceLetters[] = "  PpNnBBRrQqKk";
+    if (work[0] && std::memchr(pieceLetters, work[0], sizeof pieceLetters - 1)) {
+        san.pieceLetter = char(work[0] & ~0x20);
+        return work + 1;
+    }
+    return work;
+}
+
+// What is left between the piece letter and the destination: a capture
+// mark, and a file, a rank or a whole square the piece comes from.
+void readSanOrigin(const Position& pos, const char* rest, SanParts& san) {
+    size_t restLength = std::strlen(rest);
+    san.captureMark = restLength > 0 && rest[restLength - 1] == 'x';
+    if (san.captureMark) {
+        if (san.haveDestination) {
+            san.captured = pieceTypeOn(pos, san.to);
+            if (san.captured == 0 && pos.epSquare && san.to == pos.epSquare) {
+                san.captured = PAWN;
+                san.epFlag = EN_PASSANT_FLAG;
+            }
+        }
+        restLength--;
+    }
+    if (restLength == 0) return;
+    if (isFileLetter(rest[0]) && (restLength == 1 || isRankDigit(rest[1]))) {
+        san.fromFile = rest[0] - 'a';
+        if (restLength > 1) san.fromRow = '8' - rest[1];
+    } else if (isRankDigit(rest[0])) {
+        san.fromRow = '8' - rest[0];
+    } else {
+        san.pieceLetter = 0;  // not a piece move we can read: match nothing as a pawn move
+    }
+}
+
+// A pawn push, or a capture named by the capturing pawn's file; 0 when no
+// pawn of the side to move stands where the text says.
+Move pawnMoveFromSan(const Position& pos, const SanParts& san) {
+    const int us = pos.sideToMove;
+    const Bitboard pawns = pos.sides[us].pieces[PAWN];
+    const int to = san.to;
+    int from = -1;
+    if (san.captureMark) {
+        // The capturing pawn is named by its file. (Written onto an empty
+        // square, this names no move rather than a push.)
+        Bitboard capturers = pawns & pawnCaptures[us ^ 1][to];
+        if (san.fromFile >= 0) capturers &= fileMask[san.fromFile];
+        if (san.fromFile >= 0 && capturers) from = highestSquare(capturers);
+    } else {
+        const int step = us == WHITE ? 8 : -8;
+        const int row = rowOf(to);
+        const bool pushRow = us == WHITE ? row <= 5 : row >= 2;
+        if (pushRow && (pawns & squareMask[to + step]))
+            from = to + step;
+        else if (pushRow && (pawns & squareMask[to + 2 * step]))
+            from = to + 2 * step;
+    }
+    return from >= 0 ? encodeMove(from, to, PAWN, san.captured, san.promotion) | san.epFlag : 0;
+}
+
+// A piece move: the one piece of the named kind that can go to the
+// destination, picked out by the written file or rank when several can.
+// False when several could and none may legally go (the text names no
+// move); otherwise `move` is the move, or 0 when none stands ready.
+bool pieceMoveFromSan(Position& pos, const SanParts& san, Move& move) {
+    const int type = pieceTypeOfLetter(san.pieceLetter);
+    if (type == 0) return true;  // "P" and the like name no piece move
+    if (type == KING) {
+        move = encodeMove(pos.sides[pos.sideToMove].kingSquare, san.to, KING, san.captured, san.promotion);
+        return true;
+    }
+    Bitboard candidates = attackersOfKind(pos, type, san.to);
+    int from = -1;
+    if (std::popcount(candidates) <= 1) {
+        if (candidates) from = lowestSquare(candidates);
+    } else if (san.fromFile >= 0 || san.fromRow >= 0) {
+        if (san.fromFile >= 0) candidates &= fileMask[san.fromFile];
+        if (san.fromRow >= 0) candidates &= rankMask[san.fromRow];
+        if (candidates) from = highestSquare(candidates);
+    } else {
+        // Written without disambiguation: the one that can legally go.
+        for (; candidates; candidates ^= squareMask[highestSquare(candidates)]) {
+            if (pieceMoveIsLegal(pos, highestSquare(candidates), san.to, type)) {
+                from = highestSquare(candidates);
+                break;
+            }
+        }
+        if (from < 0) return false;
+    }
+    if (from >= 0) move = encodeMove(from, san.to, type, san.captured, san.promotion);
+    return true;
+}
+
 }  // namespace
 
 int pieceFromLetter(char c) {
@@ -133,127 +277,22 @@ void parseMove(MoveC& result, Position& pos, const char* text) {
     std::memcpy(work, text, length);
     work[length] = 0;
     if (char* mate = std::strchr(work, '#')) *mate = 0;
-
-    const int us = pos.sideToMove;
-    if (isCastlingText(work, false) || isCastlingText(work, true)) {
-        const bool queenSide = isCastlingText(work, true);
-        result.move = us == WHITE ? (queenSide ? WHITE_CASTLE_QUEENSIDE : WHITE_CASTLE_KINGSIDE)
-                                  : (queenSide ? BLACK_CASTLE_QUEENSIDE : BLACK_CASTLE_KINGSIDE);
+    if (castlingFromSan(work, pos.sideToMove, result.move)) {
         result.valid = 1;
         return;
     }
 
-    // "bb5" is a bishop move; "bxc5" stays a pawn capture.
-    if (work[0] == 'b' && work[1] == 'b') work[0] = 'B';
-    if (char* check = std::strchr(work, '+')) *check = 0;
-    int promotion = 0;
-    if (char* equals = std::strchr(work, '=')) {
-        promotion = promotionFromLetter(equals[1]);
-        *equals = 0;
-    }
-
-    // Destination: a file letter (either case) and a rank digit at the end.
-    size_t end = std::strlen(work);
-    int row = -1, file = -1;
-    if (end > 0 && isRankDigit(work[end - 1])) row = '8' - work[--end];
-    if (end > 0 && ((work[end - 1] >= 'a' && work[end - 1] <= 'h') || (work[end - 1] >= 'A' && work[end - 1] <= 'H'))) {
-        file = (work[end - 1] | 0x20) - 'a';
-        end--;
-    }
-    work[end] = 0;
-    const bool haveDestination = row >= 0 && file >= 0;
-    const int to = haveDestination ? squareAt(row, file) : 0;
-
-    // Piece letter; a lower-case b is always a file.
-    static const char pieceLetters[] = "  PpNnBBRrQqKk";
-    const char* rest = work;
-    char pieceLetter = 0;
-    if (rest[0] && std::memchr(pieceLetters, rest[0], sizeof pieceLetters - 1)) {
-        pieceLetter = char(rest[0] & ~0x20);
-        rest++;
-    }
-
-    // Capture mark.
-    size_t restLength = std::strlen(rest);
-    int captured = 0;
-    Move epFlag = 0;
-    const bool captureMark = restLength > 0 && rest[restLength - 1] == 'x';
-    if (captureMark) {
-        if (haveDestination) {
-            captured = pieceTypeOn(pos, to);
-            if (captured == 0 && pos.epSquare && to == pos.epSquare) {
-                captured = PAWN;
-                epFlag = EN_PASSANT_FLAG;
-            }
-        }
-        restLength--;
-    }
-
-    // Disambiguation: a file, a rank, or a whole square.
-    int fromFile = -1, fromRow = -1;
-    if (restLength > 0) {
-        if (isFileLetter(rest[0]) && (restLength == 1 || isRankDigit(rest[1]))) {
-            fromFile = rest[0] - 'a';
-            if (restLength > 1) fromRow = '8' - rest[1];
-        } else if (isRankDigit(rest[0])) {
-            fromRow = '8' - rest[0];
-        } else {
-            pieceLetter = 0;  // not a piece move we can read: match nothing as a pawn move
-        }
-    }
-
+    SanParts san;
+    stripSanMarks(work, san);
+    readSanDestination(work, san);
+    readSanOrigin(pos, readSanPieceLetter(work, san), san);
     result.valid = 1;
-    if (!haveDestination) return;
-
-    const SideRecord& mine = pos.sides[us];
-    if (pieceLetter == 0) {
-        int from = -1;
-        if (captureMark) {
-            // The capturing pawn is named by its file. (Written onto an
-            // empty square, this names no move rather than a push.)
-            Bitboard pawns = mine.pieces[PAWN] & pawnCaptures[us ^ 1][to];
-            if (fromFile >= 0) pawns &= fileMask[fromFile];
-            if (fromFile >= 0 && pawns) from = highestSquare(pawns);
-        } else {
-            const int step = us == WHITE ? 8 : -8;
-            const bool pushRow = us == WHITE ? row <= 5 : row >= 2;
-            if (pushRow && (mine.pieces[PAWN] & squareMask[to + step]))
-                from = to + step;
-            else if (pushRow && (mine.pieces[PAWN] & squareMask[to + 2 * step]))
-                from = to + 2 * step;
-        }
-        if (from >= 0) result.move = encodeMove(from, to, PAWN, captured, promotion) | epFlag;
+    if (!san.haveDestination) return;
+    if (san.pieceLetter == 0) {
+        result.move = pawnMoveFromSan(pos, san);
         return;
     }
-
-    const int type = pieceTypeOfLetter(pieceLetter);
-    if (type == 0) return;  // "P" and the like name no piece move
-    if (type == KING) {
-        result.move = encodeMove(mine.kingSquare, to, KING, captured, promotion);
-        return;
-    }
-    Bitboard candidates = attackersOfKind(pos, type, to);
-    int from = -1;
-    if (std::popcount(candidates) <= 1) {
-        if (candidates) from = lowestSquare(candidates);
-    } else if (fromFile >= 0 || fromRow >= 0) {
-        if (fromFile >= 0) candidates &= fileMask[fromFile];
-        if (fromRow >= 0) candidates &= rankMask[fromRow];
-        if (candidates) from = highestSquare(candidates);
-    } else {
-        // Written without disambiguation: the one that can legally go.
-        for (; candidates; candidates ^= squareMask[highestSquare(candidates)]) {
-            if (pieceMoveIsLegal(pos, highestSquare(candidates), to, type)) {
-                from = highestSquare(candidates);
-                break;
-            }
-        }
-        if (from < 0) {
-            result.valid = 0;
-            return;
-        }
-    }
-    if (from >= 0) result.move = encodeMove(from, to, type, captured, promotion);
+    if (!pieceMoveFromSan(pos, san, result.move)) result.valid = 0;
 }
 
 const char* moveToCoordinate(MoveC& result) {

@@ -75,8 +75,8 @@ struct Position {
     uint8_t attackUnits[2];   // by colour of the attacker
 };
 
-// Game-level board state, one copy, written by the main thread outside a
-// search.
+// Game-level state, one copy, written by the main thread (outside a search,
+// except the engine side).
 constexpr int REPETITION_CAPACITY = 1024;
 struct GameState {
     // Keys of the game positions since the last irreversible move, current
@@ -85,6 +85,11 @@ struct GameState {
     uint32_t repetitionCount;
     int gamePly;          // half-move counter, 1 before White's first move
     bool setUpPosition;   // the game did not start from the initial position
+    // The side the engine plays: 0 White, 1 Black, -1 none (force mode). The
+    // shell's commands change it at any time, also while a search runs: the
+    // evaluation scores some terms for the engine's side only, and "force"
+    // or "exit" end the deepening of a running search through it.
+    int engineSide = -1;
     // One record per move played in the game, for "undo" and learning.
     // Grows only between searches.
     std::vector<HistoryEntry> gameRecord;

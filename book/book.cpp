@@ -1,7 +1,5 @@
 #include "book/book.h"
 
-#include "shell/shell_state.h"
-
 // No book file is read yet: every probe is a miss, so game flow counts the
 // engine's moves out of book and searches each one; there is nothing to learn.
 int probeBook(Position&, Move& move) {

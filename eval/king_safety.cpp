@@ -3,7 +3,6 @@
 #include "eval/eval_state.h"
 #include "eval/eval_util.h"
 #include "eval/pieces.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -115,7 +114,7 @@ int evaluateKingSafety(Position& pos) {
     pos.kingWeakness[BLACK] = uint8_t(clampIndex(black, 256));
     int score = gEval.kingSafety[BLACK][clampIndex(black, 64)] - gEval.kingSafety[WHITE][clampIndex(white, 64)];
 
-    if (gEval.attackPattern && gShell.engineSide == pos.sideToMove) {
+    if (gEval.attackPattern && gGame.engineSide == pos.sideToMove) {
         int c = pos.sideToMove;
         const SideRecord& enemy = pos.sides[c ^ 1];
         Bitboard hPawns = (pos.sides[WHITE].pieces[PAWN] | pos.sides[BLACK].pieces[PAWN]) & wholeFile(7);

@@ -5,7 +5,7 @@
 #include "eval/eval_state.h"
 #include "eval/eval_util.h"
 #include "eval/pawn_table.h"
-#include "shell/shell_state.h"
+#include "eval/eval_settings.h"
 
 namespace {
 
@@ -200,7 +200,7 @@ uint8_t outsideFlags(const SideScan& white, const SideScan& black, const Positio
     return flags;
 }
 
-bool engineIsToMove(const Position& pos) { return gShell.engineSide == pos.sideToMove; }
+bool engineIsToMove(const Position& pos) { return gGame.engineSide == pos.sideToMove; }
 
 // Fills entry (key already set) from the pawns of pos and returns the score.
 int scorePawns(const Position& pos, PawnEntry& entry) {
@@ -225,7 +225,7 @@ int scorePawns(const Position& pos, PawnEntry& entry) {
         if (side[BLACK].mobile <= 2) score += (3 - side[BLACK].mobile) * MOBILITY_UNIT;
     }
 
-    if (engineIsToMove(pos) && !gShell.computerOpponent) {
+    if (engineIsToMove(pos) && !gEvalSettings.computerOpponent) {
         if (pos.sideToMove == WHITE && w.pawnCount > 5) score -= gEval.blockedPawns[clampIndex(side[WHITE].blocked, 9)];
         if (pos.sideToMove == BLACK && b.pawnCount > 5) score += gEval.blockedPawns[clampIndex(side[BLACK].blocked, 9)];
     }

@@ -6,7 +6,7 @@
 #include "eval/eval_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
-#include "shell/shell_state.h"
+#include "eval/eval_settings.h"
 
 namespace {
 
@@ -99,6 +99,7 @@ struct DefaultTables {
 }  // namespace
 
 EvalState gEval;
+EvalSettings gEvalSettings;
 static DefaultTables defaultTables;
 
 int pawnSquareValue(int c, int sq, bool endgame) {
@@ -133,7 +134,7 @@ int prepareEvaluation(Position& pos) {
         // Cached pawn scores embed the pawn square tables and the terms that
         // depend on who is to move; once out of the book they must go.
         ++gEval.generation;
-        if (gShell.bookMissCount > 0) clearPawnTable();
+        if (gEvalSettings.bookLeft) clearPawnTable();
     }
     savedContext = context;
     return pos.sideToMove;

@@ -4,12 +4,13 @@
 #include <memory>
 
 #include "board/notation.h"
+#include "eval/eval_settings.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -30,7 +31,9 @@ const char* const benchmarkPositions[] = {
 }  // namespace
 
 BenchmarkResult runSearchBenchmark(int depth) {
-    const ShellState savedShell = gShell;
+    const SearchLimits savedLimits = gLimits;
+    const EvalSettings savedEvalSettings = gEvalSettings;
+    const int savedEngineSide = gGame.engineSide;
     const uint64_t savedTableBytes = gTransposition.bytes;
     const uint64_t savedPawnBytes = gPawnTable.count * sizeof(PawnEntry);
     BenchmarkResult result;
@@ -41,13 +44,13 @@ BenchmarkResult runSearchBenchmark(int depth) {
     }
     auto pos = std::make_unique<Position>();
 
-    gShell.depthLimit = depth + 1;  // as the "depth" command stores it
-    gShell.fixedTime = true;
-    gShell.moveTime = 0xFFFFFFF;
-    gShell.engineClock = CLOCK_NOT_SET;
-    gShell.opponentClock = CLOCK_NOT_SET;
-    gShell.analysisMode = false;
-    gShell.ponderNext = false;
+    SearchLimits limits;
+    limits.depthLimit = depth + 1;  // as the "depth" command stores it
+    limits.fixedTime = true;
+    limits.moveTime = 0xFFFFFFF;
+    // Each position is a new game, out of nobody's book, against nobody in
+    // particular.
+    gEvalSettings = EvalSettings{};
 
     const uint32_t start = timeNow();
     for (const char* fen : benchmarkPositions) {
@@ -63,18 +66,21 @@ BenchmarkResult runSearchBenchmark(int depth) {
         if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
         gTransposition.age = 0;
         clearPawnTable();
-        gSearch.lastCompletedScore = -10000;
+        gSearch.lastCompletedScore = NO_SCORE;
 
         resetSearch(*pos);
-        gShell.engineSide = pos->sideToMove;
-        gShell.searchStartTime = timeNow();
+        gGame.engineSide = pos->sideToMove;
+        limits.startTime = timeNow();
+        startSearchClock(limits);
         prepareEvaluation(*pos);
         iterate(*pos);
         result.nodes += pos->stats.nodes;
         result.positions++;
     }
     result.milliseconds = timeNow() - start;
-    gShell = savedShell;
+    gLimits = savedLimits;
+    gEvalSettings = savedEvalSettings;
+    gGame.engineSide = savedEngineSide;
     allocateTranspositionTable(savedTableBytes);
     allocatePawnTable(savedPawnBytes);
     return result;

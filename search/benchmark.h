@@ -16,8 +16,8 @@ struct BenchmarkResult {
 // (what the search finds depends on the transposition table's size, and the
 // lazy evaluation on what the pawn table holds), so both are resized for the
 // run and given back their sizes afterwards.
-// Needs the board tables. Leaves the shell's search settings as it found
-// them. Prints what the search prints.
+// Needs the board tables. Leaves the game's settings as it found them.
+// Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
 
 // Depth of the standard benchmark run.

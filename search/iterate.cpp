@@ -1,5 +1,6 @@
 #include "search/iterate.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -8,24 +9,12 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "egtb/tablebase_probe.h"
-#include "platform/clock.h"
 #include "search/output.h"
 #include "search/search.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/shell_state.h"
 
 namespace {
-
-constexpr int ASPIRATION = 35;
-constexpr int NOT_SCORED = -10001;
-
-inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }
-
-int handedOutCount() {
-    int n = 0;
-    for (int i = 0; i < gSearch.rootMoveCount; i++) n += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
-    return n;
-}
 
 RootMove* firstNotHandedOut() {
     for (int i = 0; i < gSearch.rootMoveCount; i++)
@@ -64,9 +53,9 @@ void scoreRootMoves(Position& pos) {
         }
         if (r.score == NOT_SCORED) {
             r.score = -quiesce(pos, -MATE, MATE);
-            if (isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, mover)) r.score += 90;
-            if (movePromotion(r.move) && movePromotion(r.move) != QUEEN) r.score -= 10;
-            if (r.move == pos.pv[1].moves[1]) r.score += 999;
+            if (isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, mover)) r.score += ROOT_CHECK_BONUS;
+            if (movePromotion(r.move) && movePromotion(r.move) != QUEEN) r.score -= ROOT_UNDERPROMOTION_MALUS;
+            if (r.move == pos.pv[1].moves[1]) r.score += ROOT_PREVIOUS_BEST_BONUS;
         }
         unmakeMove(pos);
         gSearch.rootMoves[kept++] = r;
@@ -94,9 +83,9 @@ void chooseEasyMove() {
     if (gSearch.rootMoveCount < 2 || gGame.gameRecord.empty()) return;
     const RootMove& best = gSearch.rootMoves[0];
     const Move last = gGame.gameRecord.back().move;
-    if (best.score <= gSearch.rootMoves[1].score + 200) return;
+    if (best.score <= gSearch.rootMoves[1].score + EASY_MOVE_LEAD) return;
     const bool recapture = moveTo(best.move) == moveTo(last) && moveCaptured(best.move) == moveCaptured(last);
-    if (recapture || best.score < 100) gSearch.easyMove = best.move;
+    if (recapture || best.score < EASY_MOVE_QUIET_SCORE) gSearch.easyMove = best.move;
 }
 
 void buildRootMoves(Position& pos) {
@@ -154,14 +143,20 @@ const char* markFailure(uint32_t first, const char* const marks[3]) {
 void widenRootWindow() {
     const uint32_t f = gSearch.rootFailBits;
     if (f & FAIL_LOW_3) gSearch.rootAlpha = -MATE;
-    else if (f & FAIL_LOW_2) gSearch.rootAlpha -= 200;
-    else if (f & FAIL_LOW_1) gSearch.rootAlpha -= 100;
+    else if (f & FAIL_LOW_2) gSearch.rootAlpha -= WIDENING_SECOND;
+    else if (f & FAIL_LOW_1) gSearch.rootAlpha -= WIDENING_FIRST;
     if (f & FAIL_HIGH_3) gSearch.rootBeta = MATE;
-    else if (f & FAIL_HIGH_2) gSearch.rootBeta += 200;
-    else if (f & FAIL_HIGH_1) gSearch.rootBeta += 100;
+    else if (f & FAIL_HIGH_2) gSearch.rootBeta += WIDENING_SECOND;
+    else if (f & FAIL_HIGH_1) gSearch.rootBeta += WIDENING_FIRST;
 }
 
 }  // namespace
+
+int rootMovesHandedOut() {
+    int n = 0;
+    for (int i = 0; i < gSearch.rootMoveCount; i++) n += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
+    return n;
+}
 
 const char* recordAspirationFailure(bool failedLow) {
     if (failedLow) {
@@ -222,7 +217,8 @@ void addPositionPV(Position& pos) {
 bool rootSplitAllowed() {
     RootMove* next = firstNotHandedOut();
     if (next && (next->flags & ROOT_NO_SPLIT)) return false;
-    return gSearch.rootLowerBound >= gSearch.lastCompletedScore - 33 || handedOutCount() > gSearch.rootMoveCount / 3;
+    return gSearch.rootLowerBound >= gSearch.lastCompletedScore - ROOT_SPLIT_SCORE_MARGIN ||
+           rootMovesHandedOut() > gSearch.rootMoveCount / 3;
 }
 
 RootMove* nextRootMove(Position& pos) {
@@ -230,7 +226,7 @@ RootMove* nextRootMove(Position& pos) {
     RootMove* r = firstNotHandedOut();
     if (!r) return nullptr;
     r->flags |= ROOT_HANDED_OUT;
-    if (!gShell.xboardMode) {
+    if (!gOutput.xboard) {
         while (gSearch.outputLock.exchange(1, std::memory_order_acquire)) {}
         printRootProgress(pos, int(r - gSearch.rootMoves) + 1, *r);
         gSearch.outputLock.store(0, std::memory_order_release);
@@ -270,34 +266,15 @@ int searchRoot(Position& pos, int depth) {
     pos.pathKeys[ply] = pos.hashKey;
     pos.inCheck[ply] = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
 
-    bool first = true;
     while (RootMove* r = nextRootMove(pos)) {
         const Move move = r->move;
-        pos.currentMove[ply] = move;
         pos.listStart[ply + 1] = pos.listStart[ply];
         const uint32_t nodesBefore = pos.stats.nodes;
-        makeMove(pos, move, true);  // root moves were tested when the list was built
-        int e = extendOrReduce(pos, ply, depth);
-        if (e < 0 && (r->flags & (ROOT_NO_SPLIT | ROOT_NO_REDUCE))) e = 0;
-
+        MoveSearch node{depth, alpha, beta};
+        node.knownLegal = true;  // root moves were tested when the list was built
+        node.keepDepth = (r->flags & (ROOT_NO_SPLIT | ROOT_NO_REDUCE)) != 0;
         int v;
-        if (first) {
-            int d = depth + e - 1;
-            v = d >= 1 ? -search(pos, d, -beta, -alpha, false) : -quiesceChecks(pos, -beta, -alpha);
-        } else {
-            int n = depth - 1 + e;
-            v = n >= 1 ? -search(pos, n, -alpha - 1, -alpha, false) : -quiesceChecks(pos, -alpha - 1, -alpha);
-            if (v > alpha && e < 0) {
-                n = depth - 1;
-                v = n >= 1 ? -search(pos, n, -alpha - 1, -alpha, false) : -quiesceChecks(pos, -alpha - 1, -alpha);
-            }
-            if (!searchStopped(pos) && v > alpha && v < beta) {
-                n = depth - 1 + std::max(e, 0);
-                v = n >= 1 ? -search(pos, n, -beta, -alpha, false) : -quiesceChecks(pos, -beta, -alpha);
-            }
-        }
-        first = false;
-        unmakeMove(pos);
+        if (!searchMove(pos, move, node, v)) continue;
         r->score = v;
         r->nodes = pos.stats.nodes - nodesBefore;
         if (searchStopped(pos)) return alpha;
@@ -324,29 +301,29 @@ int searchRoot(Position& pos, int depth) {
 }
 
 int iterate(Position& pos) {
-    if (!gShell.xboardMode) std::printf("Ply    Time\tNodes\tScore\tPV\n");
-    gSearch.deadline = gShell.searchStartTime + gShell.moveTime;
-    const int maximum = gShell.depthLimit > 0 ? gShell.depthLimit : MAX_PLY + 1;
+    if (!gOutput.xboard) std::printf("Ply    Time\tNodes\tScore\tPV\n");
+    // A depth limit counts the plies of the last iteration plus one; at
+    // least one ply is searched whatever the limit, or there would be no
+    // move to play.
+    const int maximum = gLimits.depthLimit > 0 ? std::max(gLimits.depthLimit, 2) : MAX_PLY + 1;
 
-    int lastCall = -MATE, callBeforeLast = -MATE;
-    if (maximum <= 1) return callBeforeLast;
-
-    for (int d = 1; !aborted(); ) {
+    int lastCall = NO_SCORE, callBeforeLast = NO_SCORE;
+    for (int d = 1; !searchStopped(pos); ) {
         gSearch.iterationDepth = d;
         if (d == 1) {
             gSearch.rootAlpha = -MATE;
             gSearch.rootBeta = MATE;
             gSearch.rootLowerBound = -MATE;
-        } else if (gSearch.lastCompletedScore < 9000) {
+        } else if (gSearch.lastCompletedScore < ASPIRATION_CUTOFF) {
             const int s = gSearch.lastCompletedScore;
-            gSearch.rootAlpha = s - ASPIRATION;
-            gSearch.rootBeta = s + ASPIRATION;
-            gSearch.rootLowerBound = s - ASPIRATION;
+            gSearch.rootAlpha = s - ASPIRATION_WINDOW;
+            gSearch.rootBeta = s + ASPIRATION_WINDOW;
+            gSearch.rootLowerBound = s - ASPIRATION_WINDOW;
         }
 
-        int v = -MATE;
+        int v = NO_SCORE;
         bool complete = false;
-        while (gShell.engineSide != -1) {
+        while (gGame.engineSide != -1) {
             if (d > 1) addPositionPV(pos);
             if (RootMove* next = firstNotHandedOut()) next->flags &= ~ROOT_NO_REDUCE;
             v = searchRoot(pos, d);
@@ -358,14 +335,14 @@ int iterate(Position& pos) {
             }
             const bool failedLow = v <= gSearch.rootAlpha;
             if (failedLow) {
-                if (aborted() || (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
-                if (d > 5) gSearch.easyMove = 0;
+                if (searchStopped(pos) || (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
+                if (d > EASY_MOVE_FAIL_LOW_DEPTH) gSearch.easyMove = 0;
             }
             const char* mark = recordAspirationFailure(failedLow);
             printPV(pos, pos.pv[0], v, mark);
-            if (aborted()) break;
+            if (searchStopped(pos)) break;
         }
-        if (complete && !aborted()) {
+        if (complete && !searchStopped(pos)) {
             gSearch.lastCompletedScore = v;
             gSearch.lastCompletedDepth = d;
         }
@@ -374,7 +351,8 @@ int iterate(Position& pos) {
         // mate score needs one more iteration to be confirmed), as does a
         // hopeless position searched deep enough, or no legal move at all.
         const int w = callBeforeLast;
-        if (w >= 9999 - 2 * d || (w <= -MATE_THRESHOLD && d > 8) || (w == -MATE && gSearch.rootMoveCount == 0)) break;
+        if (mateFound(w, d) || (w <= -MATE_THRESHOLD && d > HOPELESS_DEPTH) || (w == -MATE && gSearch.rootMoveCount == 0))
+            break;
         prepareRootFlags();
         if (++d >= maximum) break;
     }
@@ -382,67 +360,4 @@ int iterate(Position& pos) {
     // stalemate, -10000 for checkmate.
     if (gSearch.rootMoveCount == 0 && lastCall != -MATE) return lastCall;
     return callBeforeLast;
-}
-
-void timeCheck(Position& pos) {
-    const uint32_t now = timeNow();
-    const uint32_t elapsed = now - gShell.searchStartTime;
-    // Time left on the engine's clock; 0 once the clock is used up (not a
-    // wrapped-around huge value).
-    const uint32_t clock = gShell.engineClock;
-    const uint32_t remaining = elapsed >= clock ? 0 : clock - elapsed;
-    const uint32_t moveTime = gShell.moveTime;
-    const uint32_t opponent = gShell.opponentClock;
-    const bool onlyFirst = handedOutCount() == 1;
-
-    if (gShell.depthLimit > 0 && gSearch.iterationDepth < gShell.depthLimit) return;
-    if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
-    if (gSearch.iterationDepth <= 2) return;
-    if (gSearch.rootMoveCount == 1 && !gSearch.ponderingInProgress && !gShell.analysisMode) return stopSearch();
-    // The engine's clock runs only in its own game search: analysis and
-    // pondering may go on past what it shows.
-    const bool ownClockRuns = !gShell.analysisMode && !(gSearch.ponderingInProgress && !gSearch.puzzle);
-    if (remaining == 0 && ownClockRuns) return stopSearch();
-    if (gSearch.ponderingInProgress && !gSearch.puzzle) return;
-
-    if (int32_t(now - gSearch.deadline) < 0) {
-        // Before the deadline only a clear easy move ends the search early.
-        if (!gSearch.puzzle && !gShell.fixedTime && gSearch.easyMove && remaining <= opponent &&
-            uint64_t(elapsed) * 100 >= uint64_t(moveTime) * 36) {
-            PVRow& row = pos.pv[0];
-            if (row.moves[1] != gSearch.easyMove || row.end < 2) row.end = 2;
-            row.moves[1] = gSearch.easyMove;
-            stopSearch();
-        }
-        return;
-    }
-
-    if (gShell.analysisMode) return;
-    if (gShell.fixedTime || gSearch.puzzle) return stopSearch();
-    if (gShell.nextControlMove != 0) {
-        // The last move before the time control must not overstep it.
-        const int toGo = gShell.nextControlMove - gGame.gamePly / 2;
-        if ((gShell.engineSide == WHITE && toGo == 1) || (gShell.engineSide == BLACK && toGo == 0)) return stopSearch();
-    }
-    if (clock < 10000) return stopSearch();
-
-    // Past the planned time: keep going only while the score is dropping
-    // and there is time to find out how far.
-    const int last = gSearch.lastCompletedScore;
-    const int lower = gSearch.rootLowerBound;
-    const bool failedLow = (gSearch.rootFailBits & FAIL_LOW_BITS) != 0;
-    if (!((last != -MATE && lower < last) || failedLow)) return stopSearch();
-
-    if (lower < last - 35 && (lower <= 350 || lower < last - 50)) {
-        if (uint64_t(elapsed) * 2 < uint64_t(moveTime) * 5 && remaining >= 5000) return;
-        if (lower < last - 67 && lower <= 550) {
-            if (uint64_t(elapsed) < uint64_t(moveTime) * 7 || remaining > opponent) return;
-            return stopSearch();
-        }
-        if (onlyFirst) stopSearch();
-        return;
-    }
-    if (int32_t(remaining - opponent) >= 1000 && clock > 10000) return;
-    if (elapsed > uint64_t(moveTime) * 2) return stopSearch();
-    if (onlyFirst) stopSearch();
 }

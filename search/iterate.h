@@ -6,7 +6,7 @@
 #include "search/search_shared.h"
 
 // Deepens the search until the depth limit, a found mate or the clock ends
-// it. The best move is pv[0].moves[1]; the returned score is that of the
+// it, within the limits time control holds for it (startSearchClock). The best move is pv[0].moves[1]; the returned score is that of the
 // last complete root search before the final one.
 int iterate(Position& pos);
 // Searches every root move to `depth` inside the root window.
@@ -20,8 +20,8 @@ void rootNewBest(Position& pos, int score, int beta, Move move);
 bool rootSplitAllowed();
 // Prepares the shared state and the thread's record for a new search.
 void resetSearch(Position& pos);
-// Stops the search (sets the abort flag) when its time is up.
-void timeCheck(Position& pos);
+// Root moves handed out so far in the current iteration.
+int rootMovesHandedOut();
 // Records an aspiration failure of the root search (the next of three
 // fail-low or fail-high marks), releases the root moves that must be
 // searched again and widens the root window: by 100, then 200, then to the

@@ -10,10 +10,20 @@
 #include "platform/clock.h"
 #include "search/movepicker.h"
 #include "search/search.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/shell_state.h"
+
+OutputSettings gOutput;
 
 namespace {
+
+// A short search shows its line only when it has found a mate.
+constexpr uint32_t PV_MIN_NODES = 200000;
+// The console's root progress line is worth showing only in long searches.
+constexpr uint32_t PROGRESS_MIN_NODES = 2000000;
+constexpr uint32_t PROGRESS_MIN_MS = 10000;
+// The console form starts a new line after this many characters of moves.
+constexpr int CONSOLE_PV_WIDTH = 41;
 
 // A fixed line buffer: output is produced during the search, which never
 // allocates.
@@ -39,7 +49,7 @@ void formatNodes(char (&text)[32], uint32_t nodes) {
 // The move being searched at the root, with the predicted reply in front of
 // it while pondering.
 void appendRootMoveText(LineBuffer& line, const char* text) {
-    if (gSearch.ponderingInProgress && !gShell.xboardMode) line.append(" (%s)", gSearch.ponderMoveText);
+    if (gSearch.ponderingInProgress && !gOutput.xboard) line.append(" (%s)", gSearch.ponderMoveText);
     line.append(" %s", text);
 }
 
@@ -55,15 +65,15 @@ void emit(const LineBuffer& line) {
 }  // namespace
 
 void printPV(Position& pos, PVRow& row, int score, const char* mark) {
-    const uint32_t elapsed = timeNow() - gShell.searchStartTime;
+    const uint32_t elapsed = timeNow() - gLimits.startTime;
     const double seconds = elapsed / 1000.0;
     const uint32_t nodes = pos.stats.nodes;
     if (gSearch.puzzle) score = -score;  // the puzzle search is for the opponent
-    if (nodes < 200000 && score < 9900) return;
+    if (nodes < PV_MIN_NODES && score < SHOWN_AS_MATE) return;
 
     const bool hasMark = mark && mark[0];
     LineBuffer line;
-    if (gShell.xboardMode) {
+    if (gOutput.xboard) {
         line.append("%i %i %u %u", gSearch.iterationDepth, score, elapsed / 10, nodes);
     } else {
         char scoreText[32];
@@ -123,7 +133,7 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
             }
         }
         sinceBreak += line.length - before;
-        if (!gShell.xboardMode && sinceBreak > 41) {
+        if (!gOutput.xboard && sinceBreak > CONSOLE_PV_WIDTH) {
             line.append("\n%31s", "");
             sinceBreak = 0;
         }
@@ -135,12 +145,12 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
 }
 
 void printRootProgress(Position& pos, int index, const RootMove& record) {
-    const uint32_t elapsed = timeNow() - gShell.searchStartTime;
+    const uint32_t elapsed = timeNow() - gLimits.startTime;
     const uint32_t nodes = pos.stats.nodes;
-    if (nodes < 2000000 || elapsed < 10000) return;
+    if (nodes < PROGRESS_MIN_NODES || elapsed < PROGRESS_MIN_MS) return;
     LineBuffer line;
     char nodeText[32];
-    if (gShell.threadCount > 1) std::snprintf(nodeText, sizeof nodeText, "%9s", "");  // other threads' nodes are not in
+    if (gSearch.threadCount > 1) std::snprintf(nodeText, sizeof nodeText, "%9s", "");  // other threads' nodes are not in
     else formatNodes(nodeText, nodes);
     const double seconds = elapsed / 1000.0;
     if (seconds < 60)
@@ -154,9 +164,8 @@ void printRootProgress(Position& pos, int index, const RootMove& record) {
 }
 
 void printSearchProgress(Position& pos) {
-    if (!gShell.thinking) return;
     MoveC root(pos.currentMove[1]);
-    std::printf("stat01: %u %i %i %i %i %s\n", (timeNow() - gShell.searchStartTime) / 10, int(pos.stats.nodes),
+    std::printf("stat01: %u %i %i %i %i %s\n", (timeNow() - gLimits.startTime) / 10, int(pos.stats.nodes),
                 gSearch.iterationDepth, gSearch.rootMoveCount, int(pos.movesDelivered[pos.historyCount]),
                 moveToCoordinate(root));
     std::fflush(stdout);

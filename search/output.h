@@ -5,11 +5,21 @@
 #include "board/position.h"
 #include "search/search_shared.h"
 
+// How the search's lines are written. The shell fills it before each search
+// from its protocol and mode flags.
+struct OutputSettings {
+    bool xboard = false;            // the xboard form: no progress lines, plain numbers
+    bool epdtest = false;           // a test suite runs: no statistics block
+    bool computerOpponent = false;  // server lines go to a computer ("kibitz", not "whisper")
+};
+extern OutputSettings gOutput;
+
 // Prints `row` (moves from slot 1 on) with its score, or with `mark` (a
 // fail-high/low marker) in place of the score when mark is not empty.
 // The row is lengthened from exact table entries; such moves are marked.
 void printPV(Position& pos, PVRow& row, int score, const char* mark);
 // The console line for the root move being searched (overwritten in place).
 void printRootProgress(Position& pos, int index, const RootMove& record);
-// The "stat01" line answering "." during a search.
+// The "stat01" line answering "." during a search (the caller knows that
+// one runs).
 void printSearchProgress(Position& pos);

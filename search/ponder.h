@@ -1,10 +1,22 @@
-// Thinking on the opponent's time: the predicted reply is made on a copy of
-// the game position and searched until input arrives.
+// The search side of thinking on the opponent's time: which reply to
+// expect, setting it up as the root of the ponder record, and the ponder
+// search itself. The shell decides when to ponder and what to do with the
+// result.
 #pragma once
 
-struct Position;
+#include "board/position.h"
 
-void ponder();
+// The reply the engine expects to the move it just played: the second move
+// of its own principal variation, else the table's move for the position,
+// else whatever the ponder record's own line holds; 0 when none is legal.
+// `record` holds a copy of the game position.
+Move predictedReply(Position& game, Position& record);
+
+// Makes `reply` in the ponder record and makes the position after it the
+// record's root, as a game move would.
+void makeReplyTheRoot(Position& record, Move reply);
+
 // The search of the ponder record: iterative deepening with the full window
-// and no time limit.
+// and no time limit, until input or the end of the deepening stops it. The
+// score and best move of its last complete root search are left in gSearch.
 void ponderSearch(Position& pos);

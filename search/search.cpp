@@ -10,8 +10,8 @@
 #include "search/iterate.h"
 #include "search/movepicker.h"
 #include "search/search_shared.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/input.h"
 
 namespace {
 
@@ -119,8 +119,57 @@ bool probeTablebaseAtNode(Position& pos, int ply, int& score) {
     int v;
     if (!probeTablebase(pos, pos.sideToMove ^ 1, v)) return false;
     pos.stats.tablebaseHits++;
-    if (v > MATE_THRESHOLD) v = v - ply + 1;
-    else if (v < -MATE_THRESHOLD) v = v + ply - 1;
+    score = scoreFromTable(v, ply);
+    return true;
+}
+
+// Futility at the node's last plies: true when the move just made should
+// only be looked at by the quiescence search; may take a ply off `d`.
+inline bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int& d) {
+    if (ply <= 1 || pos.inCheck[ply] || pos.inCheck[ply + 1]) return false;
+    const int material = sideMaterialView(pos, pos.sideToMove ^ 1);
+    if ((depth == 2 && material + FUTILITY_MARGIN_DEPTH_2 <= alpha) ||
+        (depth == 3 && material + FUTILITY_MARGIN_DEPTH_3 <= alpha)) {
+        pos.stats.prunedMoves++;
+        return true;
+    }
+    if (depth == FUTILITY_REDUCTION_DEPTH && material + FUTILITY_MARGIN_DEPTH_4 <= alpha && e >= 0) d--;
+    return false;
+}
+
+// The per-move step of searchMove, inlined into the inner nodes' loop:
+// it runs for every move of every full-width node.
+[[gnu::always_inline]] inline bool searchOneMove(Position& pos, Move m, const MoveSearch& node, int& score) {
+    const int p = int(pos.historyCount);
+    const int depth = node.depth, alpha = node.alpha, beta = node.beta;
+    pos.currentMove[p] = m;
+    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p])) return false;
+    prefetchBucket(pos.hashKey);
+    int e = extendOrReduce(pos, p, depth);
+    if (e < 0 && node.keepDepth) e = 0;
+    int d = depth + e - 1;
+    const bool pruned = futileMove(pos, p, depth, alpha, e, d);
+
+    // The first move gets the whole window; the others must first show with
+    // a null window that they beat alpha at all.
+    const int upper = pos.movesSearched[p] == 0 ? beta : alpha + 1;
+    int v;
+    if (d > 0 && !pruned) {
+        v = -search(pos, d, -upper, -alpha, false);
+        if (!searchStopped(pos) && v > alpha && e < 0) {
+            // A reduced move that looks good gets its full depth.
+            pos.stats.lateMoveResearches++;
+            v = -search(pos, depth - 1, -upper, -alpha, false);
+        }
+    } else {
+        v = -quiesceChecks(pos, -upper, -alpha);
+    }
+    if (!searchStopped(pos) && v > alpha && v < beta && upper != beta) {
+        // It beat the null window: find its real score.
+        pos.stats.pvsResearches++;
+        v = -quiesceOrSearch(pos, depth + std::max(e - 1, -1), -beta, -alpha);
+    }
+    unmakeMove(pos);
     score = v;
     return true;
 }
@@ -132,21 +181,17 @@ bool nullMoveAllowed(const Position& pos, int depth, int alpha, int beta, bool n
     // and pawns), and not deep with little material left.
     const int material = pos.sides[pos.sideToMove].pieceMaterial;
     return !nullForbidden && depth > 1 && alpha == beta - 1 && !pos.inCheck[pos.historyCount] && material != 0 &&
-           (material > 9 || depth < 7);
-}
-
-bool searchStopped(const Position& pos) {
-    return gSearch.abortFlag.load(std::memory_order_relaxed) || pos.stopFlag;
+           (material > NULL_MOVE_SAFE_MATERIAL || depth < NULL_MOVE_SHALLOW_DEPTH);
 }
 
 bool pollInputAndClock(Position& pos) {
     gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
-    if (inputAvailable()) {
-        checkInputDuringSearch(pos);
-        if (gSearch.abortFlag.load(std::memory_order_relaxed)) return true;
+    if (gSearch.inputHook) {
+        gSearch.inputHook(pos);
+        if (searchStopped(pos)) return true;
     }
     timeCheck(pos);
-    return gSearch.abortFlag.load(std::memory_order_relaxed);
+    return searchStopped(pos);
 }
 
 void endVariation(Position& pos, int ply) {
@@ -206,12 +251,14 @@ int extendOrReduce(Position& pos, int ply, int depth) {
     // picker ranked early (hash move, good captures, killers).
     const bool passedPawnPush =
         movePiece(m) == PAWN && !(passedMask[mover][moveTo(m)] & pos.sides[pos.sideToMove].pieces[PAWN]);
-    if (passedPawnPush || depth - 2 <= 0) return 0;
+    if (passedPawnPush || depth < REDUCTION_MIN_DEPTH) return 0;
     if (ply > 1 && pos.picker[ply].reportedStage != PICK_REMAINING) return 0;
     if (pos.movesSearched[ply] == 0 || pos.inCheck[ply]) return 0;
     // Deeper when the parent itself was already well into its move list.
-    return pos.movesSearched[ply - 1] <= 2 ? -1 : -2;
+    return pos.movesSearched[ply - 1] <= REDUCTION_EARLY_PARENT ? -1 : -2;
 }
+
+bool searchMove(Position& pos, Move m, const MoveSearch& node, int& score) { return searchOneMove(pos, m, node, score); }
 
 int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     const int p = int(pos.historyCount);
@@ -272,61 +319,23 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     }
 
     const int originalAlpha = alpha;
-    int upper = beta;  // beta for the first move, a null window after it
     while (Move m = nextMove(pos)) {
-        pos.currentMove[p] = m;
-        if (!makeMove(pos, m, pos.inCheck[p])) continue;
-        prefetchBucket(pos.hashKey);
-        const int e = extendOrReduce(pos, p, depth);
-        int d = depth + e - 1;
-
-        // Shallow futility: a quiet move that leaves the mover too far
-        // below alpha to catch up within the remaining plies is only
-        // looked at by the quiescence search.
-        bool pruned = false;
-        if (p > 1 && !pos.inCheck[p] && !pos.inCheck[p + 1]) {
-            const int material = sideMaterialView(pos, pos.sideToMove ^ 1);
-            if ((depth == 2 && material + 125 <= alpha) || (depth == 3 && material + 300 <= alpha)) {
-                pos.stats.prunedMoves++;
-                pruned = true;
-            } else if (depth == 4 && material + 300 <= alpha && e >= 0) {
-                d--;
-            }
-        }
-
         int v;
-        if (d > 0 && !pruned) {
-            v = -search(pos, d, -upper, -alpha, false);
-            if (!searchStopped(pos) && v > alpha && e < 0) {
-                // A reduced move that looks good gets its full depth.
-                pos.stats.lateMoveResearches++;
-                v = -search(pos, depth - 1, -upper, -alpha, false);
-            }
-        } else {
-            v = -quiesceChecks(pos, -upper, -alpha);
-        }
-        if (!searchStopped(pos) && v > alpha && v < beta && upper != beta) {
-            // It beat the null window: find its real score.
-            pos.stats.pvsResearches++;
-            v = -quiesceOrSearch(pos, depth + std::max(e - 1, -1), -beta, -alpha);
-        }
-        if (!searchStopped(pos) && v > alpha) {
+        if (!searchOneMove(pos, m, MoveSearch{depth, alpha, beta}, v)) continue;
+        if (searchStopped(pos)) return alpha;
+        if (v > alpha) {
             if (v >= beta) {
                 pos.stats.failHighs++;
                 if (pos.movesSearched[p] == 0) pos.stats.firstMoveFailHighs++;
                 if (m == pos.hashMove[p]) pos.stats.hashMoveFailHighs++;
                 else if (m == pos.killers[p][0] || m == pos.killers[p][1]) pos.stats.killerFailHighs++;
-                unmakeMove(pos);
                 updateKillers(pos, m);
                 hashStore(pos.hashKey, p, depth, v, HASH_LOWER, m);
                 return v;
             }
             alpha = v;
         }
-        unmakeMove(pos);
-        if (searchStopped(pos)) return alpha;
         pos.movesSearched[p]++;
-        upper = alpha + 1;
     }
 
     if (pos.movesSearched[p] == 0) {
@@ -335,7 +344,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
         return score;
     }
     if (alpha == originalAlpha) {
-        if (!gSearch.abortFlag.load(std::memory_order_relaxed)) hashStore(pos.hashKey, p, depth, alpha, HASH_UPPER, 0);
+        if (!searchStopped(pos)) hashStore(pos.hashKey, p, depth, alpha, HASH_UPPER, 0);
         return alpha;
     }
     backUpVariation(pos, p);

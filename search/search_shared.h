@@ -5,9 +5,13 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/types.h"
+#include "board/position.h"
+#include "search/score.h"
 
-struct Position;
+// Called by thread 0 every `check interval` nodes to look for input: it may
+// run a command that arrived, which can stop the search. Start-up installs
+// the shell's; without one (tests, the benchmark) a search never reads input.
+using InputHook = void (*)(Position& pos);
 
 // One legal move at the root, with what the last search of it found.
 struct RootMove {
@@ -38,17 +42,21 @@ struct SearchShared {
     // Nodes left before thread 0 next polls input and the clock. Decremented
     // by every thread; only its sign matters, so relaxed order is enough.
     std::atomic<int32_t> nodeCountdown{65535};
-    int32_t checkInterval = 65535;
+    int32_t checkInterval = 65535;  // set by time control after each move
+    InputHook inputHook = nullptr;
     int iterationDepth = 0;
 
+    // Search threads, the main thread included: from the settings file or
+    // "cores".
+    unsigned threadCount = 1;
+
     // root
-    int rootAlpha = -10000;
-    int rootBeta = 10000;
-    int rootLowerBound = -10000;
-    int lastCompletedScore = -10000;  // -10000 = none
+    int rootAlpha = -MATE;
+    int rootBeta = MATE;
+    int rootLowerBound = -MATE;
+    int lastCompletedScore = NO_SCORE;
     int lastCompletedDepth = 0;
     Move easyMove = 0;
-    uint32_t deadline = 0;
 
     // pondering
     bool ponderingInProgress = false;
@@ -56,7 +64,7 @@ struct SearchShared {
     Move ponderMove = 0;           // the reply the engine expects
     char ponderMoveText[13] = {};  // and its text, for the thinking lines
     Position* ponderRecord = nullptr;  // the copy of the game searched while pondering
-    int ponderScore = -10000;          // -10000: no result
+    int ponderScore = NO_SCORE;        // NO_SCORE: no result
     Move ponderBestMove = 0;
     bool ponderFailedLow = false;      // its last iteration ended below its window
     uint32_t ponderTime = 0;           // milliseconds the ponder search ran
@@ -81,5 +89,10 @@ struct SearchShared {
 
 extern SearchShared gSearch;
 
-// The running search has been told to stop.
-inline bool aborted() { return gSearch.abortFlag.load(std::memory_order_relaxed); }
+// The one test whether a search must unwind: time is up, input stopped it,
+// or (in a parallel search) this thread's work at a split is no longer
+// needed.
+inline bool searchStopped(const Position& pos) {
+    return gSearch.abortFlag.load(std::memory_order_relaxed) || pos.stopFlag;
+}
+inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }

@@ -4,7 +4,8 @@
 
 #include "board/position.h"
 #include "search/search_shared.h"
-#include "shell/shell_state.h"
+#include "search/output.h"
+#include "search/time_control.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ int truncatedPercent(uint64_t part, uint64_t whole) { return int(double(part) * 
 
 void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t knps) {
     const SearchStatistics& s = pos.stats;
-    double seconds = double(now - gShell.searchStartTime) / 1000.0;
+    double seconds = double(now - gLimits.startTime) / 1000.0;
     uint64_t failHighs = uint64_t(s.failHighs) + 1;
     int n = 0;
     const int size = 512;
@@ -36,24 +37,24 @@ void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t k
                        int(percent(s.hashMoveFailHighs, uint64_t(s.firstMoveFailHighs) + 1)),
                        truncatedPercent(s.pawnHits, uint64_t(s.pawnProbes) + 1));
     std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", 0, 0);
-    if (!gShell.xboardMode && !gShell.epdtest) std::fputs(buffer, stdout);
+    if (!gOutput.xboard && !gOutput.epdtest) std::fputs(buffer, stdout);
 }
 
 void kibitzLine(const Position& pos, uint32_t now, int score, uint32_t knps, const char* text) {
     char line[256];
-    int n = std::snprintf(line, sizeof line, "%s", gShell.computerOpponent ? "kibitz " : "whisper ");
+    int n = std::snprintf(line, sizeof line, "%s", gOutput.computerOpponent ? "kibitz " : "whisper ");
     if (text && text[0]) {
         std::snprintf(line + n, sizeof line - n, "%s", text);
     } else {
         n += std::snprintf(line + n, sizeof line - n, "score=%+.2f depth=%i Knps=%u time=%.2fs", score / 100.0,
-                           gSearch.iterationDepth, knps, double(now - gShell.searchStartTime) / 1000.0);
+                           gSearch.iterationDepth, knps, double(now - gLimits.startTime) / 1000.0);
         if (pos.stats.tablebaseProbes)
             std::snprintf(line + n, sizeof line - n, " tbprobes=%u tbhits=%u", pos.stats.tablebaseProbes,
                           pos.stats.tablebaseHits);
     }
     std::printf("%s\n", line);
-    if (score > 9900) {
-        int moves = (10000 - score) / 2;
+    if (score > SHOWN_AS_MATE) {
+        int moves = (MATE - score) / 2;
         if (moves) std::printf("kibitz mate in %i\n", moves);
     }
 }

@@ -144,8 +144,7 @@ int hashProbe(Position& pos, int depth, int alpha, int beta, int& score) {
 
     // Mate scores are stored as distances from the storing node; turn them
     // back into distances from the root as seen from this ply.
-    if (s > MATE_THRESHOLD) s = s + 1 - ply;
-    else if (s < -MATE_THRESHOLD) s = s + ply - 1;
+    s = scoreFromTable(s, ply);
     score = s;
 
     if (bound == HASH_UPPER && s <= alpha) return HASH_UPPER;
@@ -167,8 +166,7 @@ int hashProbe(Position& pos, int depth, int alpha, int beta, int& score) {
 
 void hashStore(uint64_t key, int ply, int depth, int score, int bound, Move move) {
     if (!gTransposition.buckets) return;
-    if (score > MATE_THRESHOLD) score = score + ply - 1;
-    else if (score < -MATE_THRESHOLD) score = score + 1 - ply;
+    score = scoreToTable(score, ply);
     bool holdsKey;
     HashEntry& slot = replacementSlot(bucketOf(key), key, holdsKey);
     writeEntry(slot, key, packEntry(depth, bound, score, move));

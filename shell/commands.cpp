@@ -11,11 +11,13 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
+#include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
 #include "search/output.h"
 #include "search/search_shared.h"
+#include "search/time_control.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
 #include "shell/epdtest.h"
@@ -87,6 +89,16 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"ics", "winboard ics command - set the hostname of the ics in use"},
 };
 
+// Draw offers (commandDraw): a computer opponent's offer is taken while the
+// engine is not 30 ahead; a person's is answered with an offer of our own
+// when the engine is 100 or more behind. Offers go only to opponents rated
+// at most 400 below the engine, and are accepted outright from those rated
+// at most 200 below it.
+constexpr int DRAW_AGAINST_COMPUTER = 30;
+constexpr int DRAW_WHEN_BEHIND = 100;
+constexpr int DRAW_RATING_MARGIN = 400;
+constexpr int DRAW_ACCEPT_RATING_MARGIN = 200;
+
 int findCommand(const char* word) {
     for (int i = 0; i < COMMAND_COUNT; i++)
         if (std::strcmp(commandTable[i].word, word) == 0) return i;
@@ -124,6 +136,31 @@ void printFeatures() {
                 "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov\" myname=\"Tarno 4.1\" done=1\n");
 }
 
+// The game position. While a search runs on the game record, the record
+// holds the search's current node: a copy of it is taken back to the root
+// of the search, which is the game position. (The ponder search runs on a
+// record of its own and leaves the game record at its root.)
+void printGamePosition(const Position& searched) {
+    const Position& game = gShell.gamePosition ? *gShell.gamePosition : searched;
+    if (game.historyCount <= 1) {
+        displayBoard(game);
+        return;
+    }
+    static Position root;  // no allocation while a search waits for us
+    root = game;
+    while (root.historyCount > 1) {
+        const uint32_t ply = root.historyCount - 1;
+        if (root.currentMove[ply] != 0) {
+            unmakeMove(root);
+            continue;
+        }
+        // A null move: only the side to move (and the keys) changed.
+        root.sideToMove ^= 1;
+        root.historyCount--;
+    }
+    displayBoard(root);
+}
+
 // Hands the move to `side` while keeping the keys consistent with the board.
 void setSideToMove(Position& pos, int side) {
     if (pos.sideToMove == side) return;
@@ -159,9 +196,11 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         return;
     }
     std::printf("Board set.\n");
-    // The moves of the previous game cannot be taken back from here.
+    // A set-up position starts the book's count afresh, as a new game does,
+    // and the moves of the previous game cannot be taken back from here.
+    gBook.missCount = 0;
     gGame.gameRecord.clear();
-    gShell.engineSide = -1;
+    gGame.engineSide = -1;
     gShell.playedColour = -1;
     gGame.repetitionList[0] = pos.hashKey;
     gGame.repetitionCount = 1;
@@ -174,15 +213,15 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
 void commandNew(Position& pos) {
     gGame.gameRecord.clear();
     gGame.gameRecord.reserve(64);
-    gShell.bookMissCount = 0;
+    gBook.missCount = 0;
     setStartPosition(pos);
     resetSearch(pos);
-    gShell.depthLimit = -1;
+    gTimeControl.depthLimit = -1;
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
-    gShell.engineSide = BLACK;
+    gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
-    gSearch.lastCompletedScore = -10000;
+    gSearch.lastCompletedScore = NO_SCORE;
 }
 
 void commandUndo(Position& pos) {
@@ -205,7 +244,7 @@ void commandSides(Position& pos, int sideToMove, int engineSide) {
         return;
     }
     setSideToMove(pos, sideToMove);
-    gShell.engineSide = engineSide;
+    gGame.engineSide = engineSide;
     gShell.playedColour = engineSide;
 }
 
@@ -215,8 +254,9 @@ void printClock(const char* label, uint32_t ms) {
 }
 
 void showClocks() {
-    uint32_t white = gShell.engineSide == WHITE ? gShell.engineClock : gShell.opponentClock;
-    uint32_t black = gShell.engineSide == BLACK ? gShell.engineClock : gShell.opponentClock;
+    const TimeControl& tc = gTimeControl;
+    uint32_t white = gGame.engineSide == WHITE ? tc.engineClock : tc.opponentClock;
+    uint32_t black = gGame.engineSide == BLACK ? tc.engineClock : tc.opponentClock;
     std::printf("\n");
     printClock("White: ", white);
     printClock("Black: ", black);
@@ -224,12 +264,13 @@ void showClocks() {
 }
 
 void commandLevel(const CommandArgs& args) {
-    gShell.movesPerControl = wordValue(args.word[1]);
-    gShell.nextControlMove = gShell.movesPerControl;
+    TimeControl& tc = gTimeControl;
+    tc.movesPerControl = wordValue(args.word[1]);
+    tc.nextControlMove = tc.movesPerControl;
     uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
-    gShell.engineClock = clock;
-    gShell.opponentClock = clock;
-    gShell.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+    tc.engineClock = clock;
+    tc.opponentClock = clock;
+    tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
 }
 
 void commandBook(const CommandArgs& args) {
@@ -243,8 +284,8 @@ void commandBook(const CommandArgs& args) {
 
 void commandExit() {
     if (!gShell.analysisMode) return;
-    gShell.engineSide = -1;
-    gSearch.abortFlag = true;
+    gGame.engineSide = -1;
+    stopSearch();
     std::printf("Stopped Analysis\n");
 }
 
@@ -254,7 +295,7 @@ void commandDepth(const CommandArgs& args) {
         return;
     }
     int n = wordValue(args.word[1]);
-    gShell.depthLimit = n + 1;
+    gTimeControl.depthLimit = n + 1;
     std::printf("depth limit set to %i\n", n);
 }
 
@@ -264,9 +305,9 @@ void commandEgtpath(const CommandArgs& args) {
 }
 
 void commandPlayother(Position& pos) {
-    gShell.engineSide = pos.sideToMove ^ 1;
-    gShell.playedColour = gShell.engineSide;
-    std::swap(gShell.engineClock, gShell.opponentClock);
+    gGame.engineSide = pos.sideToMove ^ 1;
+    gShell.playedColour = gGame.engineSide;
+    std::swap(gTimeControl.engineClock, gTimeControl.opponentClock);
     gShell.ponderNext = true;
     gShell.analysisMode = false;
 }
@@ -279,14 +320,14 @@ void commandCores(const CommandArgs& args) {
 }
 
 void commandGo(const Position& pos) {
-    if (gShell.engineClock == CLOCK_NOT_SET) {
-        gShell.engineClock = 300000;
-        gShell.opponentClock = 300000;
+    if (gTimeControl.engineClock == CLOCK_NOT_SET) {
+        gTimeControl.engineClock = DEFAULT_CLOCK_MS;
+        gTimeControl.opponentClock = DEFAULT_CLOCK_MS;
     }
-    gShell.engineSide = pos.sideToMove;
+    gGame.engineSide = pos.sideToMove;
     gShell.playedColour = pos.sideToMove;
     if (gShell.ics) {
-        unsigned n = gShell.threadCount;
+        unsigned n = gSearch.threadCount;
         std::printf("tellics set 1 Tarno 4.1 (%u cpus)\n", n);
         std::printf("tellics kibitz Tarno v 4.1 (%u cpus)\n", n);
         std::printf("tellics say Hi, %s.  Thanks for the game and good luck!\n", gShell.opponentName);
@@ -294,7 +335,7 @@ void commandGo(const Position& pos) {
 }
 
 void commandAnalyze(const Position& pos) {
-    gShell.engineSide = pos.sideToMove;
+    gGame.engineSide = pos.sideToMove;
     std::printf("Analyzing... use 'exit' to stop.\n");
     gShell.analysisMode = true;
 }
@@ -305,30 +346,30 @@ void commandResult(Position& pos, const CommandArgs& args) {
     // start position.
     gGame.gameRecord.clear();
     setStartPosition(pos);
-    gShell.depthLimit = -1;
+    gTimeControl.depthLimit = -1;
     gShell.ponderNext = false;
-    gShell.engineSide = BLACK;
+    gGame.engineSide = BLACK;
 }
 
 // An offer from the opponent, or the interface asking whether to agree.
 void commandDraw(Position& pos) {
     int s = gSearch.rootLowerBound;
-    if (gShell.computerOpponent && s < 30) {
+    if (gShell.computerOpponent && s < DRAW_AGAINST_COMPUTER) {
         std::printf("tellics draw\n");
-        gSearch.abortFlag = true;
+        stopSearch();
         return;
     }
-    if (s > -10000 && s <= -100 && gShell.opponentRating > gShell.ownRating - 400) {
+    if (s > NO_SCORE && s <= -DRAW_WHEN_BEHIND && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN) {
         std::printf("offer draw\n");
         return;
     }
     if (gameDrawCheck(pos) || recogniseDraw(pos) == 0 || drawAcceptable(pos)) {
-        if (gShell.opponentRating >= gShell.ownRating - 200) {
+        if (gShell.opponentRating >= gShell.ownRating - DRAW_ACCEPT_RATING_MARGIN) {
             std::printf("offer draw\n");
-            gSearch.abortFlag = true;
+            stopSearch();
             return;
         }
-        if (gShell.opponentRating >= gShell.ownRating - 400) return;
+        if (gShell.opponentRating >= gShell.ownRating - DRAW_RATING_MARGIN) return;
     }
     std::printf("tellics decline\n");
 }
@@ -344,8 +385,8 @@ void commandPonder(Position& pos, const CommandArgs& args) {
             pos.pv[0].end = 3;
         }
     }
-    gShell.engineSide = pos.sideToMove ^ 1;
-    gShell.playedColour = gShell.engineSide;
+    gGame.engineSide = pos.sideToMove ^ 1;
+    gShell.playedColour = gGame.engineSide;
     gShell.ponderNext = true;
     gShell.analysisMode = false;
 }
@@ -393,7 +434,7 @@ void splitCommandLine(const char* line, CommandArgs& args) {
 
 bool deferWhileThinking(const char* line) {
     if (!gShell.thinking) return false;
-    gSearch.abortFlag = true;
+    stopSearch();
     std::strncpy(gShell.deferredLine, line, LINE_SIZE - 1);
     gShell.deferredLine[LINE_SIZE - 1] = '\0';
     return true;
@@ -419,16 +460,16 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     switch (number) {
     case CMD_QUIT:
         gShell.quit = true;
-        gSearch.abortFlag = true;
+        stopSearch();
         break;
     case CMD_COMPUTER: gShell.computerOpponent = true; break;
     case CMD_SETBOARD: commandSetboard(pos, args); break;
-    case CMD_PRINT: displayBoard(pos); break;
+    case CMD_PRINT: printGamePosition(pos); break;
     case CMD_XBOARD:
         gShell.xboardMode = !gShell.xboardMode;
         std::printf("\n");
         break;
-    case CMD_FORCE: gShell.engineSide = -1; break;
+    case CMD_FORCE: gGame.engineSide = -1; break;
     case CMD_NEW: commandNew(pos); break;
     case CMD_EASY: gShell.ponderingDisabled = true; break;
     case CMD_HARD: gShell.ponderingDisabled = false; break;
@@ -436,10 +477,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
     case CMD_CLOCKS: showClocks(); break;
     case CMD_LEVEL: commandLevel(args); break;
-    case CMD_ST:
-        gShell.fixedTime = true;
-        gShell.moveTime = uint32_t(wordValue(args.word[1])) * 1000u;
-        break;
+    case CMD_ST: setFixedMoveTime(uint32_t(wordValue(args.word[1])) * 1000u); break;
     case CMD_NAME:
         std::strncpy(gShell.opponentName, args.word[1], sizeof gShell.opponentName - 1);
         gShell.opponentName[sizeof gShell.opponentName - 1] = '\0';
@@ -448,8 +486,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         gShell.ownRating = wordValue(args.word[1]);
         gShell.opponentRating = wordValue(args.word[2]);
         break;
-    case CMD_TIME: gShell.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
-    case CMD_OTIM: gShell.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_TIME: gTimeControl.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_OTIM: gTimeControl.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
     case CMD_BOOK: commandBook(args); break;
     case CMD_HELP: printHelp(); break;
     case CMD_PROTOVER:
@@ -474,7 +512,9 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_DRAW: commandDraw(pos); break;
     case CMD_PONDER: commandPonder(pos, args); break;
     case CMD_EPDTEST: commandEpdtest(pos, args); break;
-    case CMD_DOT: printSearchProgress(pos); break;
+    case CMD_DOT:
+        if (gShell.thinking) printSearchProgress(pos);
+        break;
     // No effect: the engine always thinks visibly, and moves are not random.
     case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
     default: break;

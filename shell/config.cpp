@@ -6,6 +6,8 @@
 
 #include "eval/pawn_table.h"
 #include "platform/memory.h"
+#include "egtb/tablebase_settings.h"
+#include "search/search_shared.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/shell_state.h"
@@ -126,7 +128,7 @@ void* tablebaseCache = nullptr;
 // A cache for the tablebase files: the configured size, or 1 MB when that
 // cannot be had.
 void setupTablebaseCache() {
-    uint64_t bytes = gShell.tablebaseCacheBytes ? gShell.tablebaseCacheBytes : MEGABYTE;
+    uint64_t bytes = gTablebases.cacheBytes ? gTablebases.cacheBytes : MEGABYTE;
     std::free(tablebaseCache);
     tablebaseCache = std::malloc(size_t(bytes));
     if (!tablebaseCache) {
@@ -134,7 +136,7 @@ void setupTablebaseCache() {
         bytes = MEGABYTE;
         tablebaseCache = std::malloc(size_t(bytes));
     }
-    gShell.tablebaseCacheBytes = bytes;
+    gTablebases.cacheBytes = bytes;
     char text[64];
     formatTablebaseCacheLine(bytes, text, sizeof text);
     std::fputs(text, stdout);
@@ -158,7 +160,7 @@ void readStartupSettings() {
                 // At least the main thread searches; far more threads than
                 // any machine has would only exhaust memory.
                 if (count < 1) count = 1;
-                gShell.threadCount = unsigned(count) > MAX_THREAD_COUNT ? MAX_THREAD_COUNT : unsigned(count);
+                gSearch.threadCount = unsigned(count) > MAX_THREAD_COUNT ? MAX_THREAD_COUNT : unsigned(count);
             }
             haveThreads = true;
         }
@@ -192,14 +194,14 @@ bool resizeHashTables(int64_t transpositionMB, int64_t pawnMB) {
 }
 
 void setupTablebases(const char* pathOrNull) {
-    if (gShell.tablebaseCount != 0) {
+    if (gTablebases.count != 0) {
         std::puts("EGTB already initialized");
         return;
     }
     char line[TABLEBASE_LINE + 1];
     const char* key = nullptr;
-    char* path = gShell.tablebasePath;
-    constexpr size_t pathSize = sizeof gShell.tablebasePath;
+    char* path = gTablebases.path;
+    constexpr size_t pathSize = sizeof gTablebases.path;
     if (pathOrNull) {
         std::snprintf(path, pathSize, "%s", pathOrNull);
     } else if (findKeyLine("tbpath", line, TABLEBASE_LINE, &key)) {
@@ -207,13 +209,13 @@ void setupTablebases(const char* pathOrNull) {
     } else {
         path[0] = '\0';
     }
-    gShell.tablebaseCacheBytes = 0;
+    gTablebases.cacheBytes = 0;
     if (findKeyLine("tbcache", line, TABLEBASE_LINE, &key)) {
         int megabytes = valueAfterKey(key, 7);
-        gShell.tablebaseCacheBytes = megabytes > 0 ? uint64_t(megabytes) * MEGABYTE : 0;
+        gTablebases.cacheBytes = megabytes > 0 ? uint64_t(megabytes) * MEGABYTE : 0;
     }
-    gShell.tablebaseCount = startTablebases(path);
-    if (gShell.tablebaseCount != 0) setupTablebaseCache();
+    gTablebases.count = startTablebases(path);
+    if (gTablebases.count != 0) setupTablebaseCache();
 }
 
 void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size) {

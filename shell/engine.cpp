@@ -7,23 +7,25 @@
 
 #include "board/attacks.h"
 #include "board/position.h"
+#include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
-#include "search/iterate.h"
-#include "search/ponder.h"
-#include "search/search_shared.h"
-#include "search/transposition.h"
 #include "platform/clock.h"
+#include "search/iterate.h"
+#include "search/search_shared.h"
+#include "search/time_control.h"
+#include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/config.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
+#include "shell/pondering.h"
 #include "shell/shell_state.h"
 
 namespace {
 
 void printBanner() {
-    unsigned threads = gShell.threadCount;
+    unsigned threads = gSearch.threadCount;
     std::printf("\nTarno Chess v4.1 (%u cpu%s)\n", threads, threads > 1 ? "s" : "");
     std::printf("written by the Tarno Chess developers\n\n");
 }
@@ -36,15 +38,18 @@ void printPrompt(const Position& pos) {
 // A position set up while analysing is analysed at once, outside game flow.
 // It is a new search: the root list and the abort flag of the old one must go.
 void analyseNewPosition(Position& pos) {
-    gShell.engineSide = pos.sideToMove;
+    gGame.engineSide = pos.sideToMove;
     gShell.thinking = true;  // commands arriving now must wait again
-    gShell.searchStartTime = timeNow();
+    SearchLimits limits = plannedLimits(timeNow());
+    limits.analysis = true;
+    startSearchClock(limits);
+    shareShellSettings();
     resetSearch(pos);
     prepareEvaluation(pos);
     iterate(pos);
     gShell.thinking = false;
     // Stopped with "exit": nothing else would leave analysis mode.
-    if (gShell.engineSide == -1) gShell.analysisMode = false;
+    if (gGame.engineSide == -1) gShell.analysisMode = false;
 }
 
 // Commands that arrived while a search ran and had to wait for its end.
@@ -62,8 +67,8 @@ void runDeferredCommands(Position& pos) {
 // Thinking on the opponent's time is worth it only when the opponent is to
 // move in a real game and nothing is waiting to be read.
 bool shouldPonder(const Position& pos) {
-    return !gShell.inputLine[0] && gShell.ponderNext && gShell.engineSide != -1 &&
-           pos.sideToMove != gShell.engineSide && !gShell.analysisMode && !inputAvailable();
+    return !gShell.inputLine[0] && gShell.ponderNext && gGame.engineSide != -1 &&
+           pos.sideToMove != gGame.engineSide && !gShell.analysisMode && !inputAvailable();
 }
 
 }  // namespace
@@ -73,19 +78,19 @@ void startUp() {
     if (std::setvbuf(stdout, nullptr, _IONBF, 0) != 0) std::printf("Could not turn off output buffering\n");
 
     gGame.gameRecord.reserve(64);
-    gShell.bookMissCount = 0;
+    gBook.missCount = 0;
     readStartupSettings();
 
     gShell.gamePosition = new Position();
     gSearch.ponderRecord = new Position();
     initZobristKeys();
 
-    gShell.engineClock = CLOCK_NOT_SET;
-    gShell.opponentClock = CLOCK_NOT_SET;
-    gShell.increment = 0;
+    gTimeControl.engineClock = CLOCK_NOT_SET;
+    gTimeControl.opponentClock = CLOCK_NOT_SET;
+    gTimeControl.increment = 0;
     gShell.xboardMode = false;
-    gShell.engineSide = -1;
-    gShell.depthLimit = -1;
+    gGame.engineSide = -1;
+    gTimeControl.depthLimit = -1;
     gShell.ponderingDisabled = false;
     gShell.ponderNext = true;
     gSearch.ponderingInProgress = false;
@@ -103,6 +108,8 @@ void startUp() {
     std::signal(SIGTERM, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     gShell.quit = false;
+    // Thread 0 of every search looks for commands through this.
+    gSearch.inputHook = pollInputDuringSearch;
 }
 
 void mainLoop() {
@@ -114,7 +121,7 @@ void mainLoop() {
             ponder();
             // Nothing arrived and the opponent is still to move: wait for it
             // without thinking until game flow asks for pondering again.
-            if (!gShell.inputLine[0] && !gShell.deferredLine[0] && !gShell.quit && pos.sideToMove != gShell.engineSide)
+            if (!gShell.inputLine[0] && !gShell.deferredLine[0] && !gShell.quit && pos.sideToMove != gGame.engineSide)
                 gShell.ponderNext = false;
             // A command the ponder search made wait runs before the next line.
             gShell.thinking = false;
@@ -126,7 +133,7 @@ void mainLoop() {
         if (!gShell.inputLine[0] && readLine(true, gShell.inputLine) < 0) break;  // end of input
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
 
-        if (!gShell.quit && pos.sideToMove == gShell.engineSide) playEngineMove();
+        if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove();
         gShell.thinking = false;
         runDeferredCommands(pos);
     }

@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "board/notation.h"
+#include "book/book_state.h"
 #include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/time_control.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -66,17 +68,18 @@ int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) 
 }
 
 void searchTestPosition(Position& pos, uint32_t moveTime) {
-    gShell.fixedTime = true;
-    gShell.moveTime = moveTime;
-    gSearch.lastCompletedScore = -10000;
+    // The suite's time stays the fixed time of later searches too.
+    setFixedMoveTime(moveTime);
+    gSearch.lastCompletedScore = NO_SCORE;
     resetSearch(pos);
     for (int ply = 0; ply < 2; ply++) {
         pos.pv[ply].end = 0;
         pos.pv[ply].moves[1] = 0;
     }
-    gShell.engineSide = pos.sideToMove;
-    gShell.searchStartTime = timeNow();
+    gGame.engineSide = pos.sideToMove;
+    startSearchClock(plannedLimits(timeNow()));
     gSearch.tablebaseMenLimit = tablebaseMaxMen();
+    shareShellSettings();
     prepareEvaluation(pos);
     gShell.thinking = true;
     iterate(pos);
@@ -103,6 +106,10 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
             std::printf("Invalid fen %s\n", fen);
             return false;
         }
+        // A test position starts a game of its own: the book's count
+        // starts afresh and pondering is allowed again.
+        gBook.missCount = 0;
+        gShell.ponderNext = true;
         // A test position starts a game of its own: nothing before it can
         // be repeated.
         gGame.repetitionList[0] = pos.hashKey;
@@ -165,6 +172,6 @@ void commandEpdtest(Position& pos, const CommandArgs& args) {
     std::fclose(file);
     std::printf("%s results\n", fileName);
     std::printf("succeeded=%d failed=%d\n", counters.succeeded, counters.failed);
-    gShell.engineSide = -1;
+    gGame.engineSide = -1;
     gShell.epdtest = false;
 }

@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "board/notation.h"
+#include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
+#include "search/score.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -50,10 +52,10 @@ bool isBlank(const char* text) {
 // The colour-reversed position is the same position for the other side; so
 // is the engine's own colour, which a few terms look at.
 int mirrorEvaluation(Position& mirror) {
-    int saved = gShell.engineSide;
-    if (saved >= 0) gShell.engineSide = saved ^ 1;
+    int saved = gGame.engineSide;
+    if (saved >= 0) gGame.engineSide = saved ^ 1;
     int score = consoleEvaluation(mirror);
-    gShell.engineSide = saved;
+    gGame.engineSide = saved;
     return score;
 }
 
@@ -61,12 +63,13 @@ int mirrorEvaluation(Position& mirror) {
 
 int consoleEvaluation(Position& pos) {
     pos.history[1].castling = pos.castling;
+    shareShellSettings();
     prepareEvaluation(pos);
     // A position typed in may share its pawns with one scored under other
     // phase tables: score its structure afresh.
     forgetPawnEntry(pos.pawnKey);
     pos.pawnEntry = PawnEntry{};
-    return evaluate(pos, -10000, 10000);
+    return evaluate(pos, -MATE, MATE);
 }
 
 void commandEval(Position& pos) { std::printf("Eval: %d\n", consoleEvaluation(pos)); }
@@ -96,6 +99,10 @@ void commandEvaltest(Position& pos, int wordCount, const char* fileName) {
                 // A half-set board is no position to judge symmetry on.
                 std::printf("Invalid fen %s\n", fen);
             } else {
+                // Each position starts a game of its own: the book's count
+                // starts afresh and pondering is allowed again.
+                gBook.missCount = 0;
+                gShell.ponderNext = true;
                 int score = consoleEvaluation(pos);
                 std::printf("Eval Score: %d\n", score);
                 std::puts("flipping board");

@@ -11,20 +11,34 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "book/book.h"
+#include "book/book_state.h"
 #include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
 #include "search/output.h"
-#include "search/statistics.h"
+#include "search/score.h"
 #include "search/search_shared.h"
+#include "search/statistics.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/input.h"
 #include "shell/shell_state.h"
 
 namespace {
 
-constexpr int MATE = 10000;
+// The engine offers or accepts a draw only against an opponent rated no
+// more than 400 below it.
+constexpr int DRAW_RATING_MARGIN = 400;
+// Short of time a modest position is drawn rather than lost on the clock.
+constexpr int DRAW_SCORE_SHORT_OF_TIME = 300;
+constexpr uint32_t DRAW_CLOCK_MS = 5000;
+// A search that ran to depth 63 and still scores 0 has found nothing but a
+// draw: the engine offers one.
+constexpr int DRAWN_DEPTH = 63;
+// The final line is printed when the search found a decisive score, or was
+// too short to have shown it.
+constexpr int DECISIVE_SCORE = 9500;
+constexpr uint32_t SHORT_SEARCH_NODES = 200000;
 
 bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
 
@@ -54,21 +68,7 @@ Move firstLegalMove(Position& pos) {
 
 // The analysis was stopped by a new position ("setboard"), not by "exit".
 bool analysisContinues() {
-    return gShell.engineSide != -1 && std::strncmp(gShell.deferredLine, "setboard", 8) == 0;
-}
-
-// A move before the opponent's control arrives: the clocks reset there.
-void advanceTimeControl() {
-    if (!gShell.analysisMode && gGame.gamePly / 2 >= gShell.nextControlMove)
-        gShell.nextControlMove += gShell.movesPerControl;
-}
-
-void chargeEngineClock(uint32_t elapsed) {
-    // A clock that was never set stays unset: adding the increment to it
-    // would wrap it round to almost nothing.
-    if (gShell.engineClock == CLOCK_NOT_SET) return;
-    uint32_t clock = gShell.engineClock;
-    gShell.engineClock = clock + gShell.increment - std::min(clock, elapsed);
+    return gGame.engineSide != -1 && std::strncmp(gShell.deferredLine, "setboard", 8) == 0;
 }
 
 // Whether to think on the opponent's time after this move.
@@ -79,9 +79,9 @@ void decidePondering(const Position& pos, int score) {
     int magnitude = std::abs(score);
     // A position the tablebases settle completely leaves nothing to ponder.
     if (stats.tablebaseProbes && stats.tablebaseHits == stats.tablebaseProbes &&
-        (magnitude == 1 || magnitude > 9700 || score == 0))
+        (magnitude == 1 || magnitude > MATE_THRESHOLD || score == 0))
         ponder = false;
-    if (score > 9700) ponder = false;
+    if (score > MATE_THRESHOLD) ponder = false;
     gShell.ponderNext = ponder;
 }
 
@@ -92,7 +92,7 @@ void printMoveLine(Position& pos, Move best, int score) {
         std::printf("move %s\n", move.text);
         return;
     }
-    if (score > 9900) {
+    if (score > SHOWN_AS_MATE) {
         int n = (MATE - score) / 2;
         if (n) std::printf("Mate in %i\n", n);
     }
@@ -106,7 +106,7 @@ void announceMate() {
     if (!gShell.xboardMode) learnFromGame(300, 0, 0);
     gShell.ponderNext = false;
     if (gShell.xboardMode)
-        std::printf("%s mates\n", gShell.engineSide == WHITE ? "White" : "Black");
+        std::printf("%s mates\n", gGame.engineSide == WHITE ? "White" : "Black");
     else
         std::printf("Checkmate\n");
 }
@@ -114,7 +114,7 @@ void announceMate() {
 // Takes over the ponder search's result when the opponent played the move
 // the engine expected. Returns true when the result can be played as it is.
 bool usePonderResult(Position& pos, Move& best, int& score) {
-    if (!gShell.ponderResult || gGame.gameRecord.empty() || gShell.bookMissCount <= 0) return false;
+    if (!gShell.ponderResult || gGame.gameRecord.empty() || gBook.missCount <= 0) return false;
     if (gGame.gameRecord.back().move != gSearch.ponderMove) {
         pos.pv[1].end = 0;
         return false;
@@ -125,10 +125,135 @@ bool usePonderResult(Position& pos, Move& best, int& score) {
     const Position& ponderRecord = *gSearch.ponderRecord;
     pos.pv[0] = ponderRecord.pv[0];
     if (pos.pv[0].end == 0) pos.pv[0].moves[1] = gSearch.ponderBestMove;
-    if (gSearch.ponderFailedLow || gSearch.ponderTime == 0 || gShell.moveTime > gSearch.ponderTime) return false;
+    if (gSearch.ponderFailedLow || gSearch.ponderTime == 0 || gLimits.moveTime > gSearch.ponderTime) return false;
     best = gSearch.ponderBestMove;
     score = gSearch.ponderScore;
     return true;
+}
+
+// The start of the engine's turn: the clock starts, the search and the
+// evaluation are prepared for the game position. False when the game is
+// already drawn by rule.
+bool startEngineTurn(Position& pos, uint32_t now) {
+    shareShellSettings();
+    resetSearch(pos);
+    prepareEvaluation(pos);
+    gShell.thinking = true;
+    if (reportRuleDraw(pos)) {
+        gShell.ponderNext = false;
+        return false;
+    }
+    if (recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
+        gShell.opponentRating > 0)
+        std::printf("offer draw\n");
+    SearchLimits limits = plannedLimits(now);
+    limits.analysis = gShell.analysisMode;
+    startSearchClock(limits);
+    return true;
+}
+
+// The move to play: the ponder search's when it guessed right, else the
+// book's, else the search's. False when there is no legal move at all.
+bool chooseMove(Position& pos, Move& best, int& score) {
+    bool haveMove = usePonderResult(pos, best, score);
+    if (!haveMove && !gShell.analysisMode) {
+        Move bookMove = 0;
+        if (probeBook(pos, bookMove) > 0 && bookMove) {
+            best = bookMove;
+            score = NO_SCORE;
+            haveMove = true;
+        } else {
+            gSearch.bookMoveText[0] = '\0';
+            gBook.missCount++;
+        }
+    }
+    if (!haveMove) {
+        gSearch.tablebaseMenLimit = tablebaseMaxMen();
+        score = iterate(pos);
+        best = pos.pv[0].moves[1];
+        if (gSearch.rootMoveCount == 0) return false;
+    }
+    pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
+    if (!isLegalMove(best, pos)) best = firstLegalMove(pos);
+    return true;
+}
+
+// The final line of the search, unless the thinking lines already showed it.
+void showFinalLine(Position& pos, int score, int depth) {
+    if ((std::abs(score) != MATE && (pos.stats.nodes < SHORT_SEARCH_NODES || std::abs(score) > DECISIVE_SCORE)) ||
+        depth > MAX_PLY)
+        printPV(pos, pos.pv[0], score, "");
+    std::printf("\n");
+    if (depth == DRAWN_DEPTH && score == 0) std::printf("offer draw\n");
+}
+
+// Resigns a lost game while the opponent still has time to win it.
+bool resignIfLost(int score) {
+    if (gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
+        gTimeControl.opponentClock <= SHORT_OF_TIME_MS)
+        return false;
+    gShell.ponderNext = false;
+    gSearch.ponderMove = 0;
+    if (gShell.xboardMode) {
+        std::printf("resign\n");
+    } else {
+        learnFromGame(-300, 0, 0);
+        std::printf("%sresigns.\n", gGame.engineSide == WHITE ? "White " : "Black ");
+    }
+    return true;
+}
+
+// Plays the chosen move in the game. False when the game ends with it (or
+// had already ended on the board).
+bool playChosenMove(Position& pos, Move best, int score, bool legalMoveExists) {
+    if (!legalMoveExists) {
+        // Nothing to play: the game is already over on the board.
+        gShell.ponderNext = false;
+        if (!gShell.xboardMode) std::printf(score == 0 ? "Stalemate 1/2-1/2\n" : "checkmate\n");
+        return false;
+    }
+    const bool mates = checkKind(pos, best) == 2;
+    printMoveLine(pos, best, score);
+    playGameMove(pos, best);
+    // Judged on the board rather than by the score: a mate in one scores
+    // 9998 with the root at ply 1, never 9999.
+    if (mates) {
+        announceMate();
+        return false;
+    }
+    return true;
+}
+
+// After the move: the clocks, the statistics and learning, and whether to
+// ponder or leave analysis mode.
+void finishEngineTurn(Position& pos, int score, int depth) {
+    advanceTimeControl(gShell.analysisMode);
+    const uint32_t now = timeNow();
+    const uint32_t elapsed = now - gLimits.startTime;
+    chargeEngineClock(elapsed);
+    decidePondering(pos, score);
+    updateCheckInterval(elapsed, pos.stats.nodes);
+    const uint32_t knps = elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0;
+
+    if (gShell.xboardMode && gShell.ics && !gShell.analysisMode)
+        kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
+    char buffer[512];
+    printStatistics(pos, buffer, now, knps);
+    if (gBook.missCount) learnFromGame(score, depth, 0);
+
+    if (gTimeControl.engineClock < SHORT_OF_TIME_MS) {
+        gShell.ponderNext = false;
+        return;
+    }
+    // A position set up during the analysis is analysed next: stay in
+    // analysis mode for it.
+    if (gShell.analysisMode && analysisContinues()) return;
+    if (gShell.analysisMode) {
+        gGame.engineSide = pos.sideToMove ^ 1;
+        gShell.ponderingDisabled = true;
+        gShell.ponderNext = false;
+    }
+    gShell.analysisMode = false;
 }
 
 }  // namespace
@@ -140,32 +265,6 @@ bool reportRuleDraw(const Position& pos) {
     else
         std::printf("Draw\n");
     return true;
-}
-
-void computeMoveTime() {
-    if (gShell.fixedTime) return;
-    uint32_t clock = gShell.engineClock;
-    // Without a clock the engine plans as if it had the five minutes "go"
-    // would give it, instead of thinking for the rest of the day.
-    if (clock == CLOCK_NOT_SET) clock = 300000;
-    uint32_t time;
-    if (gShell.nextControlMove == 0) {
-        if (clock >= 10001 && clock <= 59999)
-            time = clock / 50;
-        else if (clock >= 3001 && clock <= 9999)
-            time = clock / 70;
-        else
-            time = clock / 30;
-        time += gShell.increment / 2;
-        if (clock < 3000) time = 15;
-    } else {
-        int left = std::max(0, gShell.nextControlMove - gGame.gamePly / 2);
-        time = clock / uint32_t(left + 1) + gShell.increment;
-        bool lastBeforeControl = (left == 0 && gShell.engineSide == BLACK) || (left == 1 && gShell.engineSide == WHITE);
-        if (lastBeforeControl) time = clock > 1000 ? clock - 1000 : 0;
-        if (time < 1000) time = 500;
-    }
-    gShell.moveTime = time;
 }
 
 void parseResult(const char* text) {
@@ -187,8 +286,13 @@ void parseResult(const char* text) {
 
 bool drawAcceptable(Position& pos) {
     int v = gSearch.lastCompletedScore;
-    if (v == -10000) v = evaluate(pos, -10000, 10000);
-    if (v < 300 && gShell.engineClock < 5000 && gShell.opponentRating > gShell.ownRating - 400) return true;
+    if (v == NO_SCORE) {
+        shareShellSettings();
+        v = evaluate(pos, -MATE, MATE);
+    }
+    if (v < DRAW_SCORE_SHORT_OF_TIME && gTimeControl.engineClock < DRAW_CLOCK_MS &&
+        gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN)
+        return true;
 
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
@@ -205,80 +309,15 @@ bool drawAcceptable(Position& pos) {
 
 void playEngineMove() {
     Position& pos = *gShell.gamePosition;
-    gShell.searchStartTime = timeNow();
-    resetSearch(pos);
-    prepareEvaluation(pos);
-    gShell.thinking = true;
-
-    if (reportRuleDraw(pos)) {
-        gShell.ponderNext = false;
-        return;
-    }
-    if (recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - 400 && gShell.opponentRating > 0)
-        std::printf("offer draw\n");
-
-    computeMoveTime();
+    if (!startEngineTurn(pos, timeNow())) return;
 
     Move best = 0;
     int score = 0;
-    bool haveMove = usePonderResult(pos, best, score);
-    if (!haveMove && !gShell.analysisMode) {
-        Move bookMove = 0;
-        if (probeBook(pos, bookMove) > 0 && bookMove) {
-            best = bookMove;
-            score = -10000;
-            haveMove = true;
-        } else {
-            gSearch.bookMoveText[0] = '\0';
-            gShell.bookMissCount++;
-        }
-    }
-    if (!haveMove) {
-        gSearch.tablebaseMenLimit = tablebaseMaxMen();
-        score = iterate(pos);
-        best = pos.pv[0].moves[1];
-    }
-    bool noLegalMove = !haveMove && gSearch.rootMoveCount == 0;
-    if (!noLegalMove) {
-        pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
-        if (!isLegalMove(best, pos)) best = firstLegalMove(pos);
-    }
-
-    int depth = gSearch.iterationDepth;
-    if ((std::abs(score) != MATE && (pos.stats.nodes < 200000 || std::abs(score) > 9500)) || depth >= 65)
-        printPV(pos, pos.pv[0], score, "");
-    std::printf("\n");
-    if (depth == 63 && score == 0) std::printf("offer draw\n");
-
-    if (!gShell.analysisMode && score > -MATE && score < gShell.resignScore && gShell.opponentClock > 10000) {
-        gShell.ponderNext = false;
-        gSearch.ponderMove = 0;
-        if (gShell.xboardMode) {
-            std::printf("resign\n");
-        } else {
-            learnFromGame(-300, 0, 0);
-            std::printf("%sresigns.\n", gShell.engineSide == WHITE ? "White " : "Black ");
-        }
-        return;
-    }
-
-    if (!gShell.analysisMode) {
-        if (noLegalMove) {
-            // Nothing to play: the game is already over on the board.
-            gShell.ponderNext = false;
-            if (!gShell.xboardMode) std::printf(score == 0 ? "Stalemate 1/2-1/2\n" : "checkmate\n");
-            return;
-        }
-        bool mates = checkKind(pos, best) == 2;
-        printMoveLine(pos, best, score);
-        playGameMove(pos, best);
-        // Judged on the board rather than by the score: a mate in one scores
-        // 9998 with the root at ply 1, never 9999.
-        if (mates) {
-            announceMate();
-            return;
-        }
-    }
+    const bool legalMoveExists = chooseMove(pos, best, score);
+    const int depth = gSearch.iterationDepth;
+    showFinalLine(pos, score, depth);
+    if (resignIfLost(score)) return;
+    if (!gShell.analysisMode && !playChosenMove(pos, best, score, legalMoveExists)) return;
     pos.pv[0].moves[1] = 0;
 
     if (reportRuleDraw(pos)) {
@@ -286,32 +325,5 @@ void playEngineMove() {
         gShell.ponderNext = false;
         return;
     }
-    advanceTimeControl();
-
-    uint32_t now = timeNow();
-    uint32_t elapsed = now - gShell.searchStartTime;
-    chargeEngineClock(elapsed);
-    decidePondering(pos, score);
-    updateCheckInterval(elapsed, pos.stats.nodes);
-    uint32_t knps = elapsed > 10 ? pos.stats.nodes / elapsed : 0;
-
-    if (gShell.xboardMode && gShell.ics && !gShell.analysisMode)
-        kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
-    char buffer[512];
-    printStatistics(pos, buffer, now, knps);
-    if (gShell.bookMissCount) learnFromGame(score, depth, 0);
-
-    if (gShell.engineClock < 10000) {
-        gShell.ponderNext = false;
-        return;
-    }
-    // A position set up during the analysis is analysed next: stay in
-    // analysis mode for it.
-    if (gShell.analysisMode && analysisContinues()) return;
-    if (gShell.analysisMode) {
-        gShell.engineSide = pos.sideToMove ^ 1;
-        gShell.ponderingDisabled = true;
-        gShell.ponderNext = false;
-    }
-    gShell.analysisMode = false;
+    finishEngineTurn(pos, score, depth);
 }

@@ -46,14 +46,14 @@ void rejectOverlongLine() {
 }
 
 // Moves the first line of pending input into out. A carriage return before
-// the newline becomes a space, as the command interpreter expects.
+// the newline (an interface or server that ends its lines with CR LF) is
+// dropped, as the configuration reader drops it.
 void takeLine(char* out) {
     char* newline = static_cast<char*>(std::memchr(pending, '\n', pendingLength));
-    size_t length = size_t(newline - pending);
-    char* cr = static_cast<char*>(std::memchr(pending, '\r', length));
-    if (cr) *cr = ' ';
-    std::memcpy(out, pending, length);
-    out[length] = '\0';
+    const size_t length = size_t(newline - pending);
+    const size_t kept = length > 0 && pending[length - 1] == '\r' ? length - 1 : length;
+    std::memcpy(out, pending, kept);
+    out[kept] = '\0';
     size_t rest = pendingLength - length - 1;
     std::memmove(pending, newline + 1, rest);
     pendingLength = rest;
@@ -72,7 +72,15 @@ bool takeUnfinishedLine(char* out) {
 // this search or read its result any more, so the engine ends.
 void endOfInputDuringSearch() {
     gShell.quit = true;
-    gSearch.abortFlag = true;
+    stopSearch();
+}
+
+// While analysing, only the lines that steer the analysis act at once:
+// "exit" ends it, "setboard" gives it a new position, "." asks how it goes,
+// and "quit" ends the engine with it.
+bool steersAnalysis(const char* line) {
+    return std::strcmp(line, "exit") == 0 || std::strcmp(line, "quit") == 0 || std::strstr(line, "setboard") ||
+           line[0] == '.';
 }
 
 }  // namespace
@@ -136,23 +144,14 @@ void checkInputDuringSearch(Position& pos) {
     }
     takeLine(gShell.inputLine);
 
-    // While analysing, only the lines that steer the analysis act at once;
-    // anything else waits for the search to end (and a later line replaces it).
-    if (gShell.analysisMode && !gShell.epdtest) {
-        const char* line = gShell.inputLine;
-        bool steers = std::strcmp(line, "exit") == 0 || std::strstr(line, "setboard") || line[0] == '.';
-        if (!steers) return;
-    }
+    // Anything else said during an analysis waits for it to end (and a
+    // later line replaces it).
+    if (gShell.analysisMode && !gShell.epdtest && !steersAnalysis(gShell.inputLine)) return;
     // A line that is no command (normally the opponent's move) stops the
     // search and stays in the input line for the main loop.
-    if (dispatchCommand(pos, gShell.inputLine) < 0) gSearch.abortFlag = true;
+    if (dispatchCommand(pos, gShell.inputLine) < 0) stopSearch();
 }
 
-void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes) {
-    if (elapsedMs > 10) {
-        uint64_t perTenth = uint64_t(nodes) * 100 / elapsedMs;
-        gSearch.checkInterval = perTenth > 32767 ? int32_t(std::min<uint64_t>(perTenth, 0x7FFFFFFF)) : 32767;
-    }
-    if (gShell.engineClock <= 10000) gSearch.checkInterval /= 2;
-    gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
+void pollInputDuringSearch(Position& pos) {
+    if (inputAvailable()) checkInputDuringSearch(pos);
 }

@@ -15,9 +15,9 @@ int readInput();
 int readLine(bool wait, char* out);
 // Non-zero when input is waiting; never blocks.
 int inputAvailable();
-// The search's input hook, called on thread 0 when the node countdown runs
-// out and input is waiting. May run a command and set the abort flag.
+// Takes a line that has arrived during a search and runs it, when it may
+// run at once. May set the abort flag.
 void checkInputDuringSearch(Position& pos);
-// After an engine move: aims the node countdown at about ten input checks
-// per second of search (twice that when short of time).
-void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes);
+// The search's input hook (installed at start-up), called on thread 0 when
+// the node countdown runs out: looks for input and takes it.
+void pollInputDuringSearch(Position& pos);

@@ -1,6 +1,13 @@
-// The shell's globals in one record: protocol and mode flags, sides, the
-// clocks and time control, ratings and the settings read at start-up. All of
-// it is written on the main thread; search threads only read it.
+// The shell's globals in one record: protocol and mode flags, sides,
+// pondering, the command lines, ratings and the settings read at start-up.
+// All of it is written on the main thread; search threads only read it.
+//
+// What lower layers need of it they get through their own records, which
+// the shell fills: the game's clocks and control are time control's
+// (search/time_control.h), the side the engine plays is the game record's
+// (gGame.engineSide), the search's output and the evaluation get their
+// settings from shareShellSettings, and the book and tablebase state live
+// with the book and tablebase code.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +15,6 @@
 struct Position;
 
 constexpr int LINE_SIZE = 2048;
-constexpr uint32_t CLOCK_NOT_SET = 0xFFFFFFFFu;
 
 struct ShellState {
     // The game: the record of search thread 0.
@@ -22,8 +28,8 @@ struct ShellState {
     bool ics = false;
     bool computerOpponent = false;
 
-    // sides: 0 White, 1 Black, -1 none (force mode)
-    int engineSide = -1;
+    // The colour the engine plays in this game, for learning from its
+    // result; -1 after "setboard".
     int playedColour = -1;
 
     // pondering
@@ -36,17 +42,6 @@ struct ShellState {
     char inputLine[LINE_SIZE] = {};
     char deferredLine[LINE_SIZE] = {};
 
-    // time control, unsigned milliseconds
-    uint32_t engineClock = CLOCK_NOT_SET;
-    uint32_t opponentClock = CLOCK_NOT_SET;
-    int movesPerControl = 0;
-    int nextControlMove = 0;  // 0 = no moves-per-control
-    uint32_t increment = 0;
-    bool fixedTime = false;
-    uint32_t moveTime = 0;
-    uint32_t searchStartTime = 0;
-    int depthLimit = -1;      // "depth n" stores n + 1
-
     // ratings and names
     int ownRating = 0;
     int opponentRating = 0;
@@ -54,15 +49,13 @@ struct ShellState {
 
     // settings from Tarno.ini
     int resignScore = -1000;
-    unsigned threadCount = 1;
     int transpositionTableMB = 16;
     int pawnTableMB = 8;
-    char tablebasePath[1024] = {};     // "tbpath", at most 1023 characters
-    uint64_t tablebaseCacheBytes = 0;  // "tbcache" in bytes
-    int tablebaseCount = 0;            // tablebases found; 0 = not set up
-
-    // book
-    int bookMissCount = 0;
 };
 
 extern ShellState gShell;
+
+// Hands the evaluation and the search's output what they need of the
+// shell's modes (protocol, test suite, opponent, book). Called before every
+// search and before a position is scored for a command.
+void shareShellSettings();

@@ -26,6 +26,7 @@ std::unique_ptr<Position> randomBoard(std::mt19937& rng, int pieces) {
 }
 
 TEST(RotatedOccupancy, RenumberingTablesFollowTheirLines) {
+    initEngineTables();
     // Squares of a line are contiguous bits, in increasing square order.
     for (int sq = 0; sq < 64; sq++) {
         int row = rowOf(sq), file = fileOf(sq);

@@ -1,7 +1,6 @@
 // Setting up positions from FEN, good and bad.
 #include "board/board_helpers.h"
 #include "eval/pawn_table.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -47,14 +46,12 @@ TEST(Fen, SetsTheGameLevelState) {
     gPawnTable.entries[5].key = 77;
     auto pos = startPosition();
     pos->pawnEntry.key = 99;
-    gShell.bookMissCount = 3;
-    gShell.ponderNext = false;
     gGame.setUpPosition = true;
+    // (The book's count and pondering are the business of the commands that
+    // read a FEN; the shell's tests cover them.)
     ASSERT_EQ(setBoardFromFen(*pos, "4k3/8/8/8/8/8/8/R3K3 w Q - 0 1"), 0);
     EXPECT_EQ(gPawnTable.entries[5].key, 0u);
     EXPECT_EQ(pos->pawnEntry.key, 0u);
-    EXPECT_EQ(gShell.bookMissCount, 0);
-    EXPECT_TRUE(gShell.ponderNext);
     EXPECT_EQ(gGame.repetitionCount, 1u);
     EXPECT_EQ(gGame.repetitionList[0], pos->hashKey);
     freePawnTable();

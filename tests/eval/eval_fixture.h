@@ -1,5 +1,6 @@
 // Shared set-up for the evaluation tests: tables built, a small pawn table,
-// and the shell settings the evaluation reads put back to their defaults.
+// and the settings the evaluation reads (and the shell state the console's
+// evaluation hands on to it) put back to their defaults.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "book/book_state.h"
+#include "eval/eval_settings.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "shell/shell_state.h"
@@ -20,9 +23,10 @@ protected:
             ASSERT_TRUE(allocatePawnTable(1 << 20));
         }
         clearPawnTable();
-        gShell.engineSide = -1;
+        gGame.engineSide = -1;
+        gEvalSettings = EvalSettings{};
         gShell.computerOpponent = false;
-        gShell.bookMissCount = 0;
+        gBook.missCount = 0;
     }
 
 public:

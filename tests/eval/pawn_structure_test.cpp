@@ -126,7 +126,7 @@ TEST_F(PawnStructure, PhaseChangeAfterLeavingTheBookEmptiesTheTable) {
     ASSERT_EQ(late->pawnKey, middle->pawnKey);
     PawnEntry probe;
 
-    gShell.bookMissCount = 1;  // out of the book
+    gEvalSettings.bookLeft = true;
     prepareEvaluation(*middle);
     int middleScore = evaluatePawnStructure(*middle);
     ASSERT_TRUE(probePawnTable(middle->pawnKey, probe));
@@ -135,7 +135,7 @@ TEST_F(PawnStructure, PhaseChangeAfterLeavingTheBookEmptiesTheTable) {
     EXPECT_NE(evaluatePawnStructure(*late), middleScore);
 
     // Still in the book: the table stays as it is.
-    gShell.bookMissCount = 0;
+    gEvalSettings.bookLeft = false;
     prepareEvaluation(*middle);
     EXPECT_TRUE(probePawnTable(late->pawnKey, probe));
     // A thread's private copy from before the change is not trusted.
@@ -149,10 +149,10 @@ TEST_F(PawnStructure, BlockedPawnsCountOnlyForTheEngine) {
     // engine plays White and White is to move.
     const char* fen = "4k3/8/8/2ppp3/2PPP3/8/PPP5/4K3 w - - 0 1";
     int neutral = structureOf(*this, fen);
-    gShell.engineSide = WHITE;
+    gGame.engineSide = WHITE;
     clearPawnTable();
     EXPECT_EQ(structureOf(*this, fen), neutral - 24);
-    gShell.computerOpponent = true;
+    gEvalSettings.computerOpponent = true;
     clearPawnTable();
     EXPECT_EQ(structureOf(*this, fen), neutral);
 }

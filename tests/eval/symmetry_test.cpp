@@ -37,11 +37,11 @@ protected:
     void expectSymmetric(const Position& pos, const std::string& what) {
         copy = pos;
         mirrorPosition(copy, mirror);
-        int engine = gShell.engineSide;
+        int engine = gGame.engineSide;
         int score = consoleEvaluation(copy);
-        if (engine >= 0) gShell.engineSide = engine ^ 1;
+        if (engine >= 0) gGame.engineSide = engine ^ 1;
         int mirrored = consoleEvaluation(mirror);
-        gShell.engineSide = engine;
+        gGame.engineSide = engine;
         EXPECT_EQ(score, mirrored) << what << " engine side " << engine;
     }
 
@@ -51,7 +51,7 @@ protected:
         for (const std::string& fen : fensOf(file)) {
             auto pos = positionFromFen(fen);
             for (int engine : {-1, 0, 1}) {
-                gShell.engineSide = engine;
+                gGame.engineSide = engine;
                 expectSymmetric(*pos, fen);
                 if (sanitized && engine != -1) continue;
                 // And one move further, along every legal move.
@@ -66,7 +66,7 @@ protected:
             }
         }
         EXPECT_GT(checked, 100) << file;
-        gShell.engineSide = -1;
+        gGame.engineSide = -1;
     }
 };
 

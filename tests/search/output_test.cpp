@@ -11,7 +11,7 @@ protected:
         pos = setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
         gSearch.iterationDepth = 7;
         pos->stats.nodes = 300000;
-        gShell.searchStartTime = timeNow() - 1500;
+        gLimits.startTime = timeNow() - 1500;
     }
     // Fills pv[1] with the given moves (from, to pairs), played from the root.
     PVRow& line(std::initializer_list<std::pair<int, int>> moves) {
@@ -37,7 +37,7 @@ TEST_F(OutputTest, ConsoleAndXboardForms) {
     PVRow& row = line({{E2, E4}, {E7, E5}});
     EXPECT_EQ(print(row, 25), " 7    1.50     300000   +0.25   e4 e5\n");
     EXPECT_EQ(print(row, -25, "+1"), " 7    1.50     300000      +1   e4 e5\n");
-    gShell.xboardMode = true;
+    gOutput.xboard = true;
     EXPECT_EQ(print(row, 25), "7 25 150 300000 e4 e5\n");
     EXPECT_EQ(pos->historyCount, 1u);
 }

@@ -15,9 +15,11 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "eval/eval_settings.h"
+#include "search/output.h"
 #include "search/search_shared.h"
+#include "search/time_control.h"
 #include "search/transposition.h"
-#include "shell/shell_state.h"
 #include "support/test_support.h"
 
 class SearchTest : public ::testing::Test {
@@ -34,7 +36,11 @@ protected:
         }
         clearPawnTable();
 
-        gShell = ShellState{};
+        gTimeControl = TimeControl{};
+        gLimits = SearchLimits{};
+        gOutput = OutputSettings{};
+        gEvalSettings = EvalSettings{};
+        gGame.engineSide = -1;
         gSearch.abortFlag = false;
         gSearch.nodeCountdown = 65535;
         gSearch.checkInterval = 65535;
@@ -68,12 +74,14 @@ protected:
     // Iterative deepening to a fixed depth; returns the last complete
     // iteration's score. Output is swallowed.
     int searchToDepth(Position& pos, int depth) {
-        gShell.depthLimit = depth + 1;
-        gShell.fixedTime = true;
-        gShell.moveTime = 100000000;
-        gShell.engineSide = pos.sideToMove;
+        SearchLimits limits;
+        limits.depthLimit = depth + 1;
+        limits.fixedTime = true;
+        limits.moveTime = 100000000;
+        gGame.engineSide = pos.sideToMove;
         resetSearch(pos);
-        gShell.searchStartTime = timeNow();
+        limits.startTime = timeNow();
+        startSearchClock(limits);
         prepareEvaluation(pos);
         testing::internal::CaptureStdout();
         iterate(pos);

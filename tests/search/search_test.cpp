@@ -49,8 +49,8 @@ TEST_F(SearchTest, MatesScoreByTheirDistanceFromTheRoot) {
 
 TEST_F(SearchTest, NoLegalMoveTellsStalemateFromCheckmate) {
     auto stalemate = setUp("k7/2Q5/1K6/8/8/8/8/8 b - - 0 1");
-    gShell.depthLimit = 6;
-    gShell.engineSide = BLACK;
+    gLimits.depthLimit = 6;
+    gGame.engineSide = BLACK;
     testing::internal::CaptureStdout();
     EXPECT_EQ(iterate(*stalemate), 0);
     auto mate = setUp("k7/1Q6/1K6/8/8/8/8/8 b - - 0 1");

@@ -9,7 +9,9 @@
 #include <fstream>
 #include <string>
 
+#include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
+#include "search/search_shared.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/config.h"
@@ -30,11 +32,11 @@ protected:
         dir = templ;
         std::filesystem::current_path(dir);
         gShell.resignScore = -1000;
-        gShell.threadCount = 1;
+        gSearch.threadCount = 1;
         gShell.transpositionTableMB = 16;
         gShell.pawnTableMB = 8;
-        gShell.tablebaseCount = 0;
-        gShell.tablebasePath[0] = '\0';
+        gTablebases.count = 0;
+        gTablebases.path[0] = '\0';
     }
     void TearDown() override {
         std::filesystem::current_path(oldDir);
@@ -48,14 +50,14 @@ TEST_F(ConfigFile, MissingFileKeepsEveryDefault) {
     setupHashTables(true);
     setupTablebases(nullptr);
     EXPECT_EQ(gShell.resignScore, -1000);
-    EXPECT_EQ(gShell.threadCount, 1u);
+    EXPECT_EQ(gSearch.threadCount, 1u);
     EXPECT_EQ(gTransposition.bytes, 16u << 20);
     EXPECT_EQ(gTransposition.bucketMask, (16u << 20) / 64 - 1);
     // 8 MB hold 349525 entries; the largest power of two below is 2^18.
     EXPECT_EQ(gPawnTable.count, 1u << 18);
     EXPECT_EQ(gPawnTable.mask, (1u << 18) - 1);
-    EXPECT_STREQ(gShell.tablebasePath, "");
-    EXPECT_EQ(gShell.tablebaseCacheBytes, 0u);
+    EXPECT_STREQ(gTablebases.path, "");
+    EXPECT_EQ(gTablebases.cacheBytes, 0u);
 }
 
 TEST_F(ConfigFile, HashSectionSetsBothTables) {
@@ -105,17 +107,17 @@ TEST_F(ConfigFile, ResignScoreAndThreadCount) {
     write("\n# engine settings\nresign_score = -500\n\nn_cpus=2\nn_cpus=7\nresign_score=-200\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, -500) << "the first line with the key counts";
-    EXPECT_EQ(gShell.threadCount, 2u);
+    EXPECT_EQ(gSearch.threadCount, 2u);
 }
 
 TEST_F(ConfigFile, NonNumericStartupValues) {
     write("resign_score=never\nn_cpus=all\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, 0);
-    EXPECT_EQ(gShell.threadCount, 1u) << "at least one thread searches";
+    EXPECT_EQ(gSearch.threadCount, 1u) << "at least one thread searches";
     write("n_cpus=100000\n");
     readStartupSettings();
-    EXPECT_EQ(gShell.threadCount, MAX_THREAD_COUNT);
+    EXPECT_EQ(gSearch.threadCount, MAX_THREAD_COUNT);
 }
 
 TEST_F(ConfigFile, OverlongLinesNeitherOverrunNorSplit) {
@@ -127,23 +129,23 @@ TEST_F(ConfigFile, OverlongLinesNeitherOverrunNorSplit) {
           "\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, -1000);
-    EXPECT_EQ(gShell.threadCount, 3u);
+    EXPECT_EQ(gSearch.threadCount, 3u);
     setupHashTables(true);
     EXPECT_EQ(gTransposition.bytes, 16u << 20);
     EXPECT_EQ(gPawnTable.count, 65536u);
     setupTablebases(nullptr);
-    EXPECT_EQ(std::strlen(gShell.tablebasePath), 1023u - 7u) << "the line was cut at 1023 characters";
+    EXPECT_EQ(std::strlen(gTablebases.path), 1023u - 7u) << "the line was cut at 1023 characters";
 }
 
 TEST_F(ConfigFile, TablebasePathAndCache) {
     write("tbcache = 32\ntbpath= /data/egtb/nalimov\n");
     setupTablebases(nullptr);
-    EXPECT_STREQ(gShell.tablebasePath, "/data/egtb/nalimov");
-    EXPECT_EQ(gShell.tablebaseCacheBytes, 32u << 20);
-    EXPECT_EQ(gShell.tablebaseCount, 0) << "no tablebase files there";
+    EXPECT_STREQ(gTablebases.path, "/data/egtb/nalimov");
+    EXPECT_EQ(gTablebases.cacheBytes, 32u << 20);
+    EXPECT_EQ(gTablebases.count, 0) << "no tablebase files there";
     // A path given by command takes the place of the file's.
     setupTablebases("/elsewhere");
-    EXPECT_STREQ(gShell.tablebasePath, "/elsewhere");
+    EXPECT_STREQ(gTablebases.path, "/elsewhere");
     char line[64];
     formatTablebaseCacheLine(32u << 20, line, sizeof line);
     EXPECT_STREQ(line, "EGTB cache memory = 32M bytes.\n");

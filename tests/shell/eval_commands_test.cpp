@@ -21,7 +21,7 @@ protected:
         if (!gPawnTable.entries) {
             ASSERT_TRUE(allocatePawnTable(1 << 20));
         }
-        gShell.engineSide = -1;
+        gGame.engineSide = -1;
     }
     std::string run(const std::string& fileName, int wordCount = 2) {
         testing::internal::CaptureStdout();

@@ -1,0 +1,3 @@
+#include "book/book_state.h"
+
+BookState gBook;

@@ -1,0 +1,3 @@
+#include "egtb/tablebase_settings.h"
+
+TablebaseSettings gTablebases;

@@ -1,0 +1,208 @@
+// Time control: the time planned for one move from the clocks and the
+// control, and when the time check stops a running search.
+#include "search/time_control.h"
+
+#include "search/search.h"
+#include "search_fixture.h"
+
+namespace {
+
+const char* const kMiddlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 9";
+
+class MoveTime : public ::testing::Test {
+protected:
+    TimeControl saved = gTimeControl;
+    int savedPly = gGame.gamePly;
+    int savedSide = gGame.engineSide;
+    void TearDown() override {
+        gTimeControl = saved;
+        gGame.gamePly = savedPly;
+        gGame.engineSide = savedSide;
+    }
+    uint32_t plan(uint32_t clock, uint32_t increment = 0) {
+        gTimeControl.fixedTime = false;
+        gTimeControl.engineClock = clock;
+        gTimeControl.increment = increment;
+        return planMoveTime();
+    }
+};
+
+TEST_F(MoveTime, SuddenDeathSharesTheClockByItsSize) {
+    gTimeControl.nextControlMove = 0;
+    EXPECT_EQ(plan(10000), 333u);
+    EXPECT_EQ(plan(10000, 2000), 1333u);  // half the increment on top
+    EXPECT_EQ(plan(9999), 142u);
+    EXPECT_EQ(plan(30000), 600u);
+    EXPECT_EQ(plan(60000), 2000u);
+    EXPECT_EQ(plan(3001), 42u);
+    EXPECT_EQ(plan(2999, 1000), 15u);  // almost out of time: move at once
+}
+
+TEST_F(MoveTime, MovesPerControlShareTheClockOverTheMovesLeft) {
+    gTimeControl.movesPerControl = 40;
+    gTimeControl.nextControlMove = 40;
+    gGame.engineSide = WHITE;
+    gGame.gamePly = 1;
+    EXPECT_EQ(plan(60000, 0), 60000u / 41);
+    EXPECT_EQ(plan(60000, 500), 60000u / 41 + 500);
+    // The last move before the control may use all but a second.
+    gGame.gamePly = 79;
+    EXPECT_EQ(plan(20000), 19000u);
+    gGame.engineSide = BLACK;
+    gGame.gamePly = 80;
+    EXPECT_EQ(plan(20000), 19000u);
+    // Very little left: half a second, and never a wrapped-around clock.
+    EXPECT_EQ(plan(900), 500u);
+    gGame.gamePly = 60;
+    EXPECT_EQ(plan(5000), 500u);
+}
+
+TEST_F(MoveTime, FixedTimeIsKept) {
+    gTimeControl.fixedTime = true;
+    gTimeControl.fixedMoveTime = 7000;
+    gTimeControl.engineClock = 1000;
+    EXPECT_EQ(planMoveTime(), 7000u);
+}
+
+TEST_F(MoveTime, AClockNeverSetPlansLikeFiveMinutes) {
+    gTimeControl.nextControlMove = 0;
+    EXPECT_EQ(plan(CLOCK_NOT_SET), 300000u / 30);
+}
+
+// A running search at iteration 5, as the time check finds it.
+class TimeCheckTest : public SearchTest {
+protected:
+    void SetUp() override {
+        SearchTest::SetUp();
+        pos = setUp(kMiddlegame);
+        gGame.engineSide = WHITE;
+        gTimeControl.engineClock = 60000;
+        gTimeControl.opponentClock = 60000;
+        gLimits.moveTime = 1000;
+        gSearch.iterationDepth = 5;
+        gSearch.rootAlpha = 0;
+        gSearch.rootBeta = 70;
+        gSearch.lastCompletedScore = 35;
+        gSearch.rootLowerBound = 35;
+        gSearch.rootMoveCount = 30;
+        for (int i = 0; i < 30; i++) gSearch.rootMoves[i] = RootMove{findMove(*pos, D4, C6), 0, 0, 0, "Nxc6"};
+        gSearch.rootMoves[0].flags = gSearch.rootMoves[1].flags = ROOT_HANDED_OUT;
+    }
+    // Runs the time check `elapsed` milliseconds into the search.
+    bool stopsAfter(uint32_t elapsed) {
+        gLimits.startTime = timeNow() - elapsed;
+        gLimits.deadline = gLimits.startTime + gLimits.moveTime;
+        gSearch.abortFlag = false;
+        timeCheck(*pos);
+        return gSearch.abortFlag;
+    }
+    std::unique_ptr<Position> pos;
+};
+
+TEST_F(TimeCheckTest, KeepsGoingBeforeTheDeadlineAndStopsAfterIt) {
+    EXPECT_FALSE(stopsAfter(500));
+    EXPECT_TRUE(stopsAfter(1200));  // score steady: no reason to go on
+}
+
+TEST_F(TimeCheckTest, NeverStopsTheFirstIterationsOrADepthLimitedSearch) {
+    gSearch.iterationDepth = 2;
+    EXPECT_FALSE(stopsAfter(59000));
+    gSearch.iterationDepth = 5;
+    gSearch.rootAlpha = gSearch.rootLowerBound = -10000;
+    EXPECT_FALSE(stopsAfter(59000));
+    gSearch.rootAlpha = 0;
+    gLimits.depthLimit = 9;
+    EXPECT_FALSE(stopsAfter(70000));  // even with the flag fallen
+    gLimits.depthLimit = 5;
+    EXPECT_TRUE(stopsAfter(70000));
+}
+
+TEST_F(TimeCheckTest, SingleReplyAndAnEmptyClockStopAtOnce) {
+    gSearch.rootMoveCount = 1;
+    EXPECT_TRUE(stopsAfter(1));
+    gLimits.analysis = true;
+    EXPECT_FALSE(stopsAfter(1));
+    gLimits.analysis = false;
+    gSearch.rootMoveCount = 30;
+    gLimits.moveTime = 200000;  // a plan longer than the clock
+    EXPECT_TRUE(stopsAfter(60000));
+    EXPECT_TRUE(stopsAfter(61000));  // past the clock: nothing left, not a wrapped-around plenty
+}
+
+TEST_F(TimeCheckTest, EasyMoveIsPlayedAfterAThirdOfTheTime) {
+    const Move easy = findMove(*pos, D4, C6);
+    gSearch.easyMove = easy;
+    EXPECT_FALSE(stopsAfter(300));
+    EXPECT_TRUE(stopsAfter(400));
+    EXPECT_EQ(pos->pv[0].moves[1], easy);
+    gLimits.fixedTime = true;
+    EXPECT_FALSE(stopsAfter(400));
+    gLimits.fixedTime = false;
+    gTimeControl.engineClock = 70000;  // more time left than the opponent: no hurry
+    EXPECT_FALSE(stopsAfter(400));
+}
+
+TEST_F(TimeCheckTest, FixedTimeAnalysisAndPonderingAtTheDeadline) {
+    gLimits.fixedTime = true;
+    gSearch.lastCompletedScore = 100;  // even with a falling score
+    gSearch.rootLowerBound = 0;
+    EXPECT_TRUE(stopsAfter(1001));
+    gLimits.fixedTime = false;
+    // Neither analysis nor pondering runs on the engine's clock: they go on
+    // past the deadline and past what the clock shows.
+    gLimits.analysis = true;
+    EXPECT_FALSE(stopsAfter(100000));
+    gLimits.analysis = false;
+    gSearch.ponderingInProgress = true;
+    EXPECT_FALSE(stopsAfter(59000));
+    EXPECT_FALSE(stopsAfter(100000));
+}
+
+TEST_F(TimeCheckTest, TheLastMoveBeforeTheControlIsNotExtended) {
+    gTimeControl.movesPerControl = 40;
+    gTimeControl.nextControlMove = 40;
+    gGame.gamePly = 78;  // 40 - 78 / 2 = 1 move to go, White to play it
+    gSearch.lastCompletedScore = 100;
+    gSearch.rootLowerBound = 0;  // a big drop would otherwise extend
+    EXPECT_TRUE(stopsAfter(1001));
+    gGame.gamePly = 70;
+    EXPECT_FALSE(stopsAfter(1001));
+}
+
+TEST_F(TimeCheckTest, FallingScoresBuyTime) {
+    // Big drop from 100 to 0: up to two and a half times the plan...
+    gSearch.lastCompletedScore = 100;
+    gSearch.rootLowerBound = 0;
+    EXPECT_FALSE(stopsAfter(2400));
+    // ...and, dropping by more than 67, up to seven times.
+    EXPECT_FALSE(stopsAfter(6900));
+    gTimeControl.opponentClock = 90000;
+    EXPECT_TRUE(stopsAfter(7100));
+    // A drop of 50 stops after 2.5 times when only the first move is out.
+    gSearch.rootLowerBound = 50;
+    gSearch.rootMoves[1].flags = 0;
+    EXPECT_TRUE(stopsAfter(2600));
+    gSearch.rootMoves[1].flags = ROOT_HANDED_OUT;
+    EXPECT_FALSE(stopsAfter(2600));
+}
+
+TEST_F(TimeCheckTest, SmallDropsOrAFailLowKeepGoingWhileAheadOnTheClock) {
+    gSearch.lastCompletedScore = 40;
+    gSearch.rootLowerBound = 20;  // small drop
+    gTimeControl.opponentClock = 50000;
+    EXPECT_FALSE(stopsAfter(3000));  // 57 s left against 50 s
+    gTimeControl.opponentClock = 60000;
+    EXPECT_FALSE(stopsAfter(1500));
+    EXPECT_TRUE(stopsAfter(2100));
+    // A fail-low keeps the search alive even without a completed score.
+    gSearch.lastCompletedScore = -10000;
+    gSearch.rootFailBits = FAIL_LOW_1;
+    gSearch.rootMoves[1].flags = 0;
+    EXPECT_TRUE(stopsAfter(1500));
+    gSearch.rootMoves[1].flags = ROOT_HANDED_OUT;
+    EXPECT_FALSE(stopsAfter(1500));
+    gSearch.rootFailBits = 0;
+    EXPECT_TRUE(stopsAfter(1500));
+}
+
+}  // namespace
