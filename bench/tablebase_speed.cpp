@@ -26,7 +26,7 @@
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
 #include "egtb/generator.h"
-#include "egtb/position_probe.h"
+#include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
 
@@ -88,14 +88,14 @@ std::vector<std::unique_ptr<Position>> samplePositions(int men, size_t count) {
 
 // Median nanoseconds per probe over `runs` passes, the cache already warm.
 double probeNanoseconds(const std::vector<std::unique_ptr<Position>>& positions, int runs, long& found) {
-    for (auto& pos : positions) probePositionValue(*pos, pos->sideToMove ^ 1);  // fill the cache
+    for (auto& pos : positions) probeTablebaseValue(*pos, pos->sideToMove ^ 1);  // fill the cache
     std::vector<double> results;
     found = 0;
     for (int run = 0; run < runs; run++) {
         long hits = 0;
         const double start = wallSeconds();
         for (int repeat = 0; repeat < 10; repeat++)
-            for (auto& pos : positions) hits += probePositionValue(*pos, pos->sideToMove ^ 1) != TB_NOT_AVAILABLE;
+            for (auto& pos : positions) hits += probeTablebaseValue(*pos, pos->sideToMove ^ 1) != TB_NOT_AVAILABLE;
         results.push_back((wallSeconds() - start) * 1e9 / double(10 * positions.size()));
         found = hits / 10;
     }

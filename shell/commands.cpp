@@ -112,6 +112,9 @@ bool mustWaitForSearch(int number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
     case CMD_PERFT: case CMD_EVAL:
+    // The tablebase files and their cache are replaced: not under a search
+    // whose threads read them.
+    case CMD_EGTPATH:
         return true;
     default:
         return false;
@@ -300,8 +303,13 @@ void commandDepth(const CommandArgs& args) {
 }
 
 void commandEgtpath(const CommandArgs& args) {
-    if (args.count != 3)
+    if (args.count != 3) {
         std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+        return;
+    }
+    if (std::strcmp(args.word[1], "nalimov") != 0) return;
+    std::printf("initializing egtb\n");
+    setupTablebases(args.word[2]);
 }
 
 void commandPlayother(Position& pos) {
@@ -317,6 +325,18 @@ void commandCores(const CommandArgs& args) {
         std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
         return;
     }
+    int n = wordValue(args.word[1]);
+    if (n < 1) {
+        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
+        n = 1;
+    }
+    if (unsigned(n) > MAX_THREAD_COUNT) n = int(MAX_THREAD_COUNT);
+    std::printf("using %d cpus\n", n);
+    if (unsigned(n) == gSearch.threadCount) return;
+    gSearch.threadCount = unsigned(n);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
 }
 
 void commandGo(const Position& pos) {

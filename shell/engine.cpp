@@ -97,7 +97,7 @@ void startUp() {
 
     initBoardTables();
     setupHashTables(true);
-    setupTablebases(nullptr);
+    setupTablebases(nullptr, true);
 
     setStartPosition(*gShell.gamePosition);
     printBanner();

@@ -23,7 +23,7 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "egtb/block_cache.h"
-#include "egtb/position_probe.h"
+#include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
 
@@ -38,7 +38,7 @@ int valueByOneMove(Position& pos) {
     for (Move* m = moves; m < end; m++) {
         if (!makeMove(pos, *m, false)) continue;
         any = true;
-        int child = popCount(occupied(pos)) == 2 ? 0 : probePositionValue(pos, pos.sideToMove ^ 1);
+        int child = popCount(occupied(pos)) == 2 ? 0 : probeTablebaseValue(pos, pos.sideToMove ^ 1);
         unmakeMove(pos);
         if (child == TB_NOT_AVAILABLE) unknown = true;
         else if (child < 0) {
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
                 differences++;
                 continue;
             }
-            int value = probePositionValue(*pos, pos->sideToMove ^ 1);
+            int value = probeTablebaseValue(*pos, pos->sideToMove ^ 1);
             if (value == TB_NOT_AVAILABLE && pos->epSquare) value = valueByOneMove(*pos);
             checked++;
             if (value != expected) {

@@ -13,7 +13,7 @@
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
 #include "egtb/generator.h"
-#include "egtb/position_probe.h"
+#include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_fixture.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
@@ -58,7 +58,7 @@ int valueFromChildren(Position& pos) {
     for (Move* m = moves; m < end; m++) {
         if (!makeMove(pos, *m, false)) continue;
         any = true;
-        int child = popCount(occupied(pos)) == 2 ? 0 : probePositionValue(pos, pos.sideToMove ^ 1);
+        int child = popCount(occupied(pos)) == 2 ? 0 : probeTablebaseValue(pos, pos.sideToMove ^ 1);
         unmakeMove(pos);
         EXPECT_NE(child, TB_NOT_AVAILABLE);
         if (child < 0) {  // the opponent is mated after N moves: we mate in N + 1
@@ -116,7 +116,7 @@ TEST(Generator, EveryValueFollowsFromTheBestMove) {
             forEachLegalEntry(t, side, [&](uint32_t index, const int* sq) {
                 if (index % 5 != 0) return;  // a sample keeps the test quick
                 auto pos = positionFromFen(fenOf(layout, sq, side));
-                const int stored = probePositionValue(*pos, side ^ 1);
+                const int stored = probeTablebaseValue(*pos, side ^ 1);
                 ASSERT_EQ(stored, valueFromChildren(*pos)) << fenOf(layout, sq, side);
                 checked++;
             });

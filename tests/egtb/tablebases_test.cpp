@@ -16,7 +16,7 @@
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
-#include "egtb/position_probe.h"
+#include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_fixture.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
@@ -38,7 +38,7 @@ struct Registry {
 
 int valueOf(const char* fen) {
     auto pos = positionFromFen(fen);
-    return probePositionValue(*pos, pos->sideToMove ^ 1);
+    return probeTablebaseValue(*pos, pos->sideToMove ^ 1);
 }
 
 std::string path(const std::string& dir, const char* file) { return dir + "/" + file; }
@@ -327,7 +327,7 @@ TEST(Tablebases, ManyThreadsProbeThroughASmallCache) {
             for (int i = 0; i < 3000; i++) {
                 size_t k = size_t(i * 3 + t) % positions.size();
                 const Position& pos = *positions[k];
-                if (probePositionValue(pos, pos.sideToMove ^ 1) != expected[k]) wrong++;
+                if (probeTablebaseValue(pos, pos.sideToMove ^ 1) != expected[k]) wrong++;
             }
         });
     for (auto& thread : threads) thread.join();

@@ -11,7 +11,7 @@
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
-#include "egtb/position_probe.h"
+#include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_fixture.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
@@ -43,7 +43,7 @@ struct Tables {
 
 int valueOf(const char* fen) {
     auto pos = positionFromFen(fen);
-    return probePositionValue(*pos, pos->sideToMove ^ 1);
+    return probeTablebaseValue(*pos, pos->sideToMove ^ 1);
 }
 
 }  // namespace
@@ -86,18 +86,18 @@ TEST(PositionProbe, ScoresAreMateDistancesFromTheProbedNode) {
     Tables tables(threeManTables());
     auto pos = positionFromFen("8/8/8/5k2/8/8/1Q6/K7 w - - 0 1");  // mate in 10
     int score = 0;
-    ASSERT_TRUE(probePositionScore(*pos, BLACK, score));
+    ASSERT_TRUE(probeTablebase(*pos, BLACK, score));
     EXPECT_EQ(score, 10000 - 20);
     pos = positionFromFen("7k/8/6K1/8/8/8/8/1Q6 b - - 0 1");  // Black to move, not yet mated
-    ASSERT_TRUE(probePositionScore(*pos, WHITE, score));
+    ASSERT_TRUE(probeTablebase(*pos, WHITE, score));
     EXPECT_LT(score, -9700);
     EXPECT_EQ((score + 10000) % 2, 1);  // mated at an odd ply counted from the root
     pos = positionFromFen("8/8/8/3k4/8/8/8/K6N w - - 0 1");
-    ASSERT_TRUE(probePositionScore(*pos, BLACK, score));
+    ASSERT_TRUE(probeTablebase(*pos, BLACK, score));
     EXPECT_EQ(score, 0);
     pos = positionFromFen("8/8/8/3k4/8/8/1QQ5/K7 w - - 0 1");
     score = 12345;
-    EXPECT_FALSE(probePositionScore(*pos, BLACK, score));
+    EXPECT_FALSE(probeTablebase(*pos, BLACK, score));
     EXPECT_EQ(score, 12345);
 }
 
@@ -120,7 +120,7 @@ TEST(PositionProbe, ProbesAllocateNothing) {
     const long before = allocations.load();
     long found = 0;
     for (int round = 0; round < 200; round++)
-        for (auto& pos : positions) found += probePositionValue(*pos, pos->sideToMove ^ 1) != TB_NOT_AVAILABLE;
+        for (auto& pos : positions) found += probeTablebaseValue(*pos, pos->sideToMove ^ 1) != TB_NOT_AVAILABLE;
     EXPECT_EQ(allocations.load(), before);
     EXPECT_EQ(found, 200 * long(positions.size()));
 }
