@@ -12,7 +12,6 @@
 #include "board/position.h"
 #include "book/book.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
@@ -168,7 +167,6 @@ bool chooseMove(Position& pos, Move& best, int& score) {
         }
     }
     if (!haveMove) {
-        gSearch.tablebaseMenLimit = tablebaseMaxMen();
         score = iterate(pos);
         best = pos.pv[0].moves[1];
         if (gSearch.rootMoveCount == 0) return false;

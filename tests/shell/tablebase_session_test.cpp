@@ -74,6 +74,19 @@ TEST(TablebaseSession, SearchesReadMateDistances) {
     EXPECT_NE(out.find("+99.68"), std::string::npos) << out;
     EXPECT_NE(out.find("egtb_hits="), std::string::npos) << out;
     EXPECT_EQ(out.find("egtb_probes=0 "), std::string::npos) << out;
+    // Analysis reads them too, with no game search before it.
+    {
+        EngineSession session;
+        session.sendLine("xboard");
+        session.sendLine("post");
+        session.sendLine("egtpath nalimov " + tables());
+        session.sendLine("setboard 8/8/8/8/8/2k5/1R6/K7 w - - 0 1");
+        session.sendLine("analyze");
+        EXPECT_TRUE(session.waitFor(" 9968 ")) << session.output();
+        session.sendLine("exit");
+        session.sendLine("quit");
+        EXPECT_EQ(session.waitExit(), 0);
+    }
     // Without tables the same search probes nothing.
     out = runEngine("setboard 8/8/8/8/8/2k5/1R6/K7 w - - 0 1\nst 1\ngo\nquit\n");
     EXPECT_NE(out.find("egtb_probes=0 egtb_hits=0"), std::string::npos) << out;
