@@ -52,33 +52,14 @@ std::vector<std::unique_ptr<Position>> samplePositions(int men, size_t count) {
     while (positions.size() < count) {
         const int t = tables[rng() % tables.size()];
         const TableLayout& layout = tableLayout(t);
-        char board[64];
-        std::fill(board, board + 64, '.');
-        bool ok = true;
-        for (int m = 0; m < layout.men && ok; m++) {
-            int sq = layout.manType[m] == PAWN ? 8 + int(rng() % 48) : int(rng() % 64);
-            ok = board[sq] == '.';
-            char c = " PNBRQK"[layout.manType[m]];
-            board[sq] = layout.manColour[m] ? char(c + 32) : c;
+        int sq[TB_MAX_MEN];
+        Bitboard used = 0;
+        for (int m = 0; m < layout.men; m++) {
+            sq[m] = layout.manType[m] == PAWN ? 8 + int(rng() % 48) : int(rng() % 64);
+            used |= Bitboard(1) << sq[m];
         }
-        if (!ok) continue;
-        std::string fen;
-        for (int rank = 7; rank >= 0; rank--) {
-            int empty = 0;
-            for (int file = 0; file < 8; file++) {
-                char c = board[rank * 8 + file];
-                if (c == '.') {
-                    empty++;
-                    continue;
-                }
-                if (empty) fen += char('0' + empty);
-                empty = 0;
-                fen += c;
-            }
-            if (empty) fen += char('0' + empty);
-            if (rank) fen += '/';
-        }
-        fen += rng() % 2 ? " b - - 0 1" : " w - - 0 1";
+        if (popCount(used) != layout.men) continue;
+        const std::string fen = entryFen(t, sq, int(rng() % 2));
         auto pos = std::make_unique<Position>();
         setStartPosition(*pos);
         if (setBoardFromFen(*pos, fen.c_str()) == 0) positions.push_back(std::move(pos));

@@ -182,6 +182,21 @@ bool enPassantPossible(const Board& b, int to, int side) {
     return false;
 }
 
+// The board of a table's men on tablebase squares (digit order); false
+// when two men share a square.
+bool boardFromSquares(const TableLayout& layout, const int* sq, Board& b) {
+    b.men = layout.men;
+    for (int m = 0; m < b.men; m++) {
+        b.colour[m] = int8_t(layout.manColour[m]);
+        b.type[m] = int8_t(layout.manType[m]);
+        b.sq[m] = flipRanks(sq[m]);
+    }
+    b.king[0] = layout.kingMen[0];
+    b.king[1] = layout.kingMen[1];
+    b.place();
+    return popCount(b.occ) == b.men;
+}
+
 struct MoveInfo {
     int man;
     int from, to;
@@ -483,17 +498,7 @@ private:
 
 bool TableGenerator::boardOf(uint64_t index, Board& b) const {
     int sq[TB_MAX_MEN];
-    if (!decodeIndex(layout_, index, sq)) return false;
-    b.men = layout_.men;
-    for (int m = 0; m < b.men; m++) {
-        b.colour[m] = int8_t(layout_.manColour[m]);
-        b.type[m] = int8_t(layout_.manType[m]);
-        b.sq[m] = flipRanks(sq[m]);
-    }
-    b.king[0] = layout_.kingMen[0];
-    b.king[1] = layout_.kingMen[1];
-    b.place();
-    return popCount(b.occ) == b.men;
+    return decodeIndex(layout_, index, sq) && boardFromSquares(layout_, sq, b);
 }
 
 // The entry of a board of this table. Without `needSymmetries` the board is
@@ -707,7 +712,7 @@ Bitboard legalOrigins(const Board& b, int m, int kingSquare, Bitboard targets) {
 void TableGenerator::propagate(int side, uint32_t local, int code) {
     const uint64_t index = base_ + local;
     Board b;
-    boardOf(index, b);
+    if (!boardOf(index, b)) return;  // cannot happen: only positions get a code
     const int mover = side ^ 1;
     const int kingSquare = b.sq[b.king[side]];
     const bool distinct = !layout_.hasPawns && onLongDiagonal(kingSquare);
@@ -856,21 +861,39 @@ void forEachLegalEntry(int table, int side, const std::function<void(uint32_t, c
         int sq[TB_MAX_MEN];
         decodeIndex(layout, index, sq);
         Board b;
-        b.men = layout.men;
-        for (int m = 0; m < b.men; m++) {
-            b.colour[m] = int8_t(layout.manColour[m]);
-            b.type[m] = int8_t(layout.manType[m]);
-            b.sq[m] = flipRanks(sq[m]);
-        }
-        b.king[0] = layout.kingMen[0];
-        b.king[1] = layout.kingMen[1];
-        b.place();
-        if (popCount(b.occ) != b.men || b.inCheck(side ^ 1)) continue;
+        if (!boardFromSquares(layout, sq, b) || b.inCheck(side ^ 1)) continue;
         int copy[TB_MAX_MEN];
         std::copy(sq, sq + b.men, copy);
         if (canonicalIndex(layout, copy) != index) continue;
         visit(uint32_t(index), sq);
     }
+}
+
+std::string entryFen(int table, const int* sq, int side) {
+    const TableLayout& layout = tableLayout(table);
+    char board[64];
+    std::fill(board, board + 64, '.');
+    for (int m = 0; m < layout.men; m++) {
+        const char letter = " PNBRQK"[layout.manType[m]];
+        board[flipRanks(sq[m])] = layout.manColour[m] ? char(letter + ('a' - 'A')) : letter;
+    }
+    std::string fen;
+    for (int row = 0; row < 8; row++) {
+        int empty = 0;
+        for (int file = 0; file < 8; file++) {
+            const char c = board[row * 8 + file];
+            if (c == '.') {
+                empty++;
+                continue;
+            }
+            if (empty) fen += char('0' + empty);
+            empty = 0;
+            fen += c;
+        }
+        if (empty) fen += char('0' + empty);
+        if (row < 7) fen += '/';
+    }
+    return fen + (side ? " b - - 0 1" : " w - - 0 1");
 }
 
 // --- the store ---------------------------------------------------------------

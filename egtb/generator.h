@@ -75,3 +75,7 @@ std::vector<int> tableDependencies(int table);
 // visit(index, squares of the men in digit order, tablebase numbering).
 // The board tables must be built (initBoardTables).
 void forEachLegalEntry(int table, int side, const std::function<void(uint32_t, const int*)>& visit);
+
+// The FEN of a table's men on the given squares (digit order, tablebase
+// numbering), `side` to move.
+std::string entryFen(int table, const int* sq, int side);

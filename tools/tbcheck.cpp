@@ -121,11 +121,9 @@ int main(int argc, char** argv) {
                 bool known = gaviotaValue(layout, sq, side, theirs);
                 compared++;
                 if (!known || mine != theirs) {
-                    if (differences < 5) {
-                        std::printf("  %s %s to move, men", info.name, side ? "black" : "white");
-                        for (int m = 0; m < layout.men; m++) std::printf(" %c%d", 'a' + (sq[m] & 7), (sq[m] >> 3) + 1);
-                        std::printf(": ours %d, Gaviota %d%s\n", mine, theirs, known ? "" : " (no answer)");
-                    }
+                    if (differences < 5)
+                        std::printf("  %s: ours %d, Gaviota %d%s\n", entryFen(t, sq, side).c_str(), mine, theirs,
+                                    known ? "" : " (no answer)");
                     differences++;
                 }
             });

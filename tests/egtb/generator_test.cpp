@@ -21,33 +21,6 @@
 
 namespace {
 
-// FEN of a table position (men in digit order, tablebase squares).
-std::string fenOf(const TableLayout& layout, const int* sq, int side) {
-    char board[64];
-    std::fill(board, board + 64, '.');
-    for (int m = 0; m < layout.men; m++) {
-        char c = " pnbrqk"[layout.manType[m]];
-        board[flipRanks(sq[m])] = layout.manColour[m] ? c : char(c - 32);
-    }
-    std::string fen;
-    for (int row = 0; row < 8; row++) {
-        int empty = 0;
-        for (int file = 0; file < 8; file++) {
-            char c = board[row * 8 + file];
-            if (c == '.') {
-                empty++;
-                continue;
-            }
-            if (empty) fen += char('0' + empty);
-            empty = 0;
-            fen += c;
-        }
-        if (empty) fen += char('0' + empty);
-        if (row < 7) fen += '/';
-    }
-    return fen + (side ? " b - - 0 1" : " w - - 0 1");
-}
-
 // The value a position must have given the values after each legal move.
 int valueFromChildren(Position& pos) {
     Move moves[MAX_MOVES];
@@ -110,14 +83,13 @@ TEST(Generator, EveryValueFollowsFromTheBestMove) {
     ThreeMen tables;
     for (const char* name : {"kpk", "krk", "kqk"}) {
         const int t = findTable(name);
-        const TableLayout& layout = tableLayout(t);
         int checked = 0;
         for (int side = 0; side < 2; side++)
             forEachLegalEntry(t, side, [&](uint32_t index, const int* sq) {
                 if (index % 5 != 0) return;  // a sample keeps the test quick
-                auto pos = positionFromFen(fenOf(layout, sq, side));
+                auto pos = positionFromFen(entryFen(t, sq, side));
                 const int stored = probeTablebaseValue(*pos, side ^ 1);
-                ASSERT_EQ(stored, valueFromChildren(*pos)) << fenOf(layout, sq, side);
+                ASSERT_EQ(stored, valueFromChildren(*pos)) << entryFen(t, sq, side);
                 checked++;
             });
         EXPECT_GT(checked, 8000) << name;

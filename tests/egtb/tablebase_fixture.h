@@ -1,16 +1,12 @@
-// Tables generated once per test program, and small file helpers.
+// Small file helpers for the tablebase tests; the scratch directories and
+// the three-man tables come from the test support.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// A fresh empty directory under /tmp, removed when the program ends.
-std::string scratchDirectory();
-
-// A directory holding every three-man table, uncompressed (generated on
-// first use).
-const std::string& threeManTables();
+#include "support/test_support.h"
 
 // The bytes of a file, and writing them back.
 std::vector<uint8_t> readFileBytes(const std::string& path);

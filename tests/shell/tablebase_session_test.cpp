@@ -8,33 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "egtb/catalogue.h"
-#include "egtb/generator.h"
 #include "support/test_support.h"
 
 namespace {
 
-// Every three-man table, generated once into a directory of its own.
-const std::string& tables() {
-    static const std::string dir = [] {
-        initEngineTables();
-        char templ[] = "/tmp/tarno-tbsession-XXXXXX";
-        std::string d = mkdtemp(templ) ? templ : "/tmp";
-        GeneratorOptions options;
-        options.directory = d;
-        TableStore store(options);
-        for (int t = 1; t <= LAST_THREE_MAN_TABLE; t++) {
-            std::string error;
-            EXPECT_TRUE(store.ensure(t, error)) << error;
-        }
-        return d;
-    }();
-    return dir;
-}
-
-struct RemoveTables {
-    ~RemoveTables() { std::filesystem::remove_all(tables()); }
-} removeTables;
+const std::string& tables() { return threeManTables(); }
 
 size_t count(const std::string& text, const std::string& what) {
     size_t n = 0;
