@@ -472,14 +472,14 @@ private:
     bool frameFixedFor(const Board& b, int m) const;
     int exitCode(Board& b, int side, const MoveInfo& move);
     int codeAfterMoves(Board& b, int side, int ep);
-    int ownCode(const Board& b, int side, uint32_t index) const;
+    // The code of an entry of this table (solved slices only); -1 for none.
+    int ownCode(int side, uint32_t index) const;
     int otherTableCode(const Board& b, int side) const;
     void solveSlice(const Slice& slice);
     void initPosition(int side, uint32_t local);
     void propagate(int side, uint32_t local, int code);
     void settle(int side, uint32_t local, int code);
     void schedule(std::vector<std::vector<uint32_t>>& lists, int code, uint32_t local);
-    bool store(MemoryTable& out, std::string& error);
 
     TableStore& store_;
     const int table_;
@@ -533,8 +533,7 @@ uint32_t TableGenerator::movedIndex(const Board& b, uint64_t before, int m, int 
     return uint32_t(before + (int64_t(flipRanks(b.sq[m])) - flipRanks(from)) * int64_t(layout_.stride[m]));
 }
 
-int TableGenerator::ownCode(const Board& b, int side, uint32_t index) const {
-    (void)b;
+int TableGenerator::ownCode(int side, uint32_t index) const {
     int value = own_->value(side, index);
     return value == TB_NOT_AVAILABLE ? -1 : codeFromValue(value);
 }
@@ -565,7 +564,7 @@ int TableGenerator::exitCode(Board& b, int mover, const MoveInfo& move) {
         code = codeAfterMoves(b, side, (move.from + move.to) / 2);
     } else {
         uint32_t index = indexOf(b, true);
-        code = index == NO_INDEX ? -1 : ownCode(b, side, index);
+        code = index == NO_INDEX ? -1 : ownCode(side, index);
     }
     if (code < 0 && !failed_) {
         failed_ = true;
@@ -587,7 +586,7 @@ int TableGenerator::codeAfterMoves(Board& b, int side, int ep) {
             child = exitCode(b, side, move);
         } else {
             uint32_t index = indexOf(b, true);
-            child = index == NO_INDEX ? -1 : ownCode(b, side ^ 1, index);
+            child = index == NO_INDEX ? -1 : ownCode(side ^ 1, index);
             if (child < 0) child = 0;
         }
         if (child == 0) draw = true;
