@@ -854,17 +854,20 @@ bool TableGenerator::run(MemoryTable& out, std::string& error) {
     return true;
 }
 
-void forEachLegalEntry(int table, int side, const std::function<void(uint32_t, const int*)>& visit) {
+bool legalEntry(int table, int side, uint32_t index, int* sq) {
     const TableLayout& layout = tableLayout(table);
-    for (uint64_t index = 0; index < layout.size; index++) {
+    Board b;
+    if (!decodeIndex(layout, index, sq) || !boardFromSquares(layout, sq, b) || b.inCheck(side ^ 1)) return false;
+    int copy[TB_MAX_MEN];
+    std::copy(sq, sq + layout.men, copy);
+    return canonicalIndex(layout, copy) == index;
+}
+
+void forEachLegalEntry(int table, int side, const std::function<void(uint32_t, const int*)>& visit) {
+    const uint64_t size = tableLayout(table).size;
+    for (uint64_t index = 0; index < size; index++) {
         int sq[TB_MAX_MEN];
-        decodeIndex(layout, index, sq);
-        Board b;
-        if (!boardFromSquares(layout, sq, b) || b.inCheck(side ^ 1)) continue;
-        int copy[TB_MAX_MEN];
-        std::copy(sq, sq + b.men, copy);
-        if (canonicalIndex(layout, copy) != index) continue;
-        visit(uint32_t(index), sq);
+        if (legalEntry(table, side, uint32_t(index), sq)) visit(uint32_t(index), sq);
     }
 }
 

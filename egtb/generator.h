@@ -76,6 +76,10 @@ std::vector<int> tableDependencies(int table);
 // The board tables must be built (initBoardTables).
 void forEachLegalEntry(int table, int side, const std::function<void(uint32_t, const int*)>& visit);
 
+// Whether an entry stands for a legal position (see forEachLegalEntry);
+// its men's squares go to sq.
+bool legalEntry(int table, int side, uint32_t index, int* sq);
+
 // The FEN of a table's men on the given squares (digit order, tablebase
 // numbering), `side` to move.
 std::string entryFen(int table, const int* sq, int side);
