@@ -11,7 +11,6 @@ protected:
         pos = setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
         gSearch.iterationDepth = 7;
         pos->stats.nodes = 300000;
-        gLimits.startTime = timeNow() - 1500;
     }
     // Fills pv[1] with the given moves (from, to pairs), played from the root.
     PVRow& line(std::initializer_list<std::pair<int, int>> moves) {
@@ -25,8 +24,11 @@ protected:
         while (pos->historyCount > 1) unmakeMove(*pos);
         return row;
     }
+    // The search started a second and a half ago; set just before the line
+    // is printed, so that a slow or busy machine does not change the time.
     std::string print(PVRow& row, int score, const char* mark = "") {
         testing::internal::CaptureStdout();
+        gLimits.startTime = timeNow() - 1500;
         printPV(*pos, row, score, mark);
         return testing::internal::GetCapturedStdout();
     }
