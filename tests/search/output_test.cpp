@@ -13,7 +13,6 @@ protected:
         pos = setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
         gSearch.iterationDepth = 7;
         pos->stats.nodes = 300000;
-        gLimits.startTime = timeNow() - 1500;
     }
     // Fills pv[1] with the given moves (from, to pairs), played from the root.
     PVRow& line(std::initializer_list<std::pair<int, int>> moves) {
@@ -31,8 +30,8 @@ protected:
     // milliseconds may pass before the clock is read: those are folded
     // back into the 1.5 s the expected lines show.
     std::string print(PVRow& row, int score, const char* mark = "") {
-        gLimits.startTime = timeNow() - 1500;
         testing::internal::CaptureStdout();
+        gLimits.startTime = timeNow() - 1500;
         printPV(*pos, row, score, mark);
         std::string out = testing::internal::GetCapturedStdout();
         out = std::regex_replace(out, std::regex("^( 7    )1\\.5[0-9]"), "$011.50");
