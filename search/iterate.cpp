@@ -44,7 +44,10 @@ void scoreRootMoves(Position& pos) {
             int v;
             if (probeTablebase(pos, mover, v)) {
                 pos.stats.tablebaseHits++;
-                r.score = -v;
+                // Counted, like the probes below the root, from the ply of
+                // the position probed, so that a table mate scores exactly
+                // as the same mate found by the search.
+                r.score = -scoreFromTable(v, ply + 1);
             }
         }
         if (rootMoveDraws(pos)) {

@@ -109,13 +109,17 @@ int findCommand(const char* word) {
 }
 
 // Commands that must not run under a search: they replace the position,
-// the game record or the tables the search is using, or (the book's) walk
-// the game position or take seconds.
+// the game record or the tables the search is using.
 bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL: case CMD_BOOK:
+    case CMD_PERFT: case CMD_EVAL:
+    // The book's commands walk the game position or take seconds.
+    case CMD_BOOK:
+    // The tablebase files and their cache are replaced: not under a search
+    // whose threads read them.
+    case CMD_EGTPATH:
         return true;
     default:
         return false;
@@ -305,8 +309,13 @@ void commandDepth(const CommandArgs& args) {
 }
 
 void commandEgtpath(const CommandArgs& args) {
-    if (args.count != 3)
+    if (args.count != 3) {
         std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+        return;
+    }
+    if (std::strcmp(args.word[1], "nalimov") != 0) return;
+    std::printf("initializing egtb\n");
+    setupTablebases(args.word[2]);
 }
 
 void commandPlayother(Position& pos) {
@@ -322,6 +331,18 @@ void commandCores(const CommandArgs& args) {
         std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
         return;
     }
+    int n = wordValue(args.word[1]);
+    if (n < 1) {
+        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
+        n = 1;
+    }
+    if (unsigned(n) > MAX_THREAD_COUNT) n = int(MAX_THREAD_COUNT);
+    std::printf("using %d cpus\n", n);
+    if (unsigned(n) == gSearch.threadCount) return;
+    gSearch.threadCount = unsigned(n);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
 }
 
 void commandGo(const Position& pos) {

@@ -99,7 +99,7 @@ void startUp() {
 
     initBoardTables();
     setupHashTables(true);
-    setupTablebases(nullptr);
+    setupTablebases(nullptr, true);
     openBook();
 
     setStartPosition(*gShell.gamePosition);

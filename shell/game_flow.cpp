@@ -14,7 +14,6 @@
 #include "book/book_learn.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
@@ -187,7 +186,6 @@ bool chooseMove(Position& pos, Move& best, int& score) {
         }
     }
     if (!haveMove) {
-        gSearch.tablebaseMenLimit = tablebaseMaxMen();
         score = iterate(pos);
         best = pos.pv[0].moves[1];
         if (gSearch.rootMoveCount == 0 && !firstLegalMove(pos)) return false;

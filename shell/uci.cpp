@@ -177,10 +177,16 @@ void setCheck(const char* name, const char* value, bool& flag, bool meaning) {
     flag = on == meaning;
 }
 
+// The tables in the folders of `value` (separated by ',' or ';'), as
+// "egtpath nalimov" sets them up; but where "egtpath" sets the tables up
+// once, an interface may point to another folder later, and gets it.
 void setTablebasePath(const char* value) {
-    // As "egtpath nalimov <path>" does.
     if (std::strcmp(value, "<empty>") == 0) value = "";
+    if (gTablebases.count != 0 && std::strcmp(gTablebases.path, value) == 0) return;
+    gTablebases.count = 0;
     setupTablebases(value);
+    if (gTablebases.count) std::printf("info string tablebases of up to %d men\n", gTablebases.count);
+    else if (value[0]) std::printf("info string no tablebases in '%s'\n", value);
 }
 
 // "setoption name <id> [value <x>]": the name may hold spaces and is read

@@ -364,6 +364,23 @@ TEST_F(UciSession, OwnBookPlaysFromTheBookUnlessSwitchedOffOrAnalysing) {
     quit();
 }
 
+TEST_F(UciSession, NalimovPathSetsUpTheTablesTheSearchReads) {
+    start();
+    ask("setoption name NalimovPath value " + threeManTables() + "\nisready\n");
+    ASSERT_TRUE(engine.waitFor("readyok\n", 20000, mark)) << since(mark);
+    EXPECT_EQ(since(mark), "info string EGTB cache memory = 1M bytes.\ninfo string tablebases of up to 3 men\nreadyok\n");
+    // KRK: the tables know it is mate in 16.
+    size_t from = engine.output().size();
+    ask("position fen 8/8/8/8/8/2k5/1R6/K7 w - - 0 1\ngo depth 3\n");
+    expectLegalAnswer(bestmove(), "8/8/8/8/8/2k5/1R6/K7 w - - 0 1");
+    EXPECT_NE(since(from).find(" score mate 16 "), std::string::npos) << since(from);
+    // Another folder replaces them, unlike "egtpath", which sets them up once.
+    ask("setoption name NalimovPath value /no/such/dir\nisready\n");
+    ASSERT_TRUE(engine.waitFor("readyok\n", 20000, mark));
+    EXPECT_EQ(since(mark), "info string no tablebases in '/no/such/dir'\nreadyok\n");
+    quit();
+}
+
 TEST_F(UciSession, GameHistoryCarriesIntoTheSearch) {
     start();
     // Knights out and back: playing Nf3 again would repeat a position of the

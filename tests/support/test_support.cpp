@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "egtb/catalogue.h"
+#include "egtb/generator.h"
 
 void initEngineTables() {
     static bool done = false;
@@ -54,6 +57,44 @@ bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
 }
 
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }
+
+namespace {
+
+struct ScratchDirectories {
+    std::vector<std::string> made;
+    ~ScratchDirectories() {
+        for (const std::string& dir : made) std::filesystem::remove_all(dir);
+    }
+};
+ScratchDirectories scratch;
+
+}  // namespace
+
+std::string scratchDirectory() {
+    char templ[] = "/tmp/tarno-test-XXXXXX";
+    const char* made = mkdtemp(templ);
+    if (!made) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return "/tmp";
+    }
+    scratch.made.push_back(made);
+    return made;
+}
+
+const std::string& threeManTables() {
+    static const std::string dir = [] {
+        initEngineTables();
+        GeneratorOptions options;
+        options.directory = scratchDirectory();
+        TableStore store(options);
+        for (int t = 1; t <= LAST_THREE_MAN_TABLE; t++) {
+            std::string error;
+            EXPECT_TRUE(store.ensure(t, error)) << error;
+        }
+        return options.directory;
+    }();
+    return dir;
+}
 
 EngineSession::EngineSession(const std::string& iniText) : EngineSession({TARNO_BINARY}, iniText) {}
 

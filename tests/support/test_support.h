@@ -60,3 +60,10 @@ std::string runEngine(const std::string& input, int* exitStatus = nullptr, int t
 
 // Path of a file in tests/data.
 std::string testDataPath(const std::string& name);
+
+// A fresh empty directory under /tmp, removed when the program ends.
+std::string scratchDirectory();
+
+// A directory holding every three-man endgame table, uncompressed
+// (generated on first use).
+const std::string& threeManTables();
