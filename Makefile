@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-thread
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build test run test-sanitize test-thread perft-full bench clean
+.PHONY: all build test run test-sanitize test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases
 
 all: build
 
@@ -39,6 +39,48 @@ perft-full: build
 
 bench: build
 	./$(BUILD)/bench/perft_speed
+
+# Opening book: build time from the 145,716-game collection against
+# polyglot make-book (same run, alternating), peak memory of each, and the
+# probe time. The collection is unpacked to /tmp once.
+SHARED   ?= ../shared
+BOOK_PGN ?= /tmp/games-145k.pgn
+bench-book: build
+	@test -s $(BOOK_PGN) || xz -dc $(SHARED)/data/pgn/games-145k.pgn.xz > $(BOOK_PGN)
+	nice -n 10 ./$(BUILD)/bench/book_speed $(BOOK_PGN) 3
+
+# Endgame tables of our own format: every table up to MEN men (3, 4 or 5)
+# into TBDIR, compressed (".emd") with COMPRESS=1. Tables already in TBDIR
+# are kept and read where others depend on them.
+TBDIR    ?= tablebases
+MEN      ?= 4
+COMPRESS ?=
+tablebases: build
+	@mkdir -p $(TBDIR)
+	nice -n 10 ./$(BUILD)/tools/tbgen -d $(TBDIR) --men $(MEN) $(if $(COMPRESS),-c)
+
+# Generates the tables (all 3- and 4-man ones unless TB_TABLES names some)
+# into TBDIR and compares every legal position, both sides to move, with
+# Gaviota's tables in GAVIOTA: any difference fails.
+GAVIOTA   ?= ../shared/data/gaviota
+TB_TABLES ?=
+tablebase-check: build
+	@mkdir -p $(TBDIR)
+	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+	nice -n 10 ./$(BUILD)/tools/tbcheck -d $(TBDIR) -g $(GAVIOTA) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+
+# The engine's probe against positions with known mate distances: the
+# tables up to four men are generated into TBDIR first.
+ENDGAMES ?= ../shared/data/endgames
+TB_EPD   ?= $(ENDGAMES)/dm-3-4.epd $(ENDGAMES)/mates-KRvK.epd $(ENDGAMES)/mates-KBNvK.epd $(ENDGAMES)/mates-KQvKR.epd
+tablebase-epd: build
+	@mkdir -p $(TBDIR)
+	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+	./$(BUILD)/tools/tbepd -d $(TBDIR) $(TB_EPD)
+
+# Generation time of every table up to MEN men and the cached probe rate.
+bench-tablebases: build
+	nice -n 10 ./$(BUILD)/bench/tablebase_speed --men $(MEN)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -97,7 +97,7 @@ constexpr int8_t initialBoard[64] = {
 
 }  // namespace
 
-int setStartPosition(Position& pos) {
+void setInitialBoard(Position& pos) {
     std::memcpy(pos.board, initialBoard, sizeof pos.board);
     pos.sideToMove = WHITE;
     pos.castling = WHITE_KINGSIDE | WHITE_QUEENSIDE | BLACK_KINGSIDE | BLACK_QUEENSIDE;
@@ -112,6 +112,10 @@ int setStartPosition(Position& pos) {
     pos.pawnKey = computePawnKey(pos);
     pos.pawnEntry = PawnEntry{};
     pos.gamePhase = 0;
+}
+
+int setStartPosition(Position& pos) {
+    setInitialBoard(pos);
     gTransposition.age = 0;
 
     gGame.gamePly = 1;

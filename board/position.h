@@ -129,6 +129,10 @@ uint32_t zobristGenerator();
 // Draws every key in its fixed order; the book depends on the exact values.
 void initZobristKeys();
 
+// The initial position on the board alone, the history at its root; the
+// game level is left as it is (the book replays games on a record of its
+// own with it).
+void setInitialBoard(Position& pos);
 // The initial position, also resetting the game level: game ply 1, the
 // repetition list holding just this position, no set-up flag, transposition
 // age 0. Returns 0.

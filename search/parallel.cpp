@@ -40,7 +40,8 @@ bool helperMayRest() {
 Position* newRecord() { return static_cast<Position*>(std::calloc(1, sizeof(Position))); }
 
 void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
-    static_assert(sizeof(SearchStatistics) == 21 * sizeof(uint32_t), "every counter is merged below");
+    static_assert(sizeof(SearchStatistics) == 22 * sizeof(uint32_t), "every counter is merged below");
+    to.selDepth = std::max(to.selDepth, from.selDepth);
     to.nodes += from.nodes;
     to.quiescenceNodes += from.quiescenceNodes;
     to.hashProbes += from.hashProbes;

@@ -31,6 +31,7 @@ inline bool outOfStack(const Position& pos, int ply) {
 // the input and the clock. True when the search has been stopped.
 inline bool enterNode(Position& pos) {
     pos.stats.nodes++;
+    if (pos.historyCount > pos.stats.selDepth) pos.stats.selDepth = pos.historyCount;
     // Only thread 0 counts down: a word written at every node by every
     // thread would bounce between their caches. Its own nodes are a
     // steady enough clock for ten looks a second.

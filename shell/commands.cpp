@@ -11,6 +11,9 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
+#include "book/book_create.h"
+#include "book/book_maintenance.h"
+#include "book/book_probe.h"
 #include "book/book_state.h"
 #include "egtb/tablebase_settings.h"
 #include "eval/evaluate.h"
@@ -114,6 +117,11 @@ bool mustWaitForSearch(int number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
     case CMD_PERFT: case CMD_EVAL:
+    // The book's commands walk the game position or take seconds.
+    case CMD_BOOK:
+    // The tablebase files and their cache are replaced: not under a search
+    // whose threads read them.
+    case CMD_EGTPATH:
         return true;
     default:
         return false;
@@ -198,18 +206,7 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         return;
     }
     std::printf("Board set.\n");
-    // A set-up position starts the book's count afresh, as a new game does,
-    // and the moves of the previous game cannot be taken back from here.
-    gBook.missCount = 0;
-    gGame.gameRecord.clear();
-    gGame.engineSide = -1;
-    gShell.playedColour = -1;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.setUpPosition = true;
-    gShell.ponderNext = false;
-    pos.pv[0].end = 0;
-    pos.pv[1].end = 0;
+    startSetUpGame(pos);
 }
 
 void commandNew(Position& pos) {
@@ -275,8 +272,20 @@ void commandLevel(const CommandArgs& args) {
     tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
 }
 
-void commandBook(const CommandArgs& args) {
-    if (args.count == 2 || args.count == 3) return;  // sub-commands come with the book
+void commandBook(Position& pos, const CommandArgs& args) {
+    if (args.count == 3) {
+        if (std::strcmp(args.word[1], "create") != 0) return;
+        std::printf("\r\nCreating opening book (10000 moves/dot)\r\n");
+        const BookBuildReport report = createBook(args.word[2]);
+        std::printf("\r\nOpening book created:\r\n\t%lld moves stored.\r\n", (long long)report.records);
+        return;
+    }
+    if (args.count == 2) {
+        if (std::strcmp(args.word[1], "info") == 0) showBookInfo();
+        if (std::strcmp(args.word[1], "test") == 0) testBookForDuplicates();
+        if (std::strcmp(args.word[1], "probe") == 0) showBookMoves(pos);
+        return;
+    }
     std::printf("book usage\n");
     std::printf("\tbook create <filename> - builds an opening book from a pgn database\n");
     std::printf("\tbook info - prints info about the current book.bin file\n");
@@ -302,8 +311,13 @@ void commandDepth(const CommandArgs& args) {
 }
 
 void commandEgtpath(const CommandArgs& args) {
-    if (args.count != 3)
+    if (args.count != 3) {
         std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+        return;
+    }
+    if (std::strcmp(args.word[1], "nalimov") != 0) return;
+    std::printf("initializing egtb\n");
+    setupTablebases(args.word[2]);
 }
 
 void commandPlayother(Position& pos) {
@@ -328,11 +342,15 @@ void commandCores(const CommandArgs& args) {
     // not had.
     unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
     std::printf("using %u cpus\n", threads);
+    useSearchThreads(threads);
+}
+
+void useSearchThreads(unsigned threads) {
     if (threads == gSearch.threadCount) return;
     changeThreadCount(threads);
-    // The tablebases keep work areas for each searching thread.
-    gTablebases.count = 0;
-    setupTablebases(nullptr);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
 }
 
 void commandGo(const Position& pos) {
@@ -419,6 +437,23 @@ void commandIcs(const CommandArgs& args) {
 
 }  // namespace
 
+void startNewGame(Position& pos) { commandNew(pos); }
+
+void startSetUpGame(Position& pos) {
+    // A set-up position starts the book's count afresh, as a new game does,
+    // and the moves of the previous game cannot be taken back from here.
+    gBook.missCount = 0;
+    gGame.gameRecord.clear();
+    gGame.engineSide = -1;
+    gShell.playedColour = -1;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    gGame.setUpPosition = true;
+    gShell.ponderNext = false;
+    pos.pv[0].end = 0;
+    pos.pv[1].end = 0;
+}
+
 int wordValue(const char* word) {
     errno = 0;
     long value = std::strtol(word, nullptr, 10);
@@ -504,7 +539,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_TIME: gTimeControl.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
     case CMD_OTIM: gTimeControl.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
-    case CMD_BOOK: commandBook(args); break;
+    case CMD_BOOK: commandBook(pos, args); break;
     case CMD_HELP: printHelp(); break;
     case CMD_PROTOVER:
         if (wordValue(args.word[1]) >= 2) printFeatures();

@@ -7,6 +7,7 @@
 #include "eval/pawn_table.h"
 #include "platform/memory.h"
 #include "egtb/tablebase_settings.h"
+#include "egtb/tablebases.h"
 #include "search/search_shared.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
@@ -119,10 +120,6 @@ bool findKeyLine(const char* key, char* line, size_t limit, const char** at) {
     return found;
 }
 
-// Where the tablebase prober will be started with the directory; it answers
-// the number of tablebases found. No prober is built in yet, so none is.
-int startTablebases(const char* /*path*/) { return 0; }
-
 void* tablebaseCache = nullptr;
 
 // A cache for the tablebase files: the configured size, or 1 MB when that
@@ -139,7 +136,9 @@ void setupTablebaseCache() {
     gTablebases.cacheBytes = bytes;
     char text[64];
     formatTablebaseCacheLine(bytes, text, sizeof text);
+    if (gShell.uciMode) std::fputs("info string ", stdout);
     std::fputs(text, stdout);
+    setTablebaseCache(tablebaseCache, size_t(bytes));
 }
 
 }  // namespace
@@ -193,7 +192,7 @@ bool resizeHashTables(int64_t transpositionMB, int64_t pawnMB) {
     return true;
 }
 
-void setupTablebases(const char* pathOrNull) {
+void setupTablebases(const char* pathOrNull, bool atStartUp) {
     if (gTablebases.count != 0) {
         std::puts("EGTB already initialized");
         return;
@@ -214,8 +213,14 @@ void setupTablebases(const char* pathOrNull) {
         int megabytes = valueAfterKey(key, 7);
         gTablebases.cacheBytes = megabytes > 0 ? uint64_t(megabytes) * MEGABYTE : 0;
     }
-    gTablebases.count = startTablebases(path);
+    // One decode area for each thread that may probe at once.
+    gTablebases.count = initTablebases(path, int(gSearch.threadCount), atStartUp);
     if (gTablebases.count != 0) setupTablebaseCache();
+}
+
+void resetTablebases() {
+    gTablebases.count = 0;
+    setupTablebases(nullptr);
 }
 
 void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size) {

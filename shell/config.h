@@ -30,8 +30,14 @@ bool resizeHashTables(int64_t transpositionMB, int64_t pawnMB);
 void commandHash(int wordCount, const char* transpositionWord, const char* pawnWord);
 
 // The tablebases with the given directory, or with the file's "tbpath" when
-// pathOrNull is null; the cache size comes from the file's "tbcache".
-void setupTablebases(const char* pathOrNull);
+// pathOrNull is null; the cache size comes from the file's "tbcache". Does
+// nothing but say so while tablebases are set up. A damaged table file ends
+// the program at start-up; later ("egtpath", "cores") it is only left out.
+void setupTablebases(const char* pathOrNull, bool atStartUp = false);
+
+// Drops the tablebases and sets them up again from the file, as a change
+// of the thread count needs (the decode areas are one per thread).
+void resetTablebases();
 
 // The "ht" listing of both tables' sizes.
 void showHashInfo();

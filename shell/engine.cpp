@@ -7,6 +7,7 @@
 
 #include "board/attacks.h"
 #include "board/position.h"
+#include "book/book_file.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
@@ -22,6 +23,7 @@
 #include "shell/input.h"
 #include "shell/pondering.h"
 #include "shell/shell_state.h"
+#include "shell/uci.h"
 
 namespace {
 
@@ -105,7 +107,8 @@ void startUp() {
         allocateRecordPool(1);
         gSearch.threadCount = 1;
     }
-    setupTablebases(nullptr);
+    setupTablebases(nullptr, true);
+    openBook();
 
     setStartPosition(*gShell.gamePosition);
     printBanner();
@@ -139,6 +142,12 @@ void mainLoop() {
         if (gShell.quit) break;
 
         if (!gShell.inputLine[0] && readLine(true, gShell.inputLine) < 0) break;  // end of input
+        // An interface that speaks UCI says so before anything else it
+        // needs; from then on the session is UCI's.
+        if (!gShell.xboardMode && isUciRequest(gShell.inputLine)) {
+            runUciSession(pos);
+            break;
+        }
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
 
         if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove();
@@ -153,6 +162,7 @@ void shutdown() {
     freeRecordPool();
     gGame.gameRecord.clear();
     gGame.gameRecord.shrink_to_fit();
+    closeBook();
     delete gShell.gamePosition;
     gShell.gamePosition = nullptr;
     delete gSearch.ponderRecord;

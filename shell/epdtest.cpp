@@ -6,7 +6,6 @@
 
 #include "board/notation.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
@@ -78,7 +77,6 @@ void searchTestPosition(Position& pos, uint32_t moveTime) {
     }
     gGame.engineSide = pos.sideToMove;
     startSearchClock(plannedLimits(timeNow()));
-    gSearch.tablebaseMenLimit = tablebaseMaxMen();
     shareShellSettings();
     prepareEvaluation(pos);
     gShell.thinking = true;

@@ -10,9 +10,10 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
-#include "book/book.h"
+#include "book/book_file.h"
+#include "book/book_learn.h"
+#include "book/book_probe.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
@@ -23,6 +24,7 @@
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/shell_state.h"
+#include "shell/uci.h"
 
 namespace {
 
@@ -40,6 +42,11 @@ constexpr int DRAWN_DEPTH = 63;
 constexpr int DECISIVE_SCORE = 9500;
 constexpr uint32_t SHORT_SEARCH_NODES = 200000;
 
+// Learning values from the console game's end: a resignation teaches like
+// a lost game, a mate delivered like a won one.
+constexpr int LEARN_LOST = -300;
+constexpr int LEARN_WON = 300;
+
 bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
 
 // What a move does to the opponent: 0 nothing, 1 check, 2 mate.
@@ -55,8 +62,6 @@ int checkKind(Position& pos, Move move) {
     return kind;
 }
 
-// The move to play when the search has none to offer (stopped before its
-// first root move was searched): any legal move beats none.
 Move firstLegalMove(Position& pos) {
     std::memset(pos.hashMove, 0, sizeof pos.hashMove);
     Move moves[MAX_MOVES];
@@ -64,6 +69,14 @@ Move firstLegalMove(Position& pos) {
     for (Move* m = moves; m < end; m++)
         if (isLegalMove(*m, pos)) return *m;
     return 0;
+}
+
+// The move to play when the search has none to offer (stopped before its
+// first root move was searched): the root move that looked best when the
+// list was ordered, else any legal move, which beats none.
+Move fallbackMove(Position& pos) {
+    if (gSearch.rootMoveCount > 0 && isLegalMove(gSearch.rootMoves[0].move, pos)) return gSearch.rootMoves[0].move;
+    return firstLegalMove(pos);
 }
 
 // The analysis was stopped by a new position ("setboard"), not by "exit".
@@ -103,7 +116,7 @@ void printMoveLine(Position& pos, Move best, int score) {
 
 // The side the engine plays has just mated.
 void announceMate() {
-    if (!gShell.xboardMode) learnFromGame(300, 0, 0);
+    if (!gShell.xboardMode) learnFromGame(bookLearnContext(), LEARN_WON, 0, 0);
     gShell.ponderNext = false;
     if (gShell.xboardMode)
         std::printf("%s mates\n", gGame.engineSide == WHITE ? "White" : "Black");
@@ -139,15 +152,16 @@ bool startEngineTurn(Position& pos, uint32_t now) {
     resetSearch(pos);
     prepareEvaluation(pos);
     gShell.thinking = true;
-    if (reportRuleDraw(pos)) {
+    // A UCI interface judges draws itself and always wants a move.
+    if (!gShell.uciMode && reportRuleDraw(pos)) {
         gShell.ponderNext = false;
         return false;
     }
-    if (recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
+    if (!gShell.uciMode && recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
         gShell.opponentRating > 0)
         std::printf("offer draw\n");
     SearchLimits limits = plannedLimits(now);
-    limits.analysis = gShell.analysisMode;
+    limits.analysis = limits.analysis || gShell.analysisMode;
     startSearchClock(limits);
     return true;
 }
@@ -156,30 +170,36 @@ bool startEngineTurn(Position& pos, uint32_t now) {
 // book's, else the search's. False when there is no legal move at all.
 bool chooseMove(Position& pos, Move& best, int& score) {
     bool haveMove = usePonderResult(pos, best, score);
-    if (!haveMove && !gShell.analysisMode) {
+    // An analysis, or a search among chosen root moves, wants the search's
+    // opinion; with the book switched off every move is a book miss.
+    if (!haveMove && !gShell.analysisMode && !gShell.uciAnalysis && gSearch.searchMoveCount == 0) {
         Move bookMove = 0;
-        if (probeBook(pos, bookMove) > 0 && bookMove) {
+        if (gShell.ownBook && probeBook(pos, bookMove) > 0 && bookMove) {
             best = bookMove;
             score = NO_SCORE;
             haveMove = true;
+            // The list of book moves, for the server's kibitz line.
+            std::snprintf(gSearch.bookMoveText, sizeof gSearch.bookMoveText, "%s", gOpeningBook.moveText.c_str());
         } else {
             gSearch.bookMoveText[0] = '\0';
             gBook.missCount++;
         }
     }
     if (!haveMove) {
-        gSearch.tablebaseMenLimit = tablebaseMaxMen();
         score = iterate(pos);
         best = pos.pv[0].moves[1];
-        if (gSearch.rootMoveCount == 0) return false;
+        if (gSearch.rootMoveCount == 0 && !firstLegalMove(pos)) return false;
     }
     pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
-    if (!isLegalMove(best, pos)) best = firstLegalMove(pos);
+    if (!isLegalMove(best, pos)) best = fallbackMove(pos);
     return true;
 }
 
 // The final line of the search, unless the thinking lines already showed it.
 void showFinalLine(Position& pos, int score, int depth) {
+    // A UCI interface has had every line as the search found it, and takes
+    // the last one as the move's score.
+    if (gShell.uciMode) return;
     if ((std::abs(score) != MATE && (pos.stats.nodes < SHORT_SEARCH_NODES || std::abs(score) > DECISIVE_SCORE)) ||
         depth > MAX_PLY)
         printPV(pos, pos.pv[0], score, "");
@@ -189,7 +209,7 @@ void showFinalLine(Position& pos, int score, int depth) {
 
 // Resigns a lost game while the opponent still has time to win it.
 bool resignIfLost(int score) {
-    if (gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
+    if (gShell.uciMode || gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
         gTimeControl.opponentClock <= SHORT_OF_TIME_MS)
         return false;
     gShell.ponderNext = false;
@@ -197,7 +217,7 @@ bool resignIfLost(int score) {
     if (gShell.xboardMode) {
         std::printf("resign\n");
     } else {
-        learnFromGame(-300, 0, 0);
+        learnFromGame(bookLearnContext(), LEARN_LOST, 0, 0);
         std::printf("%sresigns.\n", gGame.engineSide == WHITE ? "White " : "Black ");
     }
     return true;
@@ -239,7 +259,7 @@ void finishEngineTurn(Position& pos, int score, int depth) {
         kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
     char buffer[512];
     printStatistics(pos, buffer, now, knps);
-    if (gBook.missCount) learnFromGame(score, depth, 0);
+    if (gBook.missCount) learnFromGame(bookLearnContext(), score, depth, 0);
 
     if (gTimeControl.engineClock < SHORT_OF_TIME_MS) {
         gShell.ponderNext = false;
@@ -267,22 +287,17 @@ bool reportRuleDraw(const Position& pos) {
     return true;
 }
 
-void parseResult(const char* text) {
-    int value;
-    if (std::strcmp(text, "1-0") == 0 || std::strcmp(text, "0-1") == 0) {
-        bool whiteWon = text[0] == '1';
-        if (gShell.playedColour != WHITE && gShell.playedColour != BLACK) return;
-        bool engineWon = whiteWon == (gShell.playedColour == WHITE);
-        value = engineWon ? 300 : -300;
-    } else if (std::strcmp(text, "1/2-1/2") == 0) {
-        int d = gShell.opponentRating - gShell.ownRating;
-        value = std::abs(d) < 50 ? 0 : d > 100 ? 50 : -50;
-    } else {
-        std::printf("Could not determine result from %s\n", text);
-        return;
-    }
-    learnFromGame(value, 65, 1);
+LearnContext bookLearnContext() {
+    LearnContext context;
+    context.engineColour = gShell.playedColour;
+    context.engineRating = gShell.ownRating;
+    context.opponentRating = gShell.opponentRating;
+    context.setUpPosition = gGame.setUpPosition;
+    context.gameRecord = &gGame.gameRecord;
+    return context;
 }
+
+void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
 
 bool drawAcceptable(Position& pos) {
     int v = gSearch.lastCompletedScore;
@@ -317,6 +332,12 @@ void playEngineMove() {
     const int depth = gSearch.iterationDepth;
     showFinalLine(pos, score, depth);
     if (resignIfLost(score)) return;
+    if (gShell.uciMode) {
+        // The interface plays the move and sends the position after it.
+        answerBestMove(pos, legalMoveExists ? best : 0);
+        finishEngineTurn(pos, score, depth);
+        return;
+    }
     if (!gShell.analysisMode && !playChosenMove(pos, best, score, legalMoveExists)) return;
     pos.pv[0].moves[1] = 0;
 

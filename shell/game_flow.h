@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "book/book_learn.h"
+
 struct Position;
 
 // Plays the engine's move in the game position (or analyses it): draw tests,
@@ -13,6 +15,9 @@ void playEngineMove();
 void computeMoveTime();
 // Learns from a result text ("1-0", "0-1", "1/2-1/2").
 void parseResult(const char* text);
+// What book learning needs to know of the game being played: the colour the
+// engine plays, the ratings, how the game began and its moves.
+LearnContext bookLearnContext();
 
 // The draw the rules give now: fifty moves or threefold repetition.
 // Prints the result line for the interface and returns true.

@@ -11,7 +11,9 @@
 
 namespace {
 
-const std::string banner = "\nTarno Chess v4.1 (1 cpu)\nwritten by the Tarno Chess developers\n\n";
+// Without book.bin the start-up says so before the banner.
+const std::string banner =
+    "Book file missing!\n\nTarno Chess v4.1 (1 cpu)\nwritten by the Tarno Chess developers\n\n";
 
 // Lines of the output after the banner, prompts removed.
 std::string afterBanner(const std::string& out) {

@@ -11,11 +11,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/notation.h"
+#include "egtb/catalogue.h"
+#include "egtb/generator.h"
 
 void initEngineTables() {
     static bool done = false;
@@ -40,9 +45,60 @@ std::unique_ptr<Position> startPosition() {
     return pos;
 }
 
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
+    auto pos = positionFromFen(fen);
+    for (const std::string& text : moves) {
+        MoveC m;
+        parseMove(m, *pos, text.c_str());
+        if (!m.valid || !isLegalMove(m.move, *pos)) return false;
+        playGameMove(*pos, m.move);
+    }
+    return true;
+}
+
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }
 
-EngineSession::EngineSession(const std::string& iniText) {
+namespace {
+
+struct ScratchDirectories {
+    std::vector<std::string> made;
+    ~ScratchDirectories() {
+        for (const std::string& dir : made) std::filesystem::remove_all(dir);
+    }
+};
+ScratchDirectories scratch;
+
+}  // namespace
+
+std::string scratchDirectory() {
+    char templ[] = "/tmp/tarno-test-XXXXXX";
+    const char* made = mkdtemp(templ);
+    if (!made) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return "/tmp";
+    }
+    scratch.made.push_back(made);
+    return made;
+}
+
+const std::string& threeManTables() {
+    static const std::string dir = [] {
+        initEngineTables();
+        GeneratorOptions options;
+        options.directory = scratchDirectory();
+        TableStore store(options);
+        for (int t = 1; t <= LAST_THREE_MAN_TABLE; t++) {
+            std::string error;
+            EXPECT_TRUE(store.ensure(t, error)) << error;
+        }
+        return options.directory;
+    }();
+    return dir;
+}
+
+EngineSession::EngineSession(const std::string& iniText) : EngineSession({TARNO_BINARY}, iniText) {}
+
+EngineSession::EngineSession(const std::vector<std::string>& command, const std::string& iniText) {
     char templ[] = "/tmp/tarno-test-XXXXXX";
     char* made = mkdtemp(templ);
     if (!made) {
@@ -65,7 +121,10 @@ EngineSession::EngineSession(const std::string& iniText) {
         dup2(out[1], 2);
         close(in[0]); close(in[1]); close(out[0]); close(out[1]);
         if (chdir(dir_.c_str()) != 0) _exit(127);
-        execl(TARNO_BINARY, TARNO_BINARY, (char*)nullptr);
+        std::vector<char*> argv;
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/position.h"
 
@@ -13,12 +14,18 @@ void initEngineTables();
 // current test when the FEN is rejected.
 std::unique_ptr<Position> positionFromFen(const std::string& fen);
 std::unique_ptr<Position> startPosition();
+// The moves (coordinate or SAN), played one after the other from the FEN,
+// are all legal.
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves);
 
 // The engine program driven through pipes, as an interface would drive it.
 // It runs in a new empty working directory (optionally holding a Tarno.ini).
 class EngineSession {
 public:
     explicit EngineSession(const std::string& iniText = "");
+    // Another program (an adapter in front of the engine, say): the command
+    // is the program's path and its arguments.
+    EngineSession(const std::vector<std::string>& command, const std::string& iniText);
     ~EngineSession();
     EngineSession(const EngineSession&) = delete;
     EngineSession& operator=(const EngineSession&) = delete;
@@ -53,3 +60,10 @@ std::string runEngine(const std::string& input, int* exitStatus = nullptr, int t
 
 // Path of a file in tests/data.
 std::string testDataPath(const std::string& name);
+
+// A fresh empty directory under /tmp, removed when the program ends.
+std::string scratchDirectory();
+
+// A directory holding every three-man endgame table, uncompressed
+// (generated on first use).
+const std::string& threeManTables();
