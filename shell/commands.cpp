@@ -345,14 +345,6 @@ void commandCores(const CommandArgs& args) {
     useSearchThreads(threads);
 }
 
-void useSearchThreads(unsigned threads) {
-    if (threads == gSearch.threadCount) return;
-    changeThreadCount(threads);
-    // The tablebases come again from the settings file, with a decode area
-    // for each thread.
-    resetTablebases();
-}
-
 void commandGo(const Position& pos) {
     if (gTimeControl.engineClock == CLOCK_NOT_SET) {
         gTimeControl.engineClock = DEFAULT_CLOCK_MS;
@@ -436,6 +428,14 @@ void commandIcs(const CommandArgs& args) {
 }
 
 }  // namespace
+
+void useSearchThreads(unsigned threads) {
+    if (threads == gSearch.threadCount) return;
+    changeThreadCount(threads);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
+}
 
 void startNewGame(Position& pos) { commandNew(pos); }
 
