@@ -11,6 +11,7 @@
 #include "egtb/tablebase_probe.h"
 #include "search/output.h"
 #include "search/search.h"
+#include "search/tablebase_probes.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -110,6 +111,7 @@ void buildRootMoves(Position& pos) {
     gSearch.rootMoveCount = n;
     pos.listStart[ply + 1] = pos.listStart[ply];  // the records hold the moves now
     scoreRootMoves(pos);
+    restrictRootMovesBySyzygy(pos);
     chooseEasyMove();
 }
 

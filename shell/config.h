@@ -36,6 +36,17 @@ void commandHash(int wordCount, const char* transpositionWord, const char* pawnW
 // the program at start-up; later ("egtpath", "cores") it is only left out.
 void setupTablebases(const char* pathOrNull, bool atStartUp = false);
 
+// The Syzygy settings of the file: "syzygy_50_move_rule" (0, false, off or
+// no: wins and losses beyond the fifty-move rule count as such) and
+// "syzygy_probe_limit" (most men probed, 0 to 7). Missing keys keep the
+// settings.
+void readSyzygySettings();
+
+// The Syzygy tables of the given folders (separated by ',', ';' or ':'), or
+// of the file's "syzygy_path" when pathOrNull is null; the tables in use
+// before are dropped. What was left out and what is in use is printed.
+void setupSyzygy(const char* pathOrNull);
+
 // Drops the tablebases and sets them up again from the file, as a change
 // of the thread count needs (the decode areas are one per thread).
 void resetTablebases();

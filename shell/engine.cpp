@@ -99,6 +99,8 @@ void startUp() {
     initBoardTables();
     setupHashTables(true);
     setupTablebases(nullptr, true);
+    readSyzygySettings();
+    setupSyzygy(nullptr);
     openBook();
 
     setStartPosition(*gShell.gamePosition);
