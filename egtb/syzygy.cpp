@@ -27,10 +27,15 @@ void say(SyzygyMessage to, const char* format, int a, int b = 0, int c = 0) {
 }  // namespace
 
 int setUpSyzygy(const char* pathList, SyzygyMessage report) {
-    releaseSyzygy();
+    // The old tables are no longer probed from here on; the prober lets go
+    // of them when it is set up again (or stopped, when nothing is left).
+    removeSyzygyFolder(linkFolder);
+    linkFolder.clear();
+    largestMen = 0;
     std::vector<SyzygyTable> tables = findSyzygyTables(pathList, report);
     if (tables.empty()) {
         if (pathList && pathList[0]) report("Syzygy: no tables in use");
+        releaseSyzygy();
         return 0;
     }
 
@@ -39,8 +44,7 @@ int setUpSyzygy(const char* pathList, SyzygyMessage report) {
     linkFolder = makeSyzygyFolder();
     if (linkFolder.empty() || !linkSyzygyFiles(linkFolder, tables)) {
         report("Syzygy: no tables in use: cannot make the folder of links to them (is the temporary folder writable?)");
-        removeSyzygyFolder(linkFolder);
-        linkFolder.clear();
+        releaseSyzygy();
         return 0;
     }
     if (!trySyzygyTables(tables, linkFolder, report))

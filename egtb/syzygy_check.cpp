@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
 #include "egtb/syzygy_probe.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -35,12 +37,21 @@ bool writeWord(int fd, uint32_t word) { return ::write(fd, &word, sizeof word) =
     }
     startSyzygyProber(folder.c_str());
     auto scratch = std::make_unique<Position>();
+    const uint32_t end = timeNow() + SYZYGY_TRIAL_BUDGET_MS;
+    size_t stepsLeft = 0;
+    for (size_t i = first; i < tables.size(); i++) stepsLeft += tables[i].dtzPath.empty() ? 1 : 2;
+    auto deadline = [&] {
+        const uint32_t now = timeNow();
+        const uint32_t left = int32_t(end - now) > 0 ? end - now : 0;
+        return now + std::max<uint32_t>(1, left / uint32_t(std::max<size_t>(1, stepsLeft--)));
+    };
     for (size_t i = first; i < tables.size(); i++) {
         if (!writeWord(out, step(i, false))) ::_exit(2);
-        touchSyzygyTable(tables[i], false, SYZYGY_TRIAL_WDL_SAMPLES, *scratch);
+        if (!touchSyzygyTable(tables[i], false, SYZYGY_TRIAL_WDL_SAMPLES, *scratch, true, deadline()))
+            ::_exit(3);
         if (tables[i].dtzPath.empty()) continue;
         if (!writeWord(out, step(i, true))) ::_exit(2);
-        touchSyzygyTable(tables[i], true, SYZYGY_TRIAL_DTZ_SAMPLES, *scratch);
+        if (!touchSyzygyTable(tables[i], true, SYZYGY_TRIAL_DTZ_SAMPLES, *scratch, true, deadline())) ::_exit(3);
     }
     writeWord(out, TRIAL_DONE);
     // No exit handlers, no flushing of buffers copied from the parent.
@@ -100,7 +111,7 @@ bool trySyzygyTables(std::vector<SyzygyTable>& tables, const std::string& folder
         SyzygyTable& table = tables[index];
         const std::string& bad = dtz ? table.dtzPath : table.wdlPath;
         char line[4200];
-        std::snprintf(line, sizeof line, "Syzygy: leaving out %s: the prober failed on it (damaged file?)",
+        std::snprintf(line, sizeof line, "Syzygy: leaving out %s: damaged (a trial of the prober failed on it)",
                       bad.c_str());
         say(line);
         unlinkSyzygyFile(folder, bad);

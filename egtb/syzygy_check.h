@@ -5,8 +5,9 @@
 // garbage behind a sound header. The library would then read outside the
 // file and take the engine down in the middle of a game. So before the
 // engine uses the tables, a child process sets the prober up on them and
-// probes positions of every table; a file that kills or stalls the child is
-// left out, and the trial goes on with the rest.
+// probes positions of every table; a file that kills or stalls the child, or
+// whose verdicts contradict each other, is left out, and the trial goes on
+// with the rest.
 #pragma once
 
 #include <string>
@@ -14,10 +15,15 @@
 
 #include "egtb/syzygy_files.h"
 
-// Positions probed per table by the trial: through the WDL file, and root
-// positions through the DTZ file.
-constexpr int SYZYGY_TRIAL_WDL_SAMPLES = 32;
-constexpr int SYZYGY_TRIAL_DTZ_SAMPLES = 4;
+// Positions probed per table by the trial: through the WDL file (each with
+// the positions after all its moves, whose verdicts must agree with its
+// own), and root positions through the DTZ file. A set of thousands of
+// tables on a slow disk would take minutes at that rate, so the whole trial
+// gets a time budget, shared out among the tables still to try; every table
+// gets at least one position of each kind.
+constexpr int SYZYGY_TRIAL_WDL_SAMPLES = 256;
+constexpr int SYZYGY_TRIAL_DTZ_SAMPLES = 64;
+constexpr uint32_t SYZYGY_TRIAL_BUDGET_MS = 3000;
 
 // Tries the tables linked into `folder`; a file that fails is reported,
 // unlinked and removed from `tables` (a table whose WDL file fails goes

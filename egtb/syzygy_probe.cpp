@@ -3,12 +3,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <tbprobe.h>
 
 #include "board/attacks.h"
+#include "board/makemove.h"
 #include "board/movegen.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -140,8 +145,12 @@ int collectMoves(const unsigned* results, SyzygyMoveResult* out) {
 
 }  // namespace
 
+// The library's own release (tb_free) leaves it marked as set up, so that
+// its next set-up releases everything a second time; a set-up with no folder
+// releases the tables but keeps their size, so that the next probe reads
+// freed memory. A set-up on another folder releases the old tables properly:
+// that is the only way in or out used here.
 int startSyzygyProber(const char* folder) {
-    stopSyzygyProber();
     const bool started = withQuietProber([&] { return tb_init(folder); });
     proberStarted = started;
     return started ? int(TB_LARGEST) : 0;
@@ -149,10 +158,12 @@ int startSyzygyProber(const char* folder) {
 
 void stopSyzygyProber() {
     if (!proberStarted) return;
-    withQuietProber([] {
-        tb_free();
-        return 0;
-    });
+    const std::string empty = makeSyzygyFolder();
+    if (!empty.empty()) {
+        // Without a folder the old tables stay in memory, unused.
+        withQuietProber([&] { return tb_init(empty.c_str()); });
+        removeSyzygyFolder(empty);
+    }
     proberStarted = false;
 }
 
@@ -214,7 +225,61 @@ bool probeSyzygyPosition(const Position& pos, int& wdl, int& dtz) {
     return true;
 }
 
-void touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch) {
+namespace {
+
+// Whether the tables' verdict on the position agrees with their verdicts on
+// the positions after each legal move: won when some move leaves the
+// opponent lost, drawn when the best move draws, lost when every move wins
+// for the opponent. True also when some verdict is missing. `pos` is made
+// ready for moves and left as it was.
+bool consistentWithMoves(Position& pos, unsigned wdl) {
+    if (wdl == TB_RESULT_FAILED) return true;
+    pos.historyCount = 1;
+    pos.history[1] = HistoryEntry{};
+    pos.hashMove[1] = 0;
+    pos.hashKey = computeHashKey(pos);
+    Move moves[MAX_MOVES];
+    Move* end = generateAllMoves(pos, moves);
+    int best = -2;  // nothing legal yet
+    for (Move* m = moves; m < end; m++) {
+        if (!makeMove(pos, *m, false)) continue;
+        const unsigned reply = probeWdlRaw(pos);
+        unmakeMove(pos);
+        if (reply == TB_RESULT_FAILED) return true;
+        const int opponent = reply > TB_DRAW ? 1 : reply < TB_DRAW ? -1 : 0;
+        best = std::max(best, -opponent);
+    }
+    if (best == -2) {
+        // No move: mate or stalemate.
+        const int mover = pos.sideToMove;
+        best = isSquareAttacked(pos, pos.sides[mover].kingSquare, mover ^ 1) ? -1 : 0;
+    }
+    const int own = wdl > TB_DRAW ? 1 : wdl < TB_DRAW ? -1 : 0;
+    return own == best;
+}
+
+// Whether the DTZ of a won or lost position agrees with the DTZ after its
+// moves: a win is as far from the next capture or pawn move as its quickest
+// winning move, a loss as its slowest move. The tables may store a distance
+// in whole moves, so a ply either way is allowed.
+bool consistentDistances(unsigned root, const unsigned* moves) {
+    if (root == TB_RESULT_FAILED || root == TB_RESULT_CHECKMATE || root == TB_RESULT_STALEMATE) return true;
+    const unsigned wdl = TB_GET_WDL(root);
+    if (wdl == TB_DRAW) return true;
+    int best = -1;
+    for (int i = 0; moves[i] != TB_RESULT_FAILED; i++) {
+        const int dtz = int(TB_GET_DTZ(moves[i]));
+        const bool sameResult = (wdl > TB_DRAW) == (TB_GET_WDL(moves[i]) > TB_DRAW);
+        if (wdl > TB_DRAW && sameResult && (best < 0 || dtz < best)) best = dtz;
+        if (wdl < TB_DRAW && dtz > best) best = dtz;
+    }
+    return best < 0 || std::abs(best - int(TB_GET_DTZ(root))) <= 1;
+}
+
+}  // namespace
+
+bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch, bool verify,
+                      uint32_t deadline) {
     // Enough tries to find positions of the kind needed even in tables that
     // are nearly all draws; each try costs a WDL probe at most.
     constexpr int MAX_TRIES = 4000;
@@ -222,6 +287,7 @@ void touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position&
     for (char c : table.name) rng = rng * 131 + uint64_t(c);
     int done = 0;
     for (int tries = 0; tries < MAX_TRIES && done < samples; tries++) {
+        if (done > 0 && deadline && int32_t(timeNow() - deadline) >= 0) break;
         if (!randomPosition(table, rng, scratch)) continue;
         // With a capture on the board the prober may settle the position
         // from the smaller tables without reading this one.
@@ -229,6 +295,7 @@ void touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position&
         if (generateCaptures(scratch, moves) != moves) continue;
         const unsigned wdl = probeWdlRaw(scratch);
         if (!dtz) {
+            if (verify && !consistentWithMoves(scratch, wdl)) return false;
             done++;
             continue;
         }
@@ -238,8 +305,10 @@ void touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position&
         if (wdl > TB_DRAW && hasPawnMove(scratch)) continue;
         const ProberBoard b = proberBoard(scratch);
         unsigned results[TB_MAX_MOVES];
-        tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns, 0, 0, 0,
-                      b.whiteToMove, results);
+        const unsigned root = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
+                                            b.pawns, 0, 0, 0, b.whiteToMove, results);
+        if (verify && !consistentDistances(root, results)) return false;
         done++;
     }
+    return true;
 }

@@ -9,6 +9,8 @@
 // once. Root probes (DTZ) stay on thread 0 before the search splits.
 #pragma once
 
+#include <cstdint>
+
 #include "board/position.h"
 #include "egtb/syzygy_files.h"
 
@@ -24,6 +26,7 @@ constexpr int SYZYGY_WIN = 2;
 // Sets the prober up on one folder (all earlier tables dropped); returns the
 // men of its largest table, 0 for none.
 int startSyzygyProber(const char* folder);
+// Drops the prober's tables: its files unmapped, its memory freed.
 void stopSyzygyProber();
 
 // WDL of a position without castling rights whose fifty-move count is 0
@@ -58,5 +61,10 @@ bool probeSyzygyPosition(const Position& pos, int& wdl, int& dtz);
 
 // Probes `samples` positions of the table's material through its WDL file,
 // or, with dtz, `samples` positions whose outcome the DTZ file must give;
-// positions come from a fixed sequence per table. `scratch` is overwritten.
-void touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch);
+// positions come from a fixed sequence per table. With `verify` each WDL
+// verdict is checked against the verdicts after every move: false when they
+// disagree, as a damaged file's may. After the deadline (a timeNow() value;
+// 0 for none) no further position is begun once one is done. `scratch` is
+// overwritten.
+bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch, bool verify = false,
+                      uint32_t deadline = 0);
