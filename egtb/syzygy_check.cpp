@@ -120,7 +120,12 @@ bool trySyzygyTables(std::vector<SyzygyTable>& tables, const std::string& folder
             first = index + 1;
         } else {
             // Without its WDL file the prober cannot use the table at all.
-            if (!table.dtzPath.empty()) unlinkSyzygyFile(folder, table.dtzPath);
+            if (!table.dtzPath.empty()) {
+                std::snprintf(line, sizeof line, "Syzygy: leaving out %s: its WDL table is damaged",
+                              table.dtzPath.c_str());
+                say(line);
+                unlinkSyzygyFile(folder, table.dtzPath);
+            }
             tables.erase(tables.begin() + long(index));
             first = index;
         }
