@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     initZobristKeys();
     initBoardTables();
-    const int largest = setUpSyzygy(folder.c_str(), quiet);
+    setUpSyzygy(folder.c_str(), quiet);
+    const int largest = syzygyLargestMen();
     if (largest == 0) {
         std::printf("no Syzygy tables in %s\n", folder.c_str());
         return 1;

@@ -18,43 +18,44 @@ int largestMen = 0;
 
 void removeLinksAtExit() { removeSyzygyFolder(linkFolder); }
 
-void say(SyzygyMessage to, const char* format, int a, int b = 0, int c = 0) {
-    char line[160];
-    std::snprintf(line, sizeof line, format, a, b, c);
-    to(line);
-}
+// What is in use, as set-up last reported it.
+std::string summary;
 
 }  // namespace
 
-int setUpSyzygy(const char* pathList, SyzygyMessage report) {
-    // The old tables are no longer probed from here on; the prober lets go
-    // of them when it is set up again (or stopped, when nothing is left).
-    removeSyzygyFolder(linkFolder);
-    linkFolder.clear();
-    largestMen = 0;
+bool setUpSyzygy(const char* pathList, SyzygyMessage report) {
     std::vector<SyzygyTable> tables = findSyzygyTables(pathList, report);
-    if (tables.empty()) {
-        if (pathList && pathList[0]) report("Syzygy: no tables in use");
-        releaseSyzygy();
-        return 0;
+    // The new tables are linked and tried while the old ones stay in use.
+    std::string folder;
+    if (!tables.empty()) {
+        static bool exitHookSet = false;
+        if (!exitHookSet) exitHookSet = std::atexit(removeLinksAtExit) == 0;
+        folder = makeSyzygyFolder();
+        if (folder.empty() || !linkSyzygyFiles(folder, tables)) {
+            report("Syzygy: cannot make the folder of links to the tables (is the temporary folder writable?)");
+            tables.clear();
+        } else if (!trySyzygyTables(tables, folder, report)) {
+            report("Syzygy: the tables could not be tried out first; they are used as they are");
+        }
     }
-
-    static bool exitHookSet = false;
-    if (!exitHookSet) exitHookSet = std::atexit(removeLinksAtExit) == 0;
-    linkFolder = makeSyzygyFolder();
-    if (linkFolder.empty() || !linkSyzygyFiles(linkFolder, tables)) {
-        report("Syzygy: no tables in use: cannot make the folder of links to them (is the temporary folder writable?)");
-        releaseSyzygy();
-        return 0;
-    }
-    if (!trySyzygyTables(tables, linkFolder, report))
-        report("Syzygy: the tables could not be tried out first; they are used as they are");
     if (tables.empty()) {
+        removeSyzygyFolder(folder);
+        if (splitSyzygyFolders(pathList).empty()) {
+            releaseSyzygy();
+            return true;
+        }
+        if (largestMen > 0) {
+            report("Syzygy: no usable tables there; the tables in use stay");
+            report(summary.c_str());
+            return false;
+        }
         report("Syzygy: no tables in use");
         releaseSyzygy();
-        return 0;
+        return true;
     }
 
+    removeSyzygyFolder(linkFolder);
+    linkFolder = folder;
     largestMen = startSyzygyProber(linkFolder.c_str());
     // Every table is set up by the prober now, one thread at a time, so that
     // the search threads only ever read them (see syzygy_probe.h).
@@ -67,8 +68,12 @@ int setUpSyzygy(const char* pathList, SyzygyMessage report) {
         touchSyzygyTable(table, true, 1, *scratch);
         dtzFiles++;
     }
-    say(report, "Syzygy: %d WDL and %d DTZ tables in use, up to %d men", wdlFiles, dtzFiles, largestMen);
-    return largestMen;
+    char line[160];
+    std::snprintf(line, sizeof line, "Syzygy: %d WDL and %d DTZ tables in use, up to %d men", wdlFiles, dtzFiles,
+                  largestMen);
+    summary = line;
+    report(line);
+    return true;
 }
 
 void releaseSyzygy() {
@@ -79,3 +84,5 @@ void releaseSyzygy() {
 }
 
 int syzygyLargestMen() { return largestMen; }
+
+const char* syzygySummary() { return largestMen > 0 ? summary.c_str() : "Syzygy: no tables in use"; }

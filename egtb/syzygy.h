@@ -4,14 +4,19 @@
 
 #include "egtb/syzygy_files.h"
 
-// Drops the tables in use, then finds, checks and sets up the tables in the
-// folders of `pathList` (see findSyzygyTables), reporting through `say`
-// what was left out and what is in use. Returns the men of the largest
-// table now in use; 0 for none. Only outside a search.
-int setUpSyzygy(const char* pathList, SyzygyMessage say);
+// Finds, checks and sets up the tables in the folders of `pathList` (see
+// findSyzygyTables) in place of those in use, reporting through `say` what
+// was left out and what is in use. A list in which no table can be used
+// leaves the tables in use as they were and returns false (interfaces send
+// their own default folder whether it exists or not); an empty list drops
+// them. Only outside a search.
+bool setUpSyzygy(const char* pathList, SyzygyMessage say);
 
 // Drops the tables in use (and the folder of links to them).
 void releaseSyzygy();
 
 // Men of the largest table in use; 0 for none.
 int syzygyLargestMen();
+
+// The line that reports the tables in use.
+const char* syzygySummary();

@@ -59,8 +59,9 @@ bool hasSuffix(const std::string& name, const char* suffix) {
     return name.size() > n && name.compare(name.size() - n, n, suffix) == 0;
 }
 
-// The entries of a folder list, blanks around each dropped.
-std::vector<std::string> splitFolderList(const char* list) {
+}  // namespace
+
+std::vector<std::string> splitSyzygyFolders(const char* list) {
     std::vector<std::string> entries;
     std::string current;
     auto finish = [&] {
@@ -77,6 +78,8 @@ std::vector<std::string> splitFolderList(const char* list) {
     finish();
     return entries;
 }
+
+namespace {
 
 // The folder's table files (name without suffix, and whether DTZ), or false
 // when it is no folder that can be read.
@@ -136,7 +139,7 @@ const char* syzygyFileFault(const std::string& path, bool dtz) {
 std::vector<SyzygyTable> findSyzygyTables(const char* pathList, SyzygyMessage say) {
     std::map<std::string, SyzygyTable> byName;
     std::map<std::string, bool> seen;  // "name.rtbw": the first folder's sound file is used
-    for (const std::string& folder : splitFolderList(pathList)) {
+    for (const std::string& folder : splitSyzygyFolders(pathList)) {
         if (folder.size() >= PATH_MAX - 32) {
             report(say, "Syzygy: skipping a folder name of %s characters: too long", std::to_string(folder.size()));
             continue;

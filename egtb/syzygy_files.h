@@ -35,6 +35,11 @@ bool parseSyzygyName(const std::string& name, SyzygyTable& table);
 // four bytes that open every WDL or DTZ table.
 const char* syzygyFileFault(const std::string& path, bool dtz);
 
+// The entries of a folder list separated by ',', ';' or ':', blanks around
+// each dropped, without empty entries and "<empty>" (what interfaces send
+// for "no folder").
+std::vector<std::string> splitSyzygyFolders(const char* list);
+
 // The folders of a list separated by ',', ';' or ':' (blanks around an entry
 // are dropped; an empty entry and "<empty>", which interfaces send for "no
 // folder", are skipped). Every table file of every folder that passes the

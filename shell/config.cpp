@@ -252,8 +252,15 @@ void setupSyzygy(const char* pathOrNull) {
                     int(sizeof gTablebases.syzygyPath - 1));
         return;
     }
-    std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
-    gTablebases.syzygyMen = setUpSyzygy(gTablebases.syzygyPath, printSyzygyLine);
+    // Interfaces send the same folders at every new game: the tables in use
+    // stay as they are.
+    if (gTablebases.syzygyMen > 0 && std::strcmp(path, gTablebases.syzygyPath) == 0) {
+        printSyzygyLine(syzygySummary());
+        return;
+    }
+    if (setUpSyzygy(path, printSyzygyLine))
+        std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
+    gTablebases.syzygyMen = syzygyLargestMen();
 }
 
 void resetTablebases() {

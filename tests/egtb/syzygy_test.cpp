@@ -181,8 +181,20 @@ TEST_F(SyzygyFixture, FolderListsWithJunk) {
     messages.clear();
     EXPECT_TRUE(findSyzygyTables(",,;<empty>", collect).empty());
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(setUpSyzygy("/no/such/folder", collect), 0);
+    EXPECT_TRUE(setUpSyzygy("/no/such/folder", collect));
+    EXPECT_EQ(syzygyLargestMen(), 0);
     EXPECT_TRUE(said("no tables in use")) << allMessages();
+
+    // With tables in use, a list without any (an interface's default folder)
+    // leaves them; an empty list drops them.
+    ASSERT_TRUE(setUpSyzygy(first.c_str(), collect));
+    messages.clear();
+    EXPECT_FALSE(setUpSyzygy("/no/such/folder", collect));
+    EXPECT_EQ(syzygyLargestMen(), 3);
+    EXPECT_TRUE(said("no usable tables there; the tables in use stay")) << allMessages();
+    EXPECT_TRUE(said("Syzygy: 1 WDL and 1 DTZ tables in use, up to 3 men")) << allMessages();
+    EXPECT_TRUE(setUpSyzygy(" <empty> ", collect));
+    EXPECT_EQ(syzygyLargestMen(), 0);
 }
 
 TEST_F(SyzygyFixture, DamagedFilesAreLeftOutAndTheRestServe) {
@@ -196,7 +208,8 @@ TEST_F(SyzygyFixture, DamagedFilesAreLeftOutAndTheRestServe) {
     const std::string tmp = scratchDirectory();
     setenv("TMPDIR", tmp.c_str(), 1);
 
-    EXPECT_EQ(setUpSyzygy(dir.c_str(), collect), 4) << allMessages();
+    EXPECT_TRUE(setUpSyzygy(dir.c_str(), collect)) << allMessages();
+    EXPECT_EQ(syzygyLargestMen(), 4);
     for (const char* file : {"KQvKQ.rtbw", "KRvKB.rtbw", "KQvKR.rtbz", "KRvKR.rtbz"})
         EXPECT_TRUE(said("leaving out " + dir + "/" + file + ": damaged")) << file << "\n" << allMessages();
     // Without its WDL file a table goes altogether.
@@ -224,7 +237,8 @@ TEST_F(SyzygyFixture, DamagedFilesAreLeftOutAndTheRestServe) {
 }
 
 TEST_F(SyzygyFixture, ReferencePositionsAndTheirMirrorImages) {
-    ASSERT_EQ(setUpSyzygy(tableDir().c_str(), collect), 4) << allMessages();
+    ASSERT_TRUE(setUpSyzygy(tableDir().c_str(), collect)) << allMessages();
+    ASSERT_EQ(syzygyLargestMen(), 4);
     const auto references = readSyzygyReferences(testDataPath("endgames/wdl-dtz-ci.epd"));
     ASSERT_EQ(references.size(), 71u);
     auto mirror = std::make_unique<Position>();
@@ -247,7 +261,8 @@ TEST_F(SyzygyFixture, ReferencePositionsAndTheirMirrorImages) {
 }
 
 TEST_F(SyzygyFixture, NothingAllocatedOrMappedOnceSetUp) {
-    ASSERT_EQ(setUpSyzygy(tableDir().c_str(), collect), 4);
+    ASSERT_TRUE(setUpSyzygy(tableDir().c_str(), collect));
+    ASSERT_EQ(syzygyLargestMen(), 4);
     // Every WDL file is set up, and every DTZ file but those of the minor
     // piece endings that hold no win the prober would look up.
     const std::set<std::string> mapped = mappedTables();
@@ -296,7 +311,8 @@ TEST_F(SyzygyFixture, NothingAllocatedOrMappedOnceSetUp) {
 }
 
 TEST_F(SyzygyFixture, SeveralThreadsProbeAtOnce) {
-    ASSERT_EQ(setUpSyzygy(tableDir().c_str(), collect), 4);
+    ASSERT_TRUE(setUpSyzygy(tableDir().c_str(), collect));
+    ASSERT_EQ(syzygyLargestMen(), 4);
     // Random positions of every table: their verdicts from one thread, then
     // from four at once, each starting elsewhere in the list.
     std::vector<std::unique_ptr<Position>> positions;
@@ -341,14 +357,16 @@ TEST_F(SyzygyFixture, SetUpAgainAndAgain) {
     auto pos = positionFromFen("8/8/8/3k4/8/r7/8/1Q4K1 w - - 0 1");
     for (int round = 0; round < 5; round++) {
         messages.clear();
-        EXPECT_EQ(setUpSyzygy(tableDir().c_str(), collect), 4) << allMessages();
+        EXPECT_TRUE(setUpSyzygy(tableDir().c_str(), collect)) << allMessages();
+    EXPECT_EQ(syzygyLargestMen(), 4);
         int wdl;
         ASSERT_TRUE(probeSyzygyWdl(*pos, wdl));
         EXPECT_EQ(wdl, 2);
         // A folder with only three-man tables in between.
         const std::string small = scratchDirectory();
         for (const char* f : {"KQvK.rtbw", "KQvK.rtbz", "KRvK.rtbw"}) copyFile(tableDir() + "/" + f, small + "/" + f);
-        EXPECT_EQ(setUpSyzygy(small.c_str(), collect), 3) << allMessages();
+        EXPECT_TRUE(setUpSyzygy(small.c_str(), collect)) << allMessages();
+    EXPECT_EQ(syzygyLargestMen(), 3);
         EXPECT_FALSE(probeSyzygyWdl(*pos, wdl));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp), {}), 1);
     }

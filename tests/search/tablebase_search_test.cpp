@@ -24,7 +24,8 @@ class TablebaseSearchTest : public SearchTest {
 protected:
     void SetUp() override {
         SearchTest::SetUp();
-        ASSERT_EQ(setUpSyzygy(testDataPath("syzygy").c_str(), quiet), 4);
+        ASSERT_TRUE(setUpSyzygy(testDataPath("syzygy").c_str(), quiet));
+        ASSERT_EQ(syzygyLargestMen(), 4);
         gSearch.syzygyMenLimit = 4;
         gOutput.xboard = true;  // no progress lines
     }

@@ -113,9 +113,18 @@ TEST(SyzygySession, SettingsFileAndEgtpath) {
     EXPECT_NE(out.find("syzygy wdl 2 dtz "), std::string::npos) << out;
     EXPECT_EQ(out.find("munmap"), std::string::npos) << out;
 
-    // A folder without tables leaves none in use.
-    out = runEngine("egtpath syzygy " + tables() + "\negtpath syzygy /no/such/place\ntbprobe\nquit\n");
-    EXPECT_NE(out.find("Syzygy: no tables in use\n"), std::string::npos) << out;
+    // A folder without tables (xboard sends its default folder at every
+    // game) leaves the tables in use; the same folders again change nothing;
+    // an empty list drops them.
+    out = runEngine("egtpath syzygy " + tables() + "\negtpath syzygy /no/such/place\ntbprobe\negtpath syzygy " +
+                    tables() + "\negtpath syzygy <empty>\ntbprobe\nquit\n");
+    EXPECT_NE(out.find("Syzygy: no usable tables there; the tables in use stay\n"
+                       "Syzygy: 16 WDL and 16 DTZ tables in use, up to 4 men\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(count(out, "Syzygy: 16 WDL and 16 DTZ tables in use, up to 4 men\n"), 3u) << out;
+    // Still in use, though no table holds the starting position.
+    EXPECT_NE(out.find("syzygy: no table holds this position\n"), std::string::npos) << out;
     EXPECT_NE(out.find("no tablebases in use\n"), std::string::npos) << out;
 }
 
