@@ -22,6 +22,7 @@
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/benchmark.h"
 #include "search/iterate.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
@@ -59,23 +60,8 @@ Totals searchAll(int depth, bool withTables, int largest) {
     gEvalSettings = EvalSettings{};
     Totals t;
     for (const char* fen : positions) {
-        std::memset(pos.get(), 0, sizeof(Position));
-        setStartPosition(*pos);
-        if (setBoardFromFen(*pos, fen) != 0) continue;
-        gGame.repetitionList[0] = pos->hashKey;
-        gGame.repetitionCount = 1;
-        gGame.gameRecord.clear();
-        std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-        gTransposition.age = 0;
-        clearPawnTable();
-        gSearch.lastCompletedScore = NO_SCORE;
-        resetSearch(*pos);
-        gGame.engineSide = pos->sideToMove;
-        limits.startTime = timeNow();
-        startSearchClock(limits);
-        prepareEvaluation(*pos);
         const uint32_t start = timeNow();
-        iterate(*pos);
+        if (!searchFromEmptyTables(*pos, fen, limits)) continue;
         t.ms += timeNow() - start;
         t.nodes += pos->stats.nodes;
         t.probes += pos->stats.tablebaseProbes;

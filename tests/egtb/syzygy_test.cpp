@@ -99,6 +99,26 @@ std::set<std::string> mappedTables() {
     return files;
 }
 
+// The positions one move from each reference position, and with
+// `withReferences` the reference positions too.
+std::vector<std::unique_ptr<Position>> referencesAndTheirMoves(bool withReferences) {
+    std::vector<std::unique_ptr<Position>> positions;
+    for (const SyzygyReference& r : readSyzygyReferences(testDataPath("endgames/wdl-dtz-ci.epd"))) {
+        auto pos = positionFromFen(r.fen);
+        Move moves[MAX_MOVES];
+        Move* end = generateAllMoves(*pos, moves);
+        for (Move* m = moves; m < end; m++) {
+            pos->historyCount = 1;
+            pos->hashMove[1] = 0;
+            if (!makeMove(*pos, *m, false)) continue;
+            positions.push_back(std::make_unique<Position>(*pos));
+            unmakeMove(*pos);
+        }
+        if (withReferences) positions.push_back(std::move(pos));
+    }
+    return positions;
+}
+
 struct SyzygyFixture : ::testing::Test {
     void SetUp() override {
         initEngineTables();
@@ -277,21 +297,7 @@ TEST_F(SyzygyFixture, NothingAllocatedOrMappedOnceSetUp) {
                                                "KNNvK.rtbz"}));
 
     // Every reference position, and every position one move from it.
-    std::vector<std::unique_ptr<Position>> positions;
-    for (const SyzygyReference& r : readSyzygyReferences(testDataPath("endgames/wdl-dtz-ci.epd"))) {
-        auto pos = positionFromFen(r.fen);
-        Move moves[MAX_MOVES];
-        Move* end = generateAllMoves(*pos, moves);
-        for (Move* m = moves; m < end; m++) {
-            pos->historyCount = 1;
-            pos->hashMove[1] = 0;
-            if (!makeMove(*pos, *m, false)) continue;
-            auto child = std::make_unique<Position>(*pos);
-            unmakeMove(*pos);
-            positions.push_back(std::move(child));
-        }
-        positions.push_back(std::move(pos));
-    }
+    std::vector<std::unique_ptr<Position>> positions = referencesAndTheirMoves(true);
     SyzygyMoveResult results[SYZYGY_MAX_MOVES];
     long answered = 0;
     mallocs = 0;
@@ -315,19 +321,7 @@ TEST_F(SyzygyFixture, SeveralThreadsProbeAtOnce) {
     ASSERT_EQ(syzygyLargestMen(), 4);
     // Random positions of every table: their verdicts from one thread, then
     // from four at once, each starting elsewhere in the list.
-    std::vector<std::unique_ptr<Position>> positions;
-    for (const SyzygyReference& r : readSyzygyReferences(testDataPath("endgames/wdl-dtz-ci.epd"))) {
-        auto pos = positionFromFen(r.fen);
-        Move moves[MAX_MOVES];
-        Move* end = generateAllMoves(*pos, moves);
-        for (Move* m = moves; m < end; m++) {
-            pos->historyCount = 1;
-            pos->hashMove[1] = 0;
-            if (!makeMove(*pos, *m, false)) continue;
-            positions.push_back(std::make_unique<Position>(*pos));
-            unmakeMove(*pos);
-        }
-    }
+    std::vector<std::unique_ptr<Position>> positions = referencesAndTheirMoves(false);
     std::vector<int> expected(positions.size());
     for (size_t i = 0; i < positions.size(); i++)
         if (!probeSyzygyWdl(*positions[i], expected[i])) expected[i] = 99;
