@@ -295,23 +295,35 @@ void parseMove(MoveC& result, Position& pos, const char* text) {
     if (!pieceMoveFromSan(pos, san, result.move)) result.valid = 0;
 }
 
-const char* moveToCoordinate(MoveC& result) {
+namespace {
+
+// The two squares, then the promotion piece: after "=" in the engine's own
+// form (upper case for White, lower case for Black, who promotes on rank
+// 1), or as a bare lower-case letter in the pure form interfaces exchange.
+const char* coordinateText(MoveC& result, bool pure) {
     static const char upper[] = " PNBRQK";
     static const char lower[] = " pnbrqk";
     const Move m = result.move;
+    const int promotion = movePromotion(m);
     char* t = result.text;
     std::memcpy(t, squareName[moveFrom(m)], 2);
     std::memcpy(t + 2, squareName[moveTo(m)], 2);
     int length = 4;
-    if (movePromotion(m)) {
-        // Lower case marks a black promotion (onto rank 1).
+    if (promotion && pure) {
+        t[length++] = lower[promotion];
+    } else if (promotion) {
         t[length++] = '=';
-        t[length++] = rowOf(moveTo(m)) == 7 ? lower[movePromotion(m)] : upper[movePromotion(m)];
+        t[length++] = rowOf(moveTo(m)) == 7 ? lower[promotion] : upper[promotion];
     }
     t[length] = 0;
     result.state = 1;
     return t;
 }
+
+}  // namespace
+
+const char* moveToCoordinate(MoveC& result) { return coordinateText(result, false); }
+const char* moveToPureCoordinate(MoveC& result) { return coordinateText(result, true); }
 
 bool sanIsUnambiguous(Position& pos, const char* text) {
     if (!text) return false;

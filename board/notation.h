@@ -19,6 +19,9 @@ const char* moveToSan(MoveC& result, Position& pos);
 // Long algebraic text, "=" and the promotion letter for a promotion (lower
 // case for Black).
 const char* moveToCoordinate(MoveC& result);
+// Pure coordinate text: the two squares and, for a promotion, the piece's
+// lower-case letter ("e2e4", "e7e8q", "e1g1" for castling).
+const char* moveToPureCoordinate(MoveC& result);
 bool sanIsUnambiguous(Position& pos, const char* text);
 
 int pieceFromLetter(char c);

@@ -10,6 +10,7 @@
 #include "book/book_file.h"
 #include "book/book_moves.h"
 #include "book/book_state.h"
+#include "search/output.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ std::string sanOf(Position& pos, Move move) {
 int probeBook(Position& pos, Move& move) {
     move = 0;
     if (gOpeningBook.disabled) {
-        std::printf("NoBook\n");
+        printNote("NoBook");
         return -1;
     }
     if (gBook.missCount > MISSES_BEFORE_LEAVING) return -1;
@@ -105,7 +106,7 @@ int probeBook(Position& pos, Move& move) {
         std::snprintf(entry, sizeof entry, "%s(%i%%) ", sanOf(pos, candidates[i].found.move).c_str(), int(share));
         text += entry;
     }
-    std::printf("book moves: %s\n", text.c_str());
+    printNote("book moves: %s", text.c_str());
     gOpeningBook.moveText = text;
     move = candidates[0].found.move;
     return candidateCount;

@@ -53,7 +53,7 @@ void scoreRootMoves(Position& pos) {
         }
         if (rootMoveDraws(pos)) {
             r.score = 0;
-            std::printf("repetition detected at root %s\n", r.text);
+            printNote("repetition detected at root %s", r.text);
         }
         if (r.score == NOT_SCORED) {
             r.score = -quiesce(pos, -MATE, MATE);
@@ -92,6 +92,14 @@ void chooseEasyMove() {
     if (recapture || best.score < EASY_MOVE_QUIET_SCORE) gSearch.easyMove = best.move;
 }
 
+// The interface may have asked for some root moves only.
+bool searchedAtRoot(Move m) {
+    if (gSearch.searchMoveCount == 0) return true;
+    for (int i = 0; i < gSearch.searchMoveCount; i++)
+        if (gSearch.searchMoves[i] == m) return true;
+    return false;
+}
+
 void buildRootMoves(Position& pos) {
     const int ply = int(pos.historyCount);
     Move* begin = pos.moveStack + pos.listStart[ply];
@@ -100,6 +108,7 @@ void buildRootMoves(Position& pos) {
     pos.hashMove[ply] = 0;  // every root move gets make move's full legality test
     int n = 0;
     for (Move* m = begin; m < end && n < MAX_ROOT_MOVES; m++) {
+        if (!searchedAtRoot(*m)) continue;
         RootMove& r = gSearch.rootMoves[n++];
         r.move = *m;
         r.flags = ROOT_NO_REDUCE;
@@ -208,7 +217,7 @@ void addPositionPV(Position& pos) {
         for (Move* g = list; g < end; g++) found |= *g == m;
         pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
-            std::printf("WARNING could not verify move in PV for addPositionPV()!!!\n");
+            printNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;
         }
         unmakeMove(pos);
@@ -306,7 +315,7 @@ int searchRoot(Position& pos, int depth) {
 }
 
 int iterate(Position& pos) {
-    if (!gOutput.xboard) std::printf("Ply    Time\tNodes\tScore\tPV\n");
+    if (consoleForm()) std::printf("Ply    Time\tNodes\tScore\tPV\n");
     // A depth limit counts the plies of the last iteration plus one; at
     // least one ply is searched whatever the limit, or there would be no
     // move to play.
@@ -358,6 +367,9 @@ int iterate(Position& pos) {
         const int w = callBeforeLast;
         if (mateFound(w, d) || (w <= -MATE_THRESHOLD && d > HOPELESS_DEPTH) || (w == -MATE && gSearch.rootMoveCount == 0))
             break;
+        // A node budget spent during the first iteration ends the search
+        // here (the time check lets that iteration finish).
+        if (nodeBudgetSpent(pos)) break;
         prepareRootFlags();
         if (++d >= maximum) break;
     }

@@ -24,6 +24,12 @@ constexpr uint32_t PROGRESS_MIN_NODES = 2000000;
 constexpr uint32_t PROGRESS_MIN_MS = 10000;
 // The console form starts a new line after this many characters of moves.
 constexpr int CONSOLE_PV_WIDTH = 41;
+// A UCI interface hears which root move is searched only after the first
+// second (a short search would flood it) and then at most four times a
+// second.
+constexpr uint32_t CURRMOVE_MIN_MS = 1000;
+constexpr uint32_t CURRMOVE_INTERVAL_MS = 250;
+uint32_t lastCurrmoveShown = 0;
 
 // A fixed line buffer: output is produced during the search, which never
 // allocates.
@@ -62,18 +68,55 @@ void emit(const LineBuffer& line) {
     std::fflush(stdout);
 }
 
+// "score cp" in centipawns, or "score mate" in moves: positive when the side
+// to move mates, negative when it is mated. A fail-high or fail-low mark
+// makes the score a bound.
+void appendUciScore(LineBuffer& line, int score, bool hasMark, const char* mark) {
+    if (score > MATE_THRESHOLD) line.append(" score mate %i", (MATE - score + 1) / 2);
+    else if (score < -MATE_THRESHOLD) line.append(" score mate %i", -((MATE + score - 1) / 2));
+    else line.append(" score cp %i", score);
+    if (hasMark) line.append(mark[0] == '+' ? " lowerbound" : " upperbound");
+}
+
+void appendUciHeader(LineBuffer& line, const Position& pos, int score, bool hasMark, const char* mark,
+                     uint32_t elapsed) {
+    const uint32_t nodes = pos.stats.nodes;
+    line.append("info depth %i", gSearch.iterationDepth);
+    if (pos.stats.selDepth > 1) line.append(" seldepth %u", pos.stats.selDepth - 1);
+    appendUciScore(line, score, hasMark, mark);
+    const uint64_t nps = uint64_t(nodes) * 1000 / std::max<uint32_t>(elapsed, 1);
+    line.append(" nodes %u nps %llu time %u hashfull %i pv", nodes, (unsigned long long)nps, elapsed,
+                transpositionFullness());
+}
+
 }  // namespace
+
+void printNote(const char* format, ...) {
+    LineBuffer line;
+    if (gOutput.uci) line.append("info string ");
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(line.text + line.length, sizeof line.text - line.length - 1, format, args);
+    va_end(args);
+    if (n > 0) line.length = std::min(line.length + n, int(sizeof line.text) - 2);
+    line.append("\n");
+    emit(line);
+}
 
 void printPV(Position& pos, PVRow& row, int score, const char* mark) {
     const uint32_t elapsed = timeNow() - gLimits.startTime;
     const double seconds = elapsed / 1000.0;
     const uint32_t nodes = pos.stats.nodes;
     if (gSearch.puzzle) score = -score;  // the puzzle search is for the opponent
-    if (nodes < PV_MIN_NODES && score < SHOWN_AS_MATE) return;
+    // A UCI interface shows every line it gets (and keeps the last score).
+    const bool uci = gOutput.uci;
+    if (!uci && nodes < PV_MIN_NODES && score < SHOWN_AS_MATE) return;
 
     const bool hasMark = mark && mark[0];
     LineBuffer line;
-    if (gOutput.xboard) {
+    if (uci) {
+        appendUciHeader(line, pos, score, hasMark, mark, elapsed);
+    } else if (gOutput.xboard) {
         line.append("%i %i %u %u", gSearch.iterationDepth, score, elapsed / 10, nodes);
     } else {
         char scoreText[32];
@@ -89,7 +132,10 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
     }
     const int header = line.length;
 
-    if (row.end == 0 && gSearch.rootMoveCount > 0) {
+    if (row.end == 0 && gSearch.rootMoveCount > 0 && uci) {
+        MoveC first(gSearch.rootMoves[0].move);
+        line.append(" %s", moveToPureCoordinate(first));
+    } else if (row.end == 0 && gSearch.rootMoveCount > 0) {
         appendRootMoveText(line, gSearch.rootMoves[0].text);
         bool thirdFailHigh = gSearch.rootFailBits & FAIL_HIGH_3;
         line.append(hasMark && thirdFailHigh ? "!!        " : "          ");
@@ -105,24 +151,22 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
         const int before = line.length;
         pos.hashMove[pos.historyCount] = 0;  // test every move of the line
         pos.currentMove[pos.historyCount] = m;
+        // A UCI line simply ends before a move that cannot be played.
         if (!validMoveTest(pos, m)) {
-            line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
+            if (!uci) line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
             break;
         }
         MoveC text(m);
-        const char* san = moveToSan(text, pos);
-        if (i == 1) {
-            appendRootMoveText(line, san);
-        } else {
-            line.append(" %s", san);
-        }
+        if (uci) line.append(" %s", moveToPureCoordinate(text));
+        else if (i == 1) appendRootMoveText(line, moveToSan(text, pos));
+        else line.append(" %s", moveToSan(text, pos));
         if (!makeMove(pos, m, false)) {
             line.length = before;
-            line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
+            if (!uci) line.append("WARNING: illegal move in PV! i:%d move:%u\n", i, m);
             break;
         }
-        if (inCheckNow(pos)) line.append("+");
-        if (i >= firstFromTable) line.append("(HT)");
+        if (!uci && inCheckNow(pos)) line.append("+");
+        if (!uci && i >= firstFromTable) line.append("(HT)");
         if (i == row.end - 1 && row.end <= MAX_PLY) {
             int s;
             if (hashProbe(pos, 0, -MATE, MATE, s) == HASH_EXACT && pos.hashMove[pos.historyCount] &&
@@ -133,20 +177,30 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
             }
         }
         sinceBreak += line.length - before;
-        if (!gOutput.xboard && sinceBreak > CONSOLE_PV_WIDTH) {
+        if (consoleForm() && sinceBreak > CONSOLE_PV_WIDTH) {
             line.append("\n%31s", "");
             sinceBreak = 0;
         }
     }
     while (int(pos.historyCount) > rootPly) unmakeMove(pos);
-    if (line.length - header < 4) line.append("     ");
+    if (!uci && line.length - header < 4) line.append("     ");
     line.append("\n");
     emit(line);
 }
 
 void printRootProgress(Position& pos, int index, const RootMove& record) {
-    const uint32_t elapsed = timeNow() - gLimits.startTime;
+    const uint32_t now = timeNow();
+    const uint32_t elapsed = now - gLimits.startTime;
     const uint32_t nodes = pos.stats.nodes;
+    if (gOutput.uci) {
+        if (elapsed < CURRMOVE_MIN_MS || now - lastCurrmoveShown < CURRMOVE_INTERVAL_MS) return;
+        lastCurrmoveShown = now;
+        MoveC text(record.move);
+        std::printf("info depth %i currmove %s currmovenumber %i\n", gSearch.iterationDepth, moveToPureCoordinate(text),
+                    index);
+        std::fflush(stdout);
+        return;
+    }
     if (nodes < PROGRESS_MIN_NODES || elapsed < PROGRESS_MIN_MS) return;
     LineBuffer line;
     char nodeText[32];

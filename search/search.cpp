@@ -29,6 +29,7 @@ inline bool outOfStack(const Position& pos, int ply) {
 // the input and the clock. True when the search has been stopped.
 inline bool enterNode(Position& pos) {
     pos.stats.nodes++;
+    if (pos.historyCount > pos.stats.selDepth) pos.stats.selDepth = pos.historyCount;
     // Only the sign of the countdown matters, so a plain relaxed load and
     // store (not a locked read-modify-write) is enough even with several
     // threads counting.

@@ -75,6 +75,10 @@ struct SearchShared {
     // The root move list, built by the first nextRootMove of a search.
     RootMove rootMoves[MAX_ROOT_MOVES];
     int rootMoveCount = 0;
+    // The moves an interface has restricted the next searches to (UCI
+    // "go searchmoves"); empty: every legal move. Whoever sets it clears it.
+    Move searchMoves[MAX_ROOT_MOVES];
+    int searchMoveCount = 0;
     // Aspiration failures of the running iteration (FAIL_* bits). They
     // belong to the iteration, not to whichever move is first in the list.
     uint32_t rootFailBits = 0;

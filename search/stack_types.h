@@ -55,4 +55,5 @@ struct SearchStatistics {
     uint32_t lazyEvals;
     uint32_t pawnProbes;
     uint32_t pawnHits;
+    uint32_t selDepth;  // deepest ply any node of the search reached (root = 1)
 };

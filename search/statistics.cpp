@@ -37,7 +37,7 @@ void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t k
                        int(percent(s.hashMoveFailHighs, uint64_t(s.firstMoveFailHighs) + 1)),
                        truncatedPercent(s.pawnHits, uint64_t(s.pawnProbes) + 1));
     std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", 0, 0);
-    if (!gOutput.xboard && !gOutput.epdtest) std::fputs(buffer, stdout);
+    if (consoleForm() && !gOutput.epdtest) std::fputs(buffer, stdout);
 }
 
 void kibitzLine(const Position& pos, uint32_t now, int score, uint32_t knps, const char* text) {

@@ -78,6 +78,8 @@ SearchLimits plannedLimits(uint32_t startTime) {
     limits.moveTime = planMoveTime();
     limits.depthLimit = gTimeControl.depthLimit;
     limits.fixedTime = gTimeControl.fixedTime;
+    limits.analysis = gTimeControl.untimed;
+    limits.nodeLimit = gTimeControl.nodeLimit;
     return limits;
 }
 
@@ -91,7 +93,18 @@ SearchLimits puzzleLimits(uint32_t startTime) {
 void startSearchClock(const SearchLimits& limits) {
     gLimits = limits;
     gLimits.deadline = limits.startTime + limits.moveTime;
+    // A small node budget is looked at sooner than the clock would be.
+    if (limits.nodeLimit && limits.nodeLimit < uint32_t(gSearch.checkInterval))
+        gSearch.nodeCountdown.store(int32_t(limits.nodeLimit), std::memory_order_relaxed);
 }
+
+void startClockOnPonderHit(uint32_t now) {
+    gSearch.ponderingInProgress = false;
+    gLimits.startTime = now;
+    gLimits.deadline = now + gLimits.moveTime;
+}
+
+bool nodeBudgetSpent(const Position& pos) { return gLimits.nodeLimit && pos.stats.nodes >= gLimits.nodeLimit; }
 
 void setFixedMoveTime(uint32_t ms) {
     gTimeControl.fixedTime = true;
@@ -111,6 +124,16 @@ void timeCheck(Position& pos) {
     const uint32_t remaining = elapsed >= tc.engineClock ? 0 : tc.engineClock - elapsed;
     const bool pondering = gSearch.ponderingInProgress;
 
+    // A node budget holds whatever else does, once the first iteration has
+    // found a move; until it is spent, the next look comes when it would be.
+    if (gLimits.nodeLimit) {
+        const uint32_t nodes = pos.stats.nodes;
+        if (nodes >= gLimits.nodeLimit) {
+            if (gSearch.iterationDepth > 1) return stopSearch();
+        } else if (gLimits.nodeLimit - nodes < uint32_t(gSearch.nodeCountdown.load(std::memory_order_relaxed))) {
+            gSearch.nodeCountdown.store(int32_t(gLimits.nodeLimit - nodes), std::memory_order_relaxed);
+        }
+    }
     // A depth limit is reached whatever the clock says, and the first
     // iterations always finish.
     if (gLimits.depthLimit > 0 && gSearch.iterationDepth < gLimits.depthLimit) return;

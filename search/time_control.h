@@ -92,6 +92,11 @@ struct TimeControl {
     bool fixedTime = false;   // "st" or epdtest: every search gets fixedMoveTime
     uint32_t fixedMoveTime = 0;
     int depthLimit = -1;      // "depth n" stores n + 1; <= 0: none
+    // What a UCI "go" may add: a budget of nodes (0: none), and a search no
+    // clock applies to ("go infinite", or a depth or node limit alone), which
+    // only its limit or being told to stop ends.
+    uint32_t nodeLimit = 0;
+    bool untimed = false;
 };
 
 // What one search may spend.
@@ -102,6 +107,7 @@ struct SearchLimits {
     int depthLimit = -1;     // iterations stop before this depth; <= 0: none
     bool fixedTime = false;  // moveTime is all the search gets
     bool analysis = false;   // runs until told to stop; the clock never ends it
+    uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
 };
 
 extern TimeControl gTimeControl;
@@ -121,6 +127,13 @@ void startSearchClock(const SearchLimits& limits);
 
 // "st": every search gets this fixed time, the running one included.
 void setFixedMoveTime(uint32_t ms);
+
+// The opponent played the move a ponder search assumed: the search goes on,
+// now as the engine's own, against its own clock, which starts now.
+void startClockOnPonderHit(uint32_t now);
+
+// The search's node budget is spent (thread 0's count).
+bool nodeBudgetSpent(const Position& pos);
 
 // Stops the search (sets the abort flag) when its time is up; may make the
 // easy move the best move. Thread 0 only.

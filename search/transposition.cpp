@@ -1,5 +1,6 @@
 #include "search/transposition.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -103,6 +104,24 @@ inline void writeEntry(HashEntry& entry, uint64_t key, uint64_t data) {
 }
 
 }  // namespace
+
+void clearTranspositionTable() {
+    if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, size_t(gTransposition.bytes));
+}
+
+int transpositionFullness() {
+    constexpr uint64_t SAMPLE_BUCKETS = 250;  // 1000 entries
+    if (!gTransposition.buckets) return 0;
+    const uint64_t buckets = std::min(SAMPLE_BUCKETS, gTransposition.bucketMask + 1);
+    int used = 0;
+    for (uint64_t b = 0; b < buckets; b++) {
+        for (HashEntry& entry : gTransposition.buckets[b].entries) {
+            const uint64_t data = loadWord(entry.data);
+            used += data != 0 && entryAge(data) == (gTransposition.age & 0xF);
+        }
+    }
+    return int(uint64_t(used) * 1000 / (buckets * 4));
+}
 
 void advanceTranspositionAge() { gTransposition.age = uint8_t((gTransposition.age + 1) & 0xF); }
 

@@ -47,6 +47,11 @@ void installTranspositionTable(const TranspositionTable& table);
 // create + install; on failure the running table stays as it was.
 bool allocateTranspositionTable(uint64_t bytes);
 void freeTranspositionTable();
+// Empties every entry (between searches only).
+void clearTranspositionTable();
+// How full the table is with this search's entries, in thousandths, judged
+// from its first thousand entries.
+int transpositionFullness();
 
 // Probes the table for the position at its current ply. Answers HASH_NONE,
 // HASH_UPPER or HASH_LOWER (a cut-off), HASH_EXACT, or HASH_AVOID_NULL

@@ -205,18 +205,7 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         return;
     }
     std::printf("Board set.\n");
-    // A set-up position starts the book's count afresh, as a new game does,
-    // and the moves of the previous game cannot be taken back from here.
-    gBook.missCount = 0;
-    gGame.gameRecord.clear();
-    gGame.engineSide = -1;
-    gShell.playedColour = -1;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.setUpPosition = true;
-    gShell.ponderNext = false;
-    pos.pv[0].end = 0;
-    pos.pv[1].end = 0;
+    startSetUpGame(pos);
 }
 
 void commandNew(Position& pos) {
@@ -451,6 +440,23 @@ void commandIcs(const CommandArgs& args) {
 }
 
 }  // namespace
+
+void startNewGame(Position& pos) { commandNew(pos); }
+
+void startSetUpGame(Position& pos) {
+    // A set-up position starts the book's count afresh, as a new game does,
+    // and the moves of the previous game cannot be taken back from here.
+    gBook.missCount = 0;
+    gGame.gameRecord.clear();
+    gGame.engineSide = -1;
+    gShell.playedColour = -1;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    gGame.setUpPosition = true;
+    gShell.ponderNext = false;
+    pos.pv[0].end = 0;
+    pos.pv[1].end = 0;
+}
 
 int wordValue(const char* word) {
     errno = 0;

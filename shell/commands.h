@@ -31,6 +31,13 @@ void runCommand(Position& pos, int number, const CommandArgs& args);
 // reason printed). Always empties the line.
 int enterUserMove(Position& pos, char* line);
 
+// What "new" does: the start position, an empty game record, a fresh search
+// state, the engine playing Black.
+void startNewGame(Position& pos);
+// What "setboard" does once the FEN is read: the position starts a game of
+// its own (no moves to take back, no side for the engine, a fresh book).
+void startSetUpGame(Position& pos);
+
 // While a search runs, a command that must not disturb it stops the search
 // and waits in the deferred line; true when the line was deferred.
 bool deferWhileThinking(const char* line);

@@ -140,6 +140,7 @@ void setupTablebaseCache() {
     gTablebases.cacheBytes = bytes;
     char text[64];
     formatTablebaseCacheLine(bytes, text, sizeof text);
+    if (gShell.uciMode) std::fputs("info string ", stdout);
     std::fputs(text, stdout);
     setTablebaseCache(tablebaseCache, size_t(bytes));
 }

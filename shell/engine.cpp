@@ -22,6 +22,7 @@
 #include "shell/input.h"
 #include "shell/pondering.h"
 #include "shell/shell_state.h"
+#include "shell/uci.h"
 
 namespace {
 
@@ -135,6 +136,12 @@ void mainLoop() {
         if (gShell.quit) break;
 
         if (!gShell.inputLine[0] && readLine(true, gShell.inputLine) < 0) break;  // end of input
+        // An interface that speaks UCI says so before anything else it
+        // needs; from then on the session is UCI's.
+        if (!gShell.xboardMode && isUciRequest(gShell.inputLine)) {
+            runUciSession(pos);
+            break;
+        }
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
 
         if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove();

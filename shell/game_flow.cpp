@@ -24,6 +24,7 @@
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/shell_state.h"
+#include "shell/uci.h"
 
 namespace {
 
@@ -61,8 +62,6 @@ int checkKind(Position& pos, Move move) {
     return kind;
 }
 
-// The move to play when the search has none to offer (stopped before its
-// first root move was searched): any legal move beats none.
 Move firstLegalMove(Position& pos) {
     std::memset(pos.hashMove, 0, sizeof pos.hashMove);
     Move moves[MAX_MOVES];
@@ -70,6 +69,14 @@ Move firstLegalMove(Position& pos) {
     for (Move* m = moves; m < end; m++)
         if (isLegalMove(*m, pos)) return *m;
     return 0;
+}
+
+// The move to play when the search has none to offer (stopped before its
+// first root move was searched): the root move that looked best when the
+// list was ordered, else any legal move, which beats none.
+Move fallbackMove(Position& pos) {
+    if (gSearch.rootMoveCount > 0 && isLegalMove(gSearch.rootMoves[0].move, pos)) return gSearch.rootMoves[0].move;
+    return firstLegalMove(pos);
 }
 
 // The analysis was stopped by a new position ("setboard"), not by "exit".
@@ -145,15 +152,16 @@ bool startEngineTurn(Position& pos, uint32_t now) {
     resetSearch(pos);
     prepareEvaluation(pos);
     gShell.thinking = true;
-    if (reportRuleDraw(pos)) {
+    // A UCI interface judges draws itself and always wants a move.
+    if (!gShell.uciMode && reportRuleDraw(pos)) {
         gShell.ponderNext = false;
         return false;
     }
-    if (recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
+    if (!gShell.uciMode && recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
         gShell.opponentRating > 0)
         std::printf("offer draw\n");
     SearchLimits limits = plannedLimits(now);
-    limits.analysis = gShell.analysisMode;
+    limits.analysis = limits.analysis || gShell.analysisMode;
     startSearchClock(limits);
     return true;
 }
@@ -162,9 +170,11 @@ bool startEngineTurn(Position& pos, uint32_t now) {
 // book's, else the search's. False when there is no legal move at all.
 bool chooseMove(Position& pos, Move& best, int& score) {
     bool haveMove = usePonderResult(pos, best, score);
-    if (!haveMove && !gShell.analysisMode) {
+    // An analysis, or a search among chosen root moves, wants the search's
+    // opinion; with the book switched off every move is a book miss.
+    if (!haveMove && !gShell.analysisMode && !gShell.uciAnalysis && gSearch.searchMoveCount == 0) {
         Move bookMove = 0;
-        if (probeBook(pos, bookMove) > 0 && bookMove) {
+        if (gShell.ownBook && probeBook(pos, bookMove) > 0 && bookMove) {
             best = bookMove;
             score = NO_SCORE;
             haveMove = true;
@@ -178,15 +188,18 @@ bool chooseMove(Position& pos, Move& best, int& score) {
     if (!haveMove) {
         score = iterate(pos);
         best = pos.pv[0].moves[1];
-        if (gSearch.rootMoveCount == 0) return false;
+        if (gSearch.rootMoveCount == 0 && !firstLegalMove(pos)) return false;
     }
     pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
-    if (!isLegalMove(best, pos)) best = firstLegalMove(pos);
+    if (!isLegalMove(best, pos)) best = fallbackMove(pos);
     return true;
 }
 
 // The final line of the search, unless the thinking lines already showed it.
 void showFinalLine(Position& pos, int score, int depth) {
+    // A UCI interface has had every line as the search found it, and takes
+    // the last one as the move's score.
+    if (gShell.uciMode) return;
     if ((std::abs(score) != MATE && (pos.stats.nodes < SHORT_SEARCH_NODES || std::abs(score) > DECISIVE_SCORE)) ||
         depth > MAX_PLY)
         printPV(pos, pos.pv[0], score, "");
@@ -196,7 +209,7 @@ void showFinalLine(Position& pos, int score, int depth) {
 
 // Resigns a lost game while the opponent still has time to win it.
 bool resignIfLost(int score) {
-    if (gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
+    if (gShell.uciMode || gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
         gTimeControl.opponentClock <= SHORT_OF_TIME_MS)
         return false;
     gShell.ponderNext = false;
@@ -319,6 +332,12 @@ void playEngineMove() {
     const int depth = gSearch.iterationDepth;
     showFinalLine(pos, score, depth);
     if (resignIfLost(score)) return;
+    if (gShell.uciMode) {
+        // The interface plays the move and sends the position after it.
+        answerBestMove(pos, legalMoveExists ? best : 0);
+        finishEngineTurn(pos, score, depth);
+        return;
+    }
     if (!gShell.analysisMode && !playChosenMove(pos, best, score, legalMoveExists)) return;
     pos.pv[0].moves[1] = 0;
 

@@ -13,9 +13,11 @@
 namespace {
 
 // Bytes read but not yet taken as lines, zero-terminated. At most
-// LINE_SIZE - 1 characters count, so a line may hold 2046 characters plus
-// its newline.
-char pending[LINE_SIZE];
+// capacity - 1 characters count, so a line may hold capacity - 2 characters
+// plus its newline: 2046 for xboard and the console, more for a UCI
+// interface, whose "position" line grows with the game.
+char pending[UCI_LINE_SIZE];
+size_t capacity = LINE_SIZE;
 size_t pendingLength = 0;
 // Set after an over-long line was rejected: its remaining bytes are dropped
 // up to and including the newline that ends it.
@@ -39,7 +41,7 @@ void appendInput(const char* bytes, int count) {
 // A line that cannot fit the buffers is refused as a whole rather than cut
 // into pieces that would run as separate commands.
 void rejectOverlongLine() {
-    std::printf("Error (line too long): ignored\n");
+    std::printf(gShell.uciMode ? "info string line too long: ignored\n" : "Error (line too long): ignored\n");
     pendingLength = 0;
     pending[0] = '\0';
     discardingLine = true;
@@ -85,12 +87,14 @@ bool steersAnalysis(const char* line) {
 
 }  // namespace
 
+void setLineCapacity(size_t bytes) { capacity = std::min(bytes, sizeof pending); }
+
 int readInput() {
-    size_t room = LINE_SIZE - 1 - pendingLength;
+    size_t room = capacity - 1 - pendingLength;
     if (room == 0) {
         if (pendingHasLine()) return 1;
         rejectOverlongLine();
-        room = LINE_SIZE - 1;
+        room = capacity - 1;
     }
     char chunk[512];
     int n = readStandardInput(chunk, int(std::min(room, sizeof chunk)));
@@ -120,7 +124,7 @@ int readLine(bool wait, char* out) {
 int inputAvailable() {
     gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
     bool terminal = standardInputIsTerminal();
-    if (!gShell.xboardMode && !terminal) {
+    if (!gShell.xboardMode && !gShell.uciMode && !terminal) {
         // Redirected console input never interrupts a search that ends by
         // itself; an endless one (pondering, analysis) must still hear the
         // next line or the end of the input, or it would never stop.

@@ -3,10 +3,14 @@
 // waits for a command and, without blocking, while it searches.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct Position;
 
+// Lines may be this long from now on, their newline included (LINE_SIZE
+// at start-up, up to UCI_LINE_SIZE); `out` buffers must hold that many.
+void setLineCapacity(size_t bytes);
 // Appends what standard input has to the pending buffer: 1, or 0 at the end
 // of input. A read error ends the process.
 int readInput();

@@ -13,6 +13,7 @@ ShellState gShell;
 
 void shareShellSettings() {
     gOutput.xboard = gShell.xboardMode;
+    gOutput.uci = gShell.uciMode;
     gOutput.epdtest = gShell.epdtest;
     gOutput.computerOpponent = gShell.computerOpponent;
     gEvalSettings.computerOpponent = gShell.computerOpponent;

@@ -15,6 +15,8 @@
 struct Position;
 
 constexpr int LINE_SIZE = 2048;
+// A UCI "position" line names every move of the game: room for thousands.
+constexpr int UCI_LINE_SIZE = 32768;
 
 struct ShellState {
     // The game: the record of search thread 0.
@@ -23,6 +25,8 @@ struct ShellState {
     // protocol and modes
     bool quit = false;
     bool xboardMode = false;
+    bool uciMode = false;  // the session speaks UCI (shell/uci.h)
+    bool uciAnalysis = false;  // a UCI search that only "stop" ends: no book
     bool analysisMode = false;
     bool epdtest = false;
     bool ics = false;
@@ -37,6 +41,9 @@ struct ShellState {
     bool ponderingDisabled = false;
     bool thinking = false;
     bool ponderResult = false;
+
+    // The engine plays from its opening book (UCI "OwnBook").
+    bool ownBook = true;
 
     // lines
     char inputLine[LINE_SIZE] = {};

@@ -28,8 +28,11 @@
 #                          book.bin lying around changes its settings
 #   -f, --engine-file FILE copy FILE (e.g. a Tarno.ini or book.bin) into the
 #                          first engine's working directory; repeatable
+#       --uci              the first engine speaks UCI: xboard runs it through
+#                          Debian's polyglot adapter (-fUCI)
 #   -p, --opponent CMD     opponent's command line (default fairymax);
 #                          e.g. phalanx, hoichess
+#       --opponent-uci     the opponent speaks UCI (through polyglot too)
 #       --opponent-package PKG
 #                          Debian package that provides the opponent
 #                          (default: guessed from the command's name)
@@ -80,6 +83,9 @@
 #   tools/xboard_match.sh -n 20 -t 10+0.1 -o out/tarno-fairymax.pgn
 #   tools/xboard_match.sh -n 10 -t 10+0.1 --ponder -p phalanx
 #   tools/xboard_match.sh -n 2 -t 40/1m -e /usr/games/fairymax -p phalanx
+#   tools/xboard_match.sh -n 20 --uci                  (our UCI side)
+#   tools/xboard_match.sh -n 10 -p build/tarno --opponent-uci
+#                                   (the engine as xboard against itself as UCI)
 
 set -u -o pipefail
 
@@ -317,7 +323,7 @@ fi
 
 games="" summary_of="" tc=10+0.1 ponder=0 engine="$REPO/build/tarno" engine_dir=""
 opponent=fairymax opponent_pkg="" pgn=xboard_match.pgn timeout="" stall=""
-cores="" openings="" gui=1 first_black=0 install=1 keep=0
+cores="" openings="" gui=1 first_black=0 install=1 keep=0 first_uci=0 second_uci=0
 engine_files=() extra=()
 
 need_arg() { (($# >= 2)) || die "option $1 needs a value (see --help)"; }
@@ -330,7 +336,9 @@ while (($#)); do
         -e|--engine) need_arg "$@"; engine=$2; shift ;;
         -d|--engine-dir) need_arg "$@"; engine_dir=$2; shift ;;
         -f|--engine-file) need_arg "$@"; engine_files+=("$2"); shift ;;
+        --uci) first_uci=1 ;;
         -p|--opponent) need_arg "$@"; opponent=$2; shift ;;
+        --opponent-uci) second_uci=1 ;;
         --opponent-package) need_arg "$@"; opponent_pkg=$2; shift ;;
         -o|--pgn) need_arg "$@"; pgn=$2; shift ;;
         --timeout) need_arg "$@"; timeout=$2; shift ;;
@@ -426,6 +434,7 @@ missing=()
 command -v xboard >/dev/null || missing+=(xboard)
 command -v Xvfb >/dev/null || missing+=(xvfb)
 command -v "${opponent_words[0]}" >/dev/null || missing+=("$opponent_pkg")
+if ((first_uci || second_uci)) && ! command -v polyglot >/dev/null; then missing+=(polyglot); fi
 if [[ ${engine_words[0]} != */* ]] && ! command -v "${engine_words[0]}" >/dev/null; then
     missing+=("$(package_of "${engine_words[0]}")")
 fi
@@ -531,6 +540,9 @@ args=(
 )
 if [[ -n $mps ]]; then args+=(-mps "$mps"); else args+=(-inc "$inc"); fi
 if ((ponder)); then args+=(-ponder); else args+=(-xponder); fi
+# A UCI engine is started by xboard's adapter command, polyglot by default.
+((first_uci)) && args+=(-fUCI)
+((second_uci)) && args+=(-sUCI)
 ((first_black)) && args+=(-firstPlaysBlack true)
 [[ -n $cores ]] && args+=(-smpCores "$cores")
 # Index -2: the next opening every second game, so both engines play each
@@ -569,6 +581,8 @@ interrupted=0
 trap 'interrupted=1; echo "interrupted" >> "$xboard_log"; stop_run' INT TERM HUP
 
 ponder_text=off; ((ponder)) && ponder_text=on
+((first_uci)) && note "first engine speaks UCI (through polyglot)"
+((second_uci)) && note "opponent speaks UCI (through polyglot)"
 note "$games games at $tc_text, pondering $ponder_text: ${engine_words[*]} vs ${opponent_words[*]}"
 note "PGN $pgn (watchdog $timeout s, stall $stall s)"
 

@@ -1,8 +1,10 @@
-// The principal-variation line in its console and xboard forms.
+// The principal-variation line in its console, xboard and UCI forms.
 #include "search/output.h"
-#include "search_fixture.h"
 
+#include <cstdio>
 #include <regex>
+
+#include "search_fixture.h"
 
 namespace {
 
@@ -78,6 +80,40 @@ TEST_F(OutputTest, LongLinesWrapUnderTheFirstMove) {
     ASSERT_NE(at, std::string::npos) << out;
     // The break comes after the first 41 characters of moves.
     EXPECT_EQ(out.substr(0, at), " 7    1.50     300000   +0.00   Nf3 Nf6 Ng1 Ng8 Nf3 Nf6 Ng1 Ng8 Nc3 Nc6 Nb1");
+}
+
+TEST_F(OutputTest, UciFormIsAnInfoLineWithCoordinateMoves) {
+    gOutput.uci = true;
+    PVRow& row = line({{E2, E4}, {E7, E5}});
+    pos->stats.nodes = 1000;  // a small search is shown as well
+    pos->stats.selDepth = 12;  // the root is ply 1
+    const std::string out = print(row, 25);
+    EXPECT_EQ(out.rfind("info depth 7 seldepth 11 score cp 25 nodes 1000 nps ", 0), 0u) << out;
+    // Milliseconds since the search began (a busy machine may add a few),
+    // and the speed they give.
+    unsigned nps = 0, time = 0, hashfull = 0;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find(" nps "), " nps %u time %u hashfull %u", &nps, &time, &hashfull), 3)
+        << out;
+    EXPECT_GE(time, 1500u);
+    EXPECT_LT(time, 1600u);
+    EXPECT_EQ(nps, 1000u * 1000 / time);
+    EXPECT_LE(hashfull, 1000u);
+    EXPECT_EQ(out.substr(out.find(" pv ")), " pv e2e4 e7e5\n");
+    // A failed aspiration window makes the score a bound.
+    EXPECT_NE(print(row, -25, "+1").find(" score cp -25 lowerbound nodes "), std::string::npos);
+    EXPECT_NE(print(row, -25, "-2").find(" score cp -25 upperbound nodes "), std::string::npos);
+    EXPECT_EQ(pos->historyCount, 1u);
+}
+
+TEST_F(OutputTest, UciMateScoresCountMovesForTheSideToMove) {
+    gOutput.uci = true;
+    PVRow& row = line({{E2, E4}});
+    // The root is ply 1: mating at ply 2 is a mate in one, at ply 4 in two;
+    // being mated at ply 3 is mated in one.
+    for (auto [score, text] : std::initializer_list<std::pair<int, const char*>>{
+             {9998, " score mate 1 "}, {9996, " score mate 2 "}, {9701, " score mate 150 "},
+             {-9997, " score mate -1 "}, {-9995, " score mate -2 "}, {9700, " score cp 9700 "}})
+        EXPECT_NE(print(row, score).find(text), std::string::npos) << score << ": " << print(row, score);
 }
 
 }  // namespace

@@ -26,16 +26,9 @@ std::string lastEngineMove(const std::string& out) {
 // Plays `moves` (coordinate or SAN) from the position and tells whether
 // `reply` is then a legal move.
 bool legalReply(const std::string& fen, const std::vector<std::string>& moves, const std::string& reply) {
-    auto pos = fen.empty() ? startPosition() : positionFromFen(fen);
-    for (const std::string& text : moves) {
-        MoveC m;
-        parseMove(m, *pos, text.c_str());
-        if (!m.valid || !isLegalMove(m.move, *pos)) return false;
-        playGameMove(*pos, m.move);
-    }
-    MoveC m;
-    parseMove(m, *pos, reply.c_str());
-    return m.valid && isLegalMove(m.move, *pos);
+    std::vector<std::string> line = moves;
+    line.push_back(reply);
+    return legalLine(fen.empty() ? "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" : fen, line);
 }
 
 class GameSession : public ::testing::Test {

@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/notation.h"
 #include "egtb/catalogue.h"
 #include "egtb/generator.h"
@@ -42,6 +44,17 @@ std::unique_ptr<Position> startPosition() {
     auto pos = std::make_unique<Position>();
     setStartPosition(*pos);
     return pos;
+}
+
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
+    auto pos = positionFromFen(fen);
+    for (const std::string& text : moves) {
+        MoveC m;
+        parseMove(m, *pos, text.c_str());
+        if (!m.valid || !isLegalMove(m.move, *pos)) return false;
+        playGameMove(*pos, m.move);
+    }
+    return true;
 }
 
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }
@@ -102,7 +115,9 @@ const std::string& threeManTables() {
     return dir;
 }
 
-EngineSession::EngineSession(const std::string& iniText) {
+EngineSession::EngineSession(const std::string& iniText) : EngineSession({TARNO_BINARY}, iniText) {}
+
+EngineSession::EngineSession(const std::vector<std::string>& command, const std::string& iniText) {
     char templ[] = "/tmp/tarno-test-XXXXXX";
     char* made = mkdtemp(templ);
     if (!made) {
@@ -125,7 +140,10 @@ EngineSession::EngineSession(const std::string& iniText) {
         dup2(out[1], 2);
         close(in[0]); close(in[1]); close(out[0]); close(out[1]);
         if (chdir(dir_.c_str()) != 0) _exit(127);
-        execl(TARNO_BINARY, TARNO_BINARY, (char*)nullptr);
+        std::vector<char*> argv;
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);

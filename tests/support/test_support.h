@@ -14,12 +14,18 @@ void initEngineTables();
 // current test when the FEN is rejected.
 std::unique_ptr<Position> positionFromFen(const std::string& fen);
 std::unique_ptr<Position> startPosition();
+// The moves (coordinate or SAN), played one after the other from the FEN,
+// are all legal.
+bool legalLine(const std::string& fen, const std::vector<std::string>& moves);
 
 // The engine program driven through pipes, as an interface would drive it.
 // It runs in a new empty working directory (optionally holding a Tarno.ini).
 class EngineSession {
 public:
     explicit EngineSession(const std::string& iniText = "");
+    // Another program (an adapter in front of the engine, say): the command
+    // is the program's path and its arguments.
+    EngineSession(const std::vector<std::string>& command, const std::string& iniText);
     ~EngineSession();
     EngineSession(const EngineSession&) = delete;
     EngineSession& operator=(const EngineSession&) = delete;
