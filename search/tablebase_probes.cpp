@@ -69,10 +69,13 @@ bool probeTablebasesAtNode(Position& pos, int ply, int& score) {
     const int men = popCount(occupied(pos));
     const Move last = pos.currentMove[ply - 1];
     // Our tables are read from disk through a cache: only where the material
-    // has just changed, or near the root. Syzygy's WDL is exact only with the
-    // fifty-move count at 0.
+    // has just changed, or near the root. Syzygy's WDL assumes a fresh
+    // fifty-move count: under the rule it is exact only with the count at 0
+    // (later a win may already be too slow); without the rule the count does
+    // not matter.
     const bool ours = men <= gSearch.tablebaseMenLimit && (ply < 3 || isCapture(last) || movePromotion(last));
-    const bool syzygy = men <= gSearch.syzygyMenLimit && pos.history[ply].reversibleMoves == 0;
+    const bool syzygy = men <= gSearch.syzygyMenLimit &&
+                        (pos.history[ply].reversibleMoves == 0 || !gSearch.syzygy50MoveRule);
     if (!ours && !syzygy) return false;
 
     pos.stats.tablebaseProbes++;

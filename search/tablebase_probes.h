@@ -5,9 +5,10 @@
 // nothing of the fifty-move rule; Syzygy's WDL tables know the rule (a win
 // that needs more than fifty moves without a capture or pawn move is a draw)
 // but not the distance, and they are exact only where the fifty-move count is
-// 0. So where the count is 0 Syzygy decides win, draw or loss, and our tables,
-// when they hold the position, give the distance of a win or loss; elsewhere
-// our tables answer alone. At the root Syzygy's DTZ tables keep only the
+// 0 (at any count when the user plays without the rule). So where Syzygy's
+// verdict is exact it decides win, draw or loss, and our tables, when they
+// hold the position, give the distance of a win or loss; elsewhere our
+// tables answer alone. At the root Syzygy's DTZ tables keep only the
 // moves that hold the best result under the rule, and the search chooses
 // among them.
 #pragma once
@@ -18,7 +19,8 @@
 // score, from the side to move's view and counted from the root, when a table
 // answers. Probed only up to the current iteration depth and without
 // castling rights; our tables after a capture or promotion or near the root,
-// Syzygy's right after a capture or pawn move.
+// Syzygy's right after a capture or pawn move (anywhere when the fifty-move
+// rule is off).
 bool probeTablebasesAtNode(Position& pos, int ply, int& score);
 
 // The score of a Syzygy WDL value seen from the probed position (to be

@@ -21,6 +21,7 @@
 #include "search/output.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
+#include "search/transposition.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
 #include "shell/epdtest.h"
@@ -317,7 +318,8 @@ void commandEgtpath(const CommandArgs& args) {
             if (i > 2) std::strncat(folders, " ", sizeof folders - std::strlen(folders) - 1);
             std::strncat(folders, args.word[i], sizeof folders - std::strlen(folders) - 1);
         }
-        setupSyzygy(folders);
+        // Scores found with other tables are stale.
+        if (setupSyzygy(folders)) clearTranspositionTable();
         return;
     }
     if (args.count != 3) {

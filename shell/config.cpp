@@ -145,7 +145,8 @@ void setupTablebaseCache() {
     setTablebaseCache(tablebaseCache, size_t(bytes));
 }
 
-void printSyzygyLine(const char* line) { std::printf("%s\n", line); }
+// The set-up's report, as remarks in a UCI session.
+void printSyzygyLine(const char* line) { std::printf("%s%s\n", gShell.uciMode ? "info string " : "", line); }
 
 // A switch in the file: "0", "false", "off" and "no" turn it off.
 bool switchValue(const char* text) {
@@ -242,7 +243,7 @@ void readSyzygySettings() {
         gTablebases.syzygyProbeLimit = std::clamp(valueAfterKey(key, std::strlen("syzygy_probe_limit")), 0, SYZYGY_MAX_MEN);
 }
 
-void setupSyzygy(const char* pathOrNull) {
+bool setupSyzygy(const char* pathOrNull) {
     char line[TABLEBASE_LINE + 1];
     const char* key = nullptr;
     const char* path = "";
@@ -251,17 +252,19 @@ void setupSyzygy(const char* pathOrNull) {
     if (std::strlen(path) >= sizeof gTablebases.syzygyPath) {
         std::printf("Syzygy: the folder list is longer than %d characters; the tables stay as they were\n",
                     int(sizeof gTablebases.syzygyPath - 1));
-        return;
+        return false;
     }
     // Interfaces send the same folders at every new game: the tables in use
     // stay as they are.
     if (gTablebases.syzygyMen > 0 && std::strcmp(path, gTablebases.syzygyPath) == 0) {
         printSyzygyLine(syzygySummary());
-        return;
+        return false;
     }
-    if (setUpSyzygy(path, printSyzygyLine))
-        std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
+    const bool hadTables = gTablebases.syzygyMen > 0;
+    const bool replaced = setUpSyzygy(path, printSyzygyLine);
+    if (replaced) std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
     gTablebases.syzygyMen = syzygyLargestMen();
+    return replaced && (hadTables || gTablebases.syzygyMen > 0);
 }
 
 void resetTablebases() {

@@ -43,9 +43,12 @@ void setupTablebases(const char* pathOrNull, bool atStartUp = false);
 void readSyzygySettings();
 
 // The Syzygy tables of the given folders (separated by ',', ';' or ':'), or
-// of the file's "syzygy_path" when pathOrNull is null; the tables in use
-// before are dropped. What was left out and what is in use is printed.
-void setupSyzygy(const char* pathOrNull);
+// of the file's "syzygy_path" when pathOrNull is null, in place of those in
+// use (the same folders again, or folders without a usable table, keep
+// them; an empty list drops them). What was left out and what is in use is
+// printed. True when the tables in use changed: scores the search stored
+// with the old ones are then stale.
+bool setupSyzygy(const char* pathOrNull);
 
 // Drops the tablebases and sets them up again from the file, as a change
 // of the thread count needs (the decode areas are one per thread).

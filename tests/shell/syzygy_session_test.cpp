@@ -206,3 +206,81 @@ TEST(SyzygySession, WonEndingsArePlayedOutToMate) {
     EXPECT_NE(out.find("White mates"), std::string::npos) << out;
     EXPECT_EQ(out.find("50-move"), std::string::npos) << out;
 }
+
+namespace {
+
+// The last score of a UCI search's info lines in the output from `from`,
+// in centipawns (a mate counts as beyond every table win).
+int lastUciScore(const std::string& out, size_t from) {
+    int score = 0;
+    for (size_t at = out.find(" score ", from); at != std::string::npos; at = out.find(" score ", at + 1)) {
+        int value;
+        if (std::sscanf(out.c_str() + at, " score cp %d", &value) == 1) score = value;
+        else if (std::sscanf(out.c_str() + at, " score mate %d", &value) == 1) score = value > 0 ? 100000 : -100000;
+    }
+    return score;
+}
+
+}  // namespace
+
+TEST(SyzygySession, UciOptionsSetTheTablesTheRuleAndTheLimit) {
+    EngineSession session;
+    session.sendLine("uci");
+    ASSERT_TRUE(session.waitFor("uciok\n")) << session.output();
+    for (const char* line : {"\noption name SyzygyPath type string default <empty>\n",
+                             "\noption name Syzygy50MoveRule type check default true\n",
+                             "\noption name SyzygyProbeLimit type spin default 7 min 0 max 7\n"})
+        EXPECT_NE(session.output().find(line), std::string::npos) << line << session.output();
+
+    size_t mark = session.output().size();
+    auto exchange = [&](const std::string& lines, const std::string& until) {
+        mark = session.output().size();
+        session.send(lines);
+        EXPECT_TRUE(session.waitFor(until, 30000, mark)) << session.output().substr(mark);
+        return session.output().substr(mark);
+    };
+    // The set-up's report comes as remarks, before the answer to isready.
+    EXPECT_EQ(exchange("setoption name SyzygyPath value " + tables() + "\nisready\n", "readyok\n"),
+              "info string Syzygy: 16 WDL and 16 DTZ tables in use, up to 4 men\nreadyok\n");
+
+    // Queen against rook with 95 plies gone since the last capture: under
+    // the rule the win is too slow, and the table's win counts for nothing
+    // inside the search. Without the rule it is a win (98 pawns less the
+    // plies to it) and the quickest way on, Qh5+, is played.
+    const std::string late = "position fen r3k3/8/8/8/8/8/8/3QK3 w - - 95 60\ngo depth 3\n";
+    std::string out = exchange(late, "bestmove ");
+    EXPECT_LT(lastUciScore(session.output(), mark), 5000) << out;
+    exchange("setoption name Syzygy50MoveRule value false\n" + late, "bestmove ");
+    ASSERT_TRUE(session.waitFor("\n", 5000, session.output().find("bestmove ", mark)));
+    out = session.output().substr(mark);
+    EXPECT_NE(out.find("bestmove d1h5"), std::string::npos) << out;
+    EXPECT_GT(lastUciScore(session.output(), mark), 9700) << out;
+    EXPECT_LE(lastUciScore(session.output(), mark), 9800) << out;
+    // Tables of up to three men only: the four-man ending goes unprobed.
+    out = exchange("setoption name SyzygyProbeLimit value 3\n" + late, "bestmove ");
+    EXPECT_LT(lastUciScore(session.output(), mark), 5000) << out;
+
+    // Values out of range are refused and change nothing; a folder without
+    // tables leaves those in use; "<empty>" drops them, and "uci" shows the
+    // settings as they now stand.
+    EXPECT_EQ(exchange("setoption name SyzygyProbeLimit value 8\nsetoption name Syzygy50MoveRule value maybe\n"
+                       "setoption name SyzygyPath value /no/such/place\nisready\n",
+                       "readyok\n"),
+              "info string SyzygyProbeLimit takes men from 0 to 7, not '8'\n"
+              "info string Syzygy50MoveRule takes true or false, not 'maybe'\n"
+              "info string Syzygy: skipping '/no/such/place': not a folder that can be read\n"
+              "info string Syzygy: no usable tables there; the tables in use stay\n"
+              "info string Syzygy: 16 WDL and 16 DTZ tables in use, up to 4 men\n"
+              "readyok\n");
+    out = exchange("uci\n", "uciok\n");
+    EXPECT_NE(out.find("option name SyzygyPath type string default " + tables() + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("option name Syzygy50MoveRule type check default false\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("option name SyzygyProbeLimit type spin default 3 min 0 max 7\n"), std::string::npos) << out;
+    EXPECT_EQ(exchange("setoption name SyzygyPath value <empty>\nisready\n", "readyok\n"), "readyok\n");
+    out = exchange("setoption name SyzygyProbeLimit value 7\n" + late, "bestmove ");
+    EXPECT_LT(lastUciScore(session.output(), mark), 5000) << out;
+    out = exchange("uci\n", "uciok\n");
+    EXPECT_NE(out.find("option name SyzygyPath type string default <empty>\n"), std::string::npos) << out;
+    session.sendLine("quit");
+    EXPECT_EQ(session.waitExit(), 0);
+}
