@@ -4,6 +4,7 @@
 // inside the tree Syzygy says who wins while our tables say how far the mate
 // is.
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "egtb/syzygy.h"
 #include "egtb/syzygy_probe.h"
 #include "egtb/tablebases.h"
+#include "search/parallel.h"
 #include "search/search_fixture.h"
 #include "search/tablebase_probes.h"
 
@@ -156,4 +158,34 @@ TEST_F(TablebaseSearchTest, SyzygySaysWhoWinsOurTablesHowFar) {
     releaseTablebases();
     EXPECT_GT(both, SHOWN_AS_MATE);
     EXPECT_EQ(both, oursOnly);
+}
+
+TEST_F(TablebaseSearchTest, SeveralThreadsProbeTheTablesInOneSearch) {
+    // Queen and rook against rook, won for White, with White and then Black
+    // to move: every capture leads into a table (the queen or a rook gone,
+    // or the black rook), so the split subtrees probe on every thread at
+    // once. One thread and three must both see the win, and the loss.
+    struct Case {
+        const char* fen;
+        bool won;
+    };
+    // Shallower under the thread checker, which slows the search tenfold.
+    const int depth = std::getenv("TARNO_THREAD_SANITIZED") ? 8 : 9;
+    for (const Case& c : {Case{"8/5k2/8/3r4/8/8/1Q6/K2R4 w - - 0 1", true},
+                          Case{"8/8/8/3k4/8/8/1r6/KQ1R4 b - - 0 1", false}}) {
+        for (unsigned threads : {1u, 3u}) {
+            changeThreadCount(threads);
+            clearTranspositionTable();
+            auto pos = setUp(c.fen);
+            const int score = searchToDepth(*pos, depth);
+            if (c.won) EXPECT_GT(score, MATE_THRESHOLD) << c.fen << ", " << threads << " threads";
+            else EXPECT_LT(score, -MATE_THRESHOLD) << c.fen << ", " << threads << " threads";
+            EXPECT_GT(pos->stats.tablebaseHits, 50u) << c.fen << ", " << threads << " threads";
+            if (threads > 1) {
+                EXPECT_GT(gParallel.splitCount, 0u) << c.fen;
+            }
+            EXPECT_EQ(gParallel.recordsInUse, 0u);
+        }
+    }
+    changeThreadCount(1);
 }

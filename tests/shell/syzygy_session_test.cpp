@@ -43,11 +43,13 @@ std::string tableCopy() {
 void cutFile(const std::string& path, size_t bytes) { std::filesystem::resize_file(path, bytes); }
 
 // The engine plays both sides (depth 5 a move) until the game ends or
-// `plies` moves are made; returns the output.
-std::string selfPlay(const std::string& fen, int plies, const std::string& iniText = "") {
+// `plies` moves are made, after the `setUp` commands; returns the output.
+std::string selfPlay(const std::string& fen, int plies, const std::string& iniText = "",
+                     const std::string& setUp = "") {
     EngineSession session("resign_score = -30000\n" + iniText);
     session.sendLine("xboard");
     session.sendLine("easy");
+    if (!setUp.empty()) session.send(setUp);
     session.sendLine("egtpath syzygy " + tables());
     session.sendLine("setboard " + fen);
     session.sendLine("depth 5");
@@ -205,6 +207,16 @@ TEST(SyzygySession, WonEndingsArePlayedOutToMate) {
     out = selfPlay("r3k3/8/8/8/8/8/8/3QK3 w - - 40 60", 120);
     EXPECT_NE(out.find("White mates"), std::string::npos) << out;
     EXPECT_EQ(out.find("50-move"), std::string::npos) << out;
+}
+
+TEST(SyzygySession, TwoSearchThreadsPlayWonEndingsOutToMate) {
+    // Both threads probe the tables; the five-man start reaches them by its
+    // captures.
+    for (const char* fen : {"r3k3/8/8/8/8/8/8/3QK3 w - - 0 1", "8/5k2/8/3r4/8/8/1Q6/K2R4 w - - 0 1"}) {
+        const std::string out = selfPlay(fen, 120, "", "cores 2\n");
+        EXPECT_NE(out.find("using 2 cpus\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("White mates"), std::string::npos) << fen << "\n" << out;
+    }
 }
 
 namespace {
