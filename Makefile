@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-thread
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build test run test-sanitize test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases
+.PHONY: all build test run test-sanitize test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases syzygy-epd bench-syzygy
 
 all: build
 
@@ -81,6 +81,21 @@ tablebase-epd: build
 # Generation time of every table up to MEN men and the cached probe rate.
 bench-tablebases: build
 	nice -n 10 ./$(BUILD)/bench/tablebase_speed --men $(MEN)
+
+# Syzygy tables through the engine: every position of SYZYGY_EPD ("wdl" and
+# "dtz" reference values) set up and probed with "tbprobe" against the tables
+# in SYZYGY (by default all 200 positions and all 35 three- and four-man
+# tables of ../shared/data).
+SYZYGY     ?= $(SHARED)/data/syzygy
+SYZYGY_EPD ?= $(ENDGAMES)/wdl-dtz-3-4.epd
+syzygy-epd: build
+	TARNO_SYZYGY_DIR=$(abspath $(SYZYGY)) TARNO_SYZYGY_EPD=$(abspath $(SYZYGY_EPD)) \
+	  ./$(BUILD)/tests/shell_tests --gtest_filter=SyzygySession.ReferencePositionsThroughTheEngine
+
+# Syzygy probes per second in searches of endgame positions, with the
+# tables of SYZYGY, against the same searches without them.
+bench-syzygy: build
+	nice -n 10 ./$(BUILD)/bench/syzygy_speed $(SYZYGY)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -30,6 +30,30 @@ const char* const benchmarkPositions[] = {
 
 }  // namespace
 
+bool searchFromEmptyTables(Position& pos, const char* fen, SearchLimits limits) {
+    std::memset(&pos, 0, sizeof(Position));
+    setStartPosition(pos);
+    if (setBoardFromFen(pos, fen) != 0) return false;
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    gGame.gameRecord.clear();
+
+    // Every position starts from the same empty tables, so the node count
+    // never depends on what ran before.
+    if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
+    gTransposition.age = 0;
+    clearPawnTable();
+    gSearch.lastCompletedScore = NO_SCORE;
+
+    resetSearch(pos);
+    gGame.engineSide = pos.sideToMove;
+    limits.startTime = timeNow();
+    startSearchClock(limits);
+    prepareEvaluation(pos);
+    iterate(pos);
+    return true;
+}
+
 BenchmarkResult runSearchBenchmark(int depth) {
     const SearchLimits savedLimits = gLimits;
     const EvalSettings savedEvalSettings = gEvalSettings;
@@ -54,26 +78,7 @@ BenchmarkResult runSearchBenchmark(int depth) {
 
     const uint32_t start = timeNow();
     for (const char* fen : benchmarkPositions) {
-        std::memset(pos.get(), 0, sizeof(Position));
-        setStartPosition(*pos);
-        if (setBoardFromFen(*pos, fen) != 0) continue;
-        gGame.repetitionList[0] = pos->hashKey;
-        gGame.repetitionCount = 1;
-        gGame.gameRecord.clear();
-
-        // Every position starts from the same empty tables, so the node
-        // count never depends on what ran before.
-        if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-        gTransposition.age = 0;
-        clearPawnTable();
-        gSearch.lastCompletedScore = NO_SCORE;
-
-        resetSearch(*pos);
-        gGame.engineSide = pos->sideToMove;
-        limits.startTime = timeNow();
-        startSearchClock(limits);
-        prepareEvaluation(*pos);
-        iterate(*pos);
+        if (!searchFromEmptyTables(*pos, fen, limits)) continue;
         result.nodes += pos->stats.nodes;
         result.positions++;
     }

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include "board/position.h"
+#include "search/time_control.h"
+
 struct BenchmarkResult {
     uint64_t nodes = 0;
     uint32_t milliseconds = 0;
@@ -19,6 +22,11 @@ struct BenchmarkResult {
 // Needs the board tables. Leaves the game's settings as it found them.
 // Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
+
+// One search of the position `fen` with the given limits (a depth limit, a
+// fixed time) from empty transposition and pawn tables, as a new game; false
+// when the FEN is rejected. The node counts are in pos.stats.
+bool searchFromEmptyTables(Position& pos, const char* fen, SearchLimits limits);
 
 // Depth of the standard benchmark run.
 constexpr int BENCHMARK_DEPTH = 11;

@@ -13,6 +13,7 @@
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/spin_lock.h"
+#include "search/tablebase_probes.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -121,6 +122,7 @@ void buildRootMoves(Position& pos) {
     gSearch.rootMoveCount = n;
     pos.listStart[ply + 1] = pos.listStart[ply];  // the records hold the moves now
     scoreRootMoves(pos);
+    restrictRootMovesBySyzygy(pos);
     chooseEasyMove();
 }
 

@@ -69,11 +69,13 @@ void emit(const LineBuffer& line) {
 }
 
 // "score cp" in centipawns, or "score mate" in moves: positive when the side
-// to move mates, negative when it is mated. A fail-high or fail-low mark
-// makes the score a bound.
+// to move mates, negative when it is mated. A win the Syzygy tables know
+// without its distance to mate (TABLEBASE_WIN less the plies to it) is no
+// mate in any number of moves: it stays in centipawns, 98 pawns up. A
+// fail-high or fail-low mark makes the score a bound.
 void appendUciScore(LineBuffer& line, int score, bool hasMark, const char* mark) {
-    if (score > MATE_THRESHOLD) line.append(" score mate %i", (MATE - score + 1) / 2);
-    else if (score < -MATE_THRESHOLD) line.append(" score mate %i", -((MATE + score - 1) / 2));
+    if (score > TABLEBASE_WIN) line.append(" score mate %i", (MATE - score + 1) / 2);
+    else if (score < -TABLEBASE_WIN) line.append(" score mate %i", -((MATE + score - 1) / 2));
     else line.append(" score cp %i", score);
     if (hasMark) line.append(mark[0] == '+' ? " lowerbound" : " upperbound");
 }

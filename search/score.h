@@ -13,6 +13,15 @@ constexpr int MATE_THRESHOLD = 9700;
 // Scores from here up are announced as a mate in n moves.
 constexpr int SHOWN_AS_MATE = 9900;
 
+// A win the Syzygy tables know without its distance to mate, as seen from
+// the probed position. Below every mate the search finds (10000 - 65 at the
+// deepest ply) and the mates of our own tables up to 100 moves, above every
+// evaluation; like a mate it counts the plies from the root, so that the
+// search prefers the nearer conversion, and it stays beyond MATE_THRESHOLD
+// at every ply so that the transposition table adjusts it like one.
+constexpr int TABLEBASE_WIN = 9800;
+static_assert(TABLEBASE_WIN - 64 > MATE_THRESHOLD && TABLEBASE_WIN < SHOWN_AS_MATE);
+
 // "No score yet": no completed iteration, no ponder result, a book move.
 // It equals the bottom of the widest window, -MATE, so a search that has
 // produced nothing compares below everything it could produce.

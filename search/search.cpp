@@ -5,13 +5,13 @@
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "egtb/tablebase_probe.h"
 #include "eval/evaluate.h"
 #include "search/iterate.h"
 #include "search/movepicker.h"
 #include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/spin_lock.h"
+#include "search/tablebase_probes.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -109,22 +109,6 @@ void unmakeNullMove(Position& pos, const NullMoveUndo& undo) {
 
 inline int quiesceOrSearch(Position& pos, int depth, int alpha, int beta) {
     return depth > 0 ? search(pos, depth, alpha, beta, false) : quiesceChecks(pos, alpha, beta);
-}
-
-// Tablebase probe at a node, when the material and the way it was reached
-// make a table hit likely to be new information.
-bool probeTablebaseAtNode(Position& pos, int ply, int& score) {
-    const int limit = gSearch.tablebaseMenLimit;
-    if (limit <= 0 || ply > gSearch.iterationDepth || pos.castling) return false;
-    if (popCount(occupied(pos)) > limit) return false;
-    Move last = pos.currentMove[ply - 1];
-    if (ply >= 3 && !isCapture(last) && !movePromotion(last)) return false;
-    pos.stats.tablebaseProbes++;
-    int v;
-    if (!probeTablebase(pos, pos.sideToMove ^ 1, v)) return false;
-    pos.stats.tablebaseHits++;
-    score = scoreFromTable(v, ply);
-    return true;
 }
 
 // Futility at the node's last plies: true when the move just made should
@@ -305,7 +289,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     if (pos.hashMove[p]) picker.status = PICK_HASH_MOVE;
 
     int tablebaseScore;
-    if (probeTablebaseAtNode(pos, p, tablebaseScore)) {
+    if (probeTablebasesAtNode(pos, p, tablebaseScore)) {
         if (tablebaseScore < beta) endVariation(pos, p);
         pos.pv[p].end = 0;
         return tablebaseScore;

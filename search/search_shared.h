@@ -93,6 +93,10 @@ struct SearchShared {
     // Largest tablebase (in men) the search may probe; 0 = none available.
     // Game flow copies it from the tablebase set-up before each search.
     int tablebaseMenLimit = 0;
+    // The same for the Syzygy tables (their largest size within the probe
+    // limit), and whether their wins beyond the fifty-move rule are draws.
+    int syzygyMenLimit = 0;
+    bool syzygy50MoveRule = true;
 
     // Root progress lines may come from any thread handing out root moves
     // (a spin word, search/spin_lock.h).

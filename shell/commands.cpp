@@ -23,6 +23,7 @@
 #include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
+#include "search/transposition.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
 #include "shell/epdtest.h"
@@ -37,7 +38,7 @@ enum CommandNumber {
     CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
     CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
-    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, COMMAND_COUNT
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -92,6 +93,7 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"playother", "winboard playother command"},
     {"cores", "winboard cores command - set the number of cpus"},
     {"ics", "winboard ics command - set the hostname of the ics in use"},
+    {"tbprobe", "show what the endgame tablebases say about the position"},
 };
 
 // Draw offers (commandDraw): a computer opponent's offer is taken while the
@@ -116,7 +118,7 @@ bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL:
+    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -143,7 +145,7 @@ void printHelp() {
 
 void printFeatures() {
     std::printf("feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
-                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov\" myname=\"Tarno 4.1\" done=1\n");
+                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" done=1\n");
 }
 
 // The game position. While a search runs on the game record, the record
@@ -311,8 +313,20 @@ void commandDepth(const CommandArgs& args) {
 }
 
 void commandEgtpath(const CommandArgs& args) {
+    // Syzygy folders are the rest of the line: a folder name may hold blanks.
+    if (args.count >= 3 && std::strcmp(args.word[1], "syzygy") == 0) {
+        char folders[LINE_SIZE] = "";
+        for (int i = 2; i < args.count; i++) {
+            if (i > 2) std::strncat(folders, " ", sizeof folders - std::strlen(folders) - 1);
+            std::strncat(folders, args.word[i], sizeof folders - std::strlen(folders) - 1);
+        }
+        // Scores found with other tables are stale.
+        if (setupSyzygy(folders)) clearTranspositionTable();
+        return;
+    }
     if (args.count != 3) {
         std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+        std::printf("       egtpath syzygy <directories containing syzygy tables, separated by ','>\n");
         return;
     }
     if (std::strcmp(args.word[1], "nalimov") != 0) return;
@@ -557,6 +571,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_PLAYOTHER: commandPlayother(pos); break;
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
+    case CMD_TBPROBE: commandTbprobe(pos); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;

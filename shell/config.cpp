@@ -1,12 +1,16 @@
 #include "shell/config.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "eval/pawn_table.h"
 #include "platform/memory.h"
 #include "egtb/tablebase_settings.h"
+#include "egtb/syzygy.h"
 #include "egtb/tablebases.h"
 #include "search/search_shared.h"
 #include "search/transposition.h"
@@ -141,6 +145,18 @@ void setupTablebaseCache() {
     setTablebaseCache(tablebaseCache, size_t(bytes));
 }
 
+// The set-up's report, as remarks in a UCI session.
+void printSyzygyLine(const char* line) { std::printf("%s%s\n", gShell.uciMode ? "info string " : "", line); }
+
+// A switch in the file: "0", "false", "off" and "no" turn it off.
+bool switchValue(const char* text) {
+    for (const char* off : {"0", "false", "off", "no"}) {
+        const size_t n = std::strlen(off);
+        if (strncasecmp(text, off, n) == 0 && !std::isalnum(static_cast<unsigned char>(text[n]))) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void readStartupSettings() {
@@ -216,6 +232,39 @@ void setupTablebases(const char* pathOrNull, bool atStartUp) {
     // One decode area for each thread that may probe at once.
     gTablebases.count = initTablebases(path, int(gSearch.threadCount), atStartUp);
     if (gTablebases.count != 0) setupTablebaseCache();
+}
+
+void readSyzygySettings() {
+    char line[TABLEBASE_LINE + 1];
+    const char* key = nullptr;
+    if (findKeyLine("syzygy_50_move_rule", line, TABLEBASE_LINE, &key))
+        gTablebases.syzygy50MoveRule = switchValue(skipSeparators(key + std::strlen("syzygy_50_move_rule")));
+    if (findKeyLine("syzygy_probe_limit", line, TABLEBASE_LINE, &key))
+        gTablebases.syzygyProbeLimit = std::clamp(valueAfterKey(key, std::strlen("syzygy_probe_limit")), 0, SYZYGY_MAX_MEN);
+}
+
+bool setupSyzygy(const char* pathOrNull) {
+    char line[TABLEBASE_LINE + 1];
+    const char* key = nullptr;
+    const char* path = "";
+    if (pathOrNull) path = pathOrNull;
+    else if (findKeyLine("syzygy_path", line, TABLEBASE_LINE, &key)) path = skipSeparators(key + std::strlen("syzygy_path"));
+    if (std::strlen(path) >= sizeof gTablebases.syzygyPath) {
+        std::printf("Syzygy: the folder list is longer than %d characters; the tables stay as they were\n",
+                    int(sizeof gTablebases.syzygyPath - 1));
+        return false;
+    }
+    // Interfaces send the same folders at every new game: the tables in use
+    // stay as they are.
+    if (gTablebases.syzygyMen > 0 && std::strcmp(path, gTablebases.syzygyPath) == 0) {
+        printSyzygyLine(syzygySummary());
+        return false;
+    }
+    const bool hadTables = gTablebases.syzygyMen > 0;
+    const bool replaced = setUpSyzygy(path, printSyzygyLine);
+    if (replaced) std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
+    gTablebases.syzygyMen = syzygyLargestMen();
+    return replaced && (hadTables || gTablebases.syzygyMen > 0);
 }
 
 void resetTablebases() {

@@ -35,6 +35,20 @@ void commandHash(int wordCount, const char* transpositionWord, const char* pawnW
 // the program at start-up; later ("egtpath", "cores") it is only left out.
 void setupTablebases(const char* pathOrNull, bool atStartUp = false);
 
+// The Syzygy settings of the file: "syzygy_50_move_rule" (0, false, off or
+// no: wins and losses beyond the fifty-move rule count as such) and
+// "syzygy_probe_limit" (most men probed, 0 to 7). Missing keys keep the
+// settings.
+void readSyzygySettings();
+
+// The Syzygy tables of the given folders (separated by ',', ';' or ':'), or
+// of the file's "syzygy_path" when pathOrNull is null, in place of those in
+// use (the same folders again, or folders without a usable table, keep
+// them; an empty list drops them). What was left out and what is in use is
+// printed. True when the tables in use changed: scores the search stored
+// with the old ones are then stale.
+bool setupSyzygy(const char* pathOrNull);
+
 // Drops the tablebases and sets them up again from the file, as a change
 // of the thread count needs (the decode areas are one per thread).
 void resetTablebases();

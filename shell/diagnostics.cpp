@@ -7,6 +7,10 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/position.h"
+#include "egtb/syzygy.h"
+#include "egtb/syzygy_probe.h"
+#include "egtb/tablebase_probe.h"
+#include "egtb/tablebase_values.h"
 #include "platform/clock.h"
 #include "shell/commands.h"
 
@@ -73,4 +77,33 @@ void commandPerft(Position& pos, const CommandArgs& args) {
         perftDivide(pos, depth);
     else
         perftPlain(pos, depth);
+}
+
+void commandTbprobe(Position& pos) {
+    const bool syzygy = syzygyLargestMen() > 0, ours = tablebaseMaxMen() > 0;
+    if (!syzygy && !ours) {
+        std::printf("no tablebases in use\n");
+        return;
+    }
+    const int men = popCount(pos.sides[WHITE].pieces[ALL_PIECES] | pos.sides[BLACK].pieces[ALL_PIECES]);
+    if (syzygy) {
+        int wdl, dtz;
+        if (men <= syzygyLargestMen() && !pos.castling && probeSyzygyPosition(pos, wdl, dtz))
+            std::printf("syzygy wdl %d dtz %d\n", wdl, dtz);
+        else
+            std::printf("syzygy: no table holds this position\n");
+    }
+    if (ours) {
+        const int value = pos.castling ? TB_NOT_AVAILABLE : probeTablebaseValue(pos, pos.sideToMove ^ 1);
+        if (value == TB_NOT_AVAILABLE) {
+            std::printf("egtb: no table holds this position\n");
+        } else if (value == TB_DRAW) {
+            std::printf("egtb draw\n");
+        } else {
+            // Plies to mate: odd when the side to move mates.
+            const int plies = pliesFromValue(value);
+            if (value > 0) std::printf("egtb mate in %d\n", (plies + 1) / 2);
+            else std::printf("egtb mated in %d\n", plies / 2);
+        }
+    }
 }

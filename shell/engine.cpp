@@ -108,6 +108,8 @@ void startUp() {
         gSearch.threadCount = 1;
     }
     setupTablebases(nullptr, true);
+    readSyzygySettings();
+    setupSyzygy(nullptr);
     openBook();
 
     setStartPosition(*gShell.gamePosition);

@@ -1,7 +1,10 @@
 #include "shell/shell_state.h"
 
+#include <algorithm>
+
 #include "book/book_state.h"
 #include "egtb/tablebase_probe.h"
+#include "egtb/tablebase_settings.h"
 #include "eval/eval_settings.h"
 #include "search/output.h"
 #include "search/search_shared.h"
@@ -17,4 +20,6 @@ void shareShellSettings() {
     gEvalSettings.bookLeft = gBook.missCount > 0;
     // The largest tables set up now: "egtpath" or "cores" may have changed them.
     gSearch.tablebaseMenLimit = tablebaseMaxMen();
+    gSearch.syzygyMenLimit = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);
+    gSearch.syzygy50MoveRule = gTablebases.syzygy50MoveRule;
 }

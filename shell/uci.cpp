@@ -127,6 +127,13 @@ void printIdentity() {
     std::printf("option name OwnBook type check default %s\n", gShell.ownBook ? "true" : "false");
     std::printf("option name NalimovPath type string default %s\n",
                 gTablebases.path[0] ? gTablebases.path : "<empty>");
+    // The Syzygy options under the names interfaces give them.
+    std::printf("option name SyzygyPath type string default %s\n",
+                gTablebases.syzygyPath[0] ? gTablebases.syzygyPath : "<empty>");
+    std::printf("option name Syzygy50MoveRule type check default %s\n",
+                gTablebases.syzygy50MoveRule ? "true" : "false");
+    std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
+                SYZYGY_MAX_MEN);
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -191,6 +198,17 @@ void setTablebasePath(const char* value) {
     else if (value[0]) std::printf("info string no tablebases in '%s'\n", value);
 }
 
+void setSyzygyProbeLimit(const char* value) {
+    long men;
+    if (!readSpin(value, 0, SYZYGY_MAX_MEN, men)) {
+        std::printf("info string SyzygyProbeLimit takes men from 0 to %d, not '%s'\n", SYZYGY_MAX_MEN, value);
+        return;
+    }
+    if (men == gTablebases.syzygyProbeLimit) return;
+    gTablebases.syzygyProbeLimit = int(men);
+    clearTranspositionTable();
+}
+
 // "setoption name <id> [value <x>]": the name may hold spaces and is read
 // without regard to case; the value is the rest of the line as it stands.
 void commandSetOption(const Tokens& t, int at, const char* line) {
@@ -234,6 +252,17 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setCheck("OwnBook", value.c_str(), gShell.ownBook, true);
     } else if (named("NalimovPath")) {
         setTablebasePath(value.c_str());
+    } else if (named("SyzygyPath")) {
+        // As "egtpath syzygy": the same folders again keep the tables in use,
+        // an empty value or "<empty>" drops them. Scores the search found
+        // with other tables, or under another rule, are stale.
+        if (setupSyzygy(value.c_str())) clearTranspositionTable();
+    } else if (named("Syzygy50MoveRule")) {
+        const bool before = gTablebases.syzygy50MoveRule;
+        if (needsValue()) setCheck("Syzygy50MoveRule", value.c_str(), gTablebases.syzygy50MoveRule, true);
+        if (gTablebases.syzygy50MoveRule != before) clearTranspositionTable();
+    } else if (named("SyzygyProbeLimit")) {
+        if (needsValue()) setSyzygyProbeLimit(value.c_str());
     } else {
         std::printf("info string unknown option '%s'\n", name.c_str());
     }

@@ -109,10 +109,13 @@ TEST_F(OutputTest, UciMateScoresCountMovesForTheSideToMove) {
     gOutput.uci = true;
     PVRow& row = line({{E2, E4}});
     // The root is ply 1: mating at ply 2 is a mate in one, at ply 4 in two;
-    // being mated at ply 3 is mated in one.
+    // being mated at ply 3 is mated in one. A mate of a hundred moves (our
+    // tables' longest) is still a mate; a Syzygy win a few plies away, whose
+    // distance to mate nobody knows, is not.
     for (auto [score, text] : std::initializer_list<std::pair<int, const char*>>{
-             {9998, " score mate 1 "}, {9996, " score mate 2 "}, {9701, " score mate 150 "},
-             {-9997, " score mate -1 "}, {-9995, " score mate -2 "}, {9700, " score cp 9700 "}})
+             {9998, " score mate 1 "}, {9996, " score mate 2 "}, {9801, " score mate 100 "},
+             {-9997, " score mate -1 "}, {-9995, " score mate -2 "}, {-9801, " score mate -99 "},
+             {9798, " score cp 9798 "}, {-9797, " score cp -9797 "}, {9700, " score cp 9700 "}})
         EXPECT_NE(print(row, score).find(text), std::string::npos) << score << ": " << print(row, score);
 }
 

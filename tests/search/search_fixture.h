@@ -56,6 +56,8 @@ protected:
         gSearch.rootMoveCount = 0;
         gSearch.rootFailBits = 0;
         gSearch.tablebaseMenLimit = 0;
+        gSearch.syzygyMenLimit = 0;
+        gSearch.syzygy50MoveRule = true;
         gGame.repetitionCount = 0;
         gGame.gameRecord.clear();
     }

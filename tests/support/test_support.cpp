@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,24 @@ bool legalLine(const std::string& fen, const std::vector<std::string>& moves) {
 }
 
 std::string testDataPath(const std::string& name) { return std::string(TARNO_TEST_DATA) + "/" + name; }
+
+std::vector<SyzygyReference> readSyzygyReferences(const std::string& path) {
+    std::vector<SyzygyReference> references;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string placement, side, castling, ep;
+        if (!(words >> placement >> side >> castling >> ep)) continue;
+        SyzygyReference r{placement + " " + side + " " + castling + " " + ep, 0, 0};
+        const size_t wdl = line.find("; wdl "), dtz = line.find("; dtz ");
+        if (wdl == std::string::npos || dtz == std::string::npos) continue;
+        r.wdl = std::stoi(line.substr(wdl + 6));
+        r.dtz = std::stoi(line.substr(dtz + 6));
+        references.push_back(r);
+    }
+    return references;
+}
 
 namespace {
 

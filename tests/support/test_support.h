@@ -67,3 +67,13 @@ std::string scratchDirectory();
 // A directory holding every three-man endgame table, uncompressed
 // (generated on first use).
 const std::string& threeManTables();
+
+// Positions with the Syzygy tables' verdict: an EPD file whose lines end in
+// "wdl_table <w>; wdl <w>; dtz <d>;" (wdl -2 lost .. 2 won for the side to
+// move, dtz signed as wdl).
+struct SyzygyReference {
+    std::string fen;  // placement, side, castling, en passant
+    int wdl;
+    int dtz;
+};
+std::vector<SyzygyReference> readSyzygyReferences(const std::string& path);
