@@ -268,8 +268,13 @@ bool setupSyzygy(const char* pathOrNull) {
 }
 
 void resetTablebases() {
+    // The folders in use, whether from the file or from "egtpath": a user
+    // who pointed the engine at his tables and then changed the thread
+    // count keeps them.
+    char path[sizeof gTablebases.path];
+    std::snprintf(path, sizeof path, "%s", gTablebases.path);
     gTablebases.count = 0;
-    setupTablebases(nullptr);
+    setupTablebases(path);
 }
 
 void formatTablebaseCacheLine(uint64_t bytes, char* out, size_t size) {

@@ -49,8 +49,8 @@ void readSyzygySettings();
 // with the old ones are then stale.
 bool setupSyzygy(const char* pathOrNull);
 
-// Drops the tablebases and sets them up again from the file, as a change
-// of the thread count needs (the decode areas are one per thread).
+// Drops the tablebases and sets them up again from the same folders, as a
+// change of the thread count needs (the decode areas are one per thread).
 void resetTablebases();
 
 // The "ht" listing of both tables' sizes.

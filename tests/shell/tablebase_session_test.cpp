@@ -44,6 +44,15 @@ TEST(TablebaseSession, EgtpathOnceOnly) {
     EXPECT_NE(out.find("pong 1\n"), std::string::npos) << out;
 }
 
+TEST(TablebaseSession, CoresKeepsTheFoldersGivenByEgtpath) {
+    // No settings file: the tables come from "egtpath" alone, and a new
+    // thread count must not lose them.
+    std::string out = runEngine("egtpath nalimov " + tables() +
+                                "\ncores 2\nsetboard 8/8/8/8/8/2k5/1R6/K7 w - - 0 1\nst 1\ngo\nquit\n");
+    EXPECT_EQ(count(out, "EGTB cache memory = 1M bytes.\n"), 2u) << out;
+    EXPECT_NE(out.find("Mate in 16\n"), std::string::npos) << out;
+}
+
 TEST(TablebaseSession, SearchesReadMateDistances) {
     // KRK, mate in 16: the root probe gives the exact distance.
     std::string out = runEngine("egtpath nalimov " + tables() +
