@@ -1,9 +1,10 @@
 # Front door for the usual tasks; CMake does the real work.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-thread
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build test run test-sanitize perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases
+.PHONY: all build test run test-sanitize test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases
 
 all: build
 
@@ -23,6 +24,14 @@ test-sanitize:
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  TARNO_SANITIZED=1 ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The tests that run several search threads, under ThreadSanitizer: every
+# value the threads share must be an atomic or lock-guarded access.
+test-thread:
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNO_THREAD_SANITIZE=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target search_tests platform_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TARNO_THREAD_SANITIZED=1 \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R 'Parallel|Threads'
 
 # Every count of the perft reference file, at every depth it lists.
 perft-full: build
@@ -74,4 +83,4 @@ bench-tablebases: build
 	nice -n 10 ./$(BUILD)/bench/tablebase_speed --men $(MEN)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

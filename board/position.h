@@ -3,6 +3,7 @@
 // state of the one search thread that owns it.
 #pragma once
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -62,11 +63,25 @@ struct Position {
     Move moveStack[MOVE_STACK_SIZE];
     int32_t sortKeys[SORT_KEYS_SIZE];
     SearchStatistics stats;
+    // Set by another thread when this record's work at a split is no longer
+    // needed; read through searchStopped.
     uint8_t stopFlag;
-    int32_t threadNumber;
+    int32_t threadNumber;   // 0 for the thread that reads input and the clock
     // Keys of the positions on this thread's search path, by ply, for the
     // repetition test; the game's own positions stay in gGame.
     uint64_t pathKeys[PLY_SLOTS];
+
+    // --- parallel search: this record as a split node, or as a worker's copy ---
+    // The words other threads read while spinning (workerCount, splitLock,
+    // stopFlag) are only ever touched through atomic operations.
+    Position* parent;                         // the split node this copy works for; null at a search's root
+    Position* children[MAX_THREAD_COUNT];     // by thread: the copies working for this record's split node
+    uint32_t workerCount;                     // copies still working for it
+    uint32_t inUse;                           // taken from the record pool
+    uint32_t splitLock;                       // guards the split node's picker, counts and best result
+    int32_t splitDepth, splitAlpha, splitBeta;
+    int32_t splitBestScore;                   // the best the workers have found, and its move
+    Move splitBestMove;
 
     // --- evaluation scratch of this thread ---
     uint8_t gamePhase;        // 0 opening, 1 middlegame, 2 endgame
@@ -88,8 +103,10 @@ struct GameState {
     // The side the engine plays: 0 White, 1 Black, -1 none (force mode). The
     // shell's commands change it at any time, also while a search runs: the
     // evaluation scores some terms for the engine's side only, and "force"
-    // or "exit" end the deepening of a running search through it.
-    int engineSide = -1;
+    // or "exit" end the deepening of a running search through it, and
+    // idle search threads end when it becomes -1. Every search thread reads
+    // it, so it is an atomic value.
+    std::atomic<int> engineSide{-1};
     // One record per move played in the game, for "undo" and learning.
     // Grows only between searches.
     std::vector<HistoryEntry> gameRecord;

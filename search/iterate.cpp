@@ -10,7 +10,9 @@
 #include "board/notation.h"
 #include "egtb/tablebase_probe.h"
 #include "search/output.h"
+#include "search/parallel.h"
 #include "search/search.h"
+#include "search/spin_lock.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -195,13 +197,16 @@ void resetSearch(Position& pos) {
     advanceTranspositionAge();
     pos.listStart[1] = 0;
     for (uint32_t& n : pos.movesSearched) n = 0;
-    pos.stopFlag = 0;
+    setStopFlag(pos, false);
+    pos.parent = nullptr;
     pos.pathKeys[1] = pos.hashKey;
     gSearch.rootMoveCount = 0;
     gSearch.rootFailBits = 0;
     gSearch.abortFlag.store(false, std::memory_order_relaxed);
     gSearch.lastCompletedDepth = 0;
     gSearch.easyMove = 0;
+    gParallel.splitCount = 0;
+    gParallel.abortCount = 0;
 }
 
 void addPositionPV(Position& pos) {
@@ -239,14 +244,15 @@ RootMove* nextRootMove(Position& pos) {
     if (!r) return nullptr;
     r->flags |= ROOT_HANDED_OUT;
     if (!gOutput.xboard) {
-        while (gSearch.outputLock.exchange(1, std::memory_order_acquire)) {}
+        SpinLockGuard guard(gSearch.outputLock);
         printRootProgress(pos, int(r - gSearch.rootMoves) + 1, *r);
-        gSearch.outputLock.store(0, std::memory_order_release);
     }
     return r;
 }
 
-void rootNewBest(Position& pos, int score, int beta, Move move) {
+void rootNewBest(Position& pos, int score, int beta, Move move) { rootNewBest(pos, pos, score, beta, move); }
+
+void rootNewBest(Position& searcher, Position& root, int score, int beta, Move move) {
     int index = 0;
     while (index < gSearch.rootMoveCount && gSearch.rootMoves[index].move != move) index++;
     if (index > 0 && index < gSearch.rootMoveCount) {
@@ -255,16 +261,21 @@ void rootNewBest(Position& pos, int score, int beta, Move move) {
         for (int i = index; i > 0; i--) gSearch.rootMoves[i] = gSearch.rootMoves[i - 1];
         gSearch.rootMoves[0] = best;
     }
-    PVRow& row = pos.pv[1];
+    // The line is walked on the searcher's own board, which stands at the
+    // root like the root record's.
+    PVRow& row = searcher.pv[1];
     if (score < beta) {
-        printPV(pos, row, score, "");
+        const uint32_t nodes = &searcher == &root ? root.stats.nodes : root.stats.nodes + searcher.stats.nodes;
+        printPV(searcher, row, score, "", nodes);
     } else if (row.moves[1] != move || row.end < 2) {
         // A fail-high has no line yet, only its move.
         row.moves[1] = move;
         row.end = 2;
         row.depth = uint8_t(gSearch.iterationDepth);
     }
-    pos.pv[0] = row;
+    // The root record's line is the move the game plays.
+    root.pv[1] = row;
+    root.pv[0] = row;
 }
 
 int searchRoot(Position& pos, int depth) {
@@ -302,6 +313,20 @@ int searchRoot(Position& pos, int depth) {
             }
         }
         gSearch.rootLowerBound = alpha;
+
+        // The rest of the root moves shared out among the threads.
+        if (splitWorthwhile(r->nodes) && rootSplitAllowed() && split(pos, depth, alpha, beta)) {
+            if (searchStopped(pos)) return alpha;
+            const int best = pos.splitBestScore;
+            if (best > alpha && best >= beta) {
+                pos.stats.failHighs++;
+                return best;
+            }
+            if (best > alpha) {
+                gSearch.rootLowerBound = best;
+                return best;
+            }
+        }
     }
 
     if (pos.movesSearched[ply] == 0) {
@@ -312,7 +337,17 @@ int searchRoot(Position& pos, int depth) {
     return alpha;
 }
 
+// The iterations themselves; iterate brings the other search threads in.
+static int deepen(Position& pos);
+
 int iterate(Position& pos) {
+    beginParallelSearch(pos);
+    const int score = deepen(pos);
+    endParallelSearch();
+    return score;
+}
+
+static int deepen(Position& pos) {
     if (consoleForm()) std::printf("Ply    Time\tNodes\tScore\tPV\n");
     // A depth limit counts the plies of the last iteration plus one; at
     // least one ply is searched whatever the limit, or there would be no

@@ -16,6 +16,10 @@ int searchRoot(Position& pos, int depth);
 RootMove* nextRootMove(Position& pos);
 // A root move beat alpha: it goes to the front and its line is shown.
 void rootNewBest(Position& pos, int score, int beta, Move move);
+// The same for a move searched by `searcher`, a worker's copy of the root
+// at a split of the root: its line (searcher.pv[1]) becomes the root
+// record's. Called under the root record's split lock.
+void rootNewBest(Position& searcher, Position& root, int score, int beta, Move move);
 // Whether the remaining root moves may be shared out among threads.
 bool rootSplitAllowed();
 // Prepares the shared state and the thread's record for a new search.

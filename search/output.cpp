@@ -79,8 +79,7 @@ void appendUciScore(LineBuffer& line, int score, bool hasMark, const char* mark)
 }
 
 void appendUciHeader(LineBuffer& line, const Position& pos, int score, bool hasMark, const char* mark,
-                     uint32_t elapsed) {
-    const uint32_t nodes = pos.stats.nodes;
+                     uint32_t elapsed, uint32_t nodes) {
     line.append("info depth %i", gSearch.iterationDepth);
     if (pos.stats.selDepth > 1) line.append(" seldepth %u", pos.stats.selDepth - 1);
     appendUciScore(line, score, hasMark, mark);
@@ -103,10 +102,11 @@ void printNote(const char* format, ...) {
     emit(line);
 }
 
-void printPV(Position& pos, PVRow& row, int score, const char* mark) {
+void printPV(Position& pos, PVRow& row, int score, const char* mark) { printPV(pos, row, score, mark, pos.stats.nodes); }
+
+void printPV(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes) {
     const uint32_t elapsed = timeNow() - gLimits.startTime;
     const double seconds = elapsed / 1000.0;
-    const uint32_t nodes = pos.stats.nodes;
     if (gSearch.puzzle) score = -score;  // the puzzle search is for the opponent
     // A UCI interface shows every line it gets (and keeps the last score).
     const bool uci = gOutput.uci;
@@ -115,7 +115,7 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark) {
     const bool hasMark = mark && mark[0];
     LineBuffer line;
     if (uci) {
-        appendUciHeader(line, pos, score, hasMark, mark, elapsed);
+        appendUciHeader(line, pos, score, hasMark, mark, elapsed, nodes);
     } else if (gOutput.xboard) {
         line.append("%i %i %u %u", gSearch.iterationDepth, score, elapsed / 10, nodes);
     } else {

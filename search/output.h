@@ -27,6 +27,9 @@ void printNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // fail-high/low marker) in place of the score when mark is not empty.
 // The row is lengthened from exact table entries; such moves are marked.
 void printPV(Position& pos, PVRow& row, int score, const char* mark);
+// The same with the node count to show (a worker at a split of the root
+// shows the root's count and its own).
+void printPV(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes);
 // The console line for the root move being searched (overwritten in place);
 // for a UCI interface its "currmove" line, at most a few times a second.
 void printRootProgress(Position& pos, int index, const RootMove& record);

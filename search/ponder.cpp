@@ -6,6 +6,7 @@
 #include "board/movegen.h"
 #include "eval/evaluate.h"
 #include "search/iterate.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/search_shared.h"
 #include "search/transposition.h"
@@ -37,6 +38,7 @@ void makeReplyTheRoot(Position& record, Move reply) {
 }
 
 void ponderSearch(Position& pos) {
+    beginParallelSearch(pos);
     // Input is looked for twice as often: the opponent's move must stop
     // the ponder search at once.
     const int32_t savedInterval = gSearch.checkInterval;
@@ -70,4 +72,5 @@ void ponderSearch(Position& pos) {
         if (gSearch.rootMoveCount == 0) break;  // mate or stalemate on the board
     }
     gSearch.checkInterval = savedInterval;
+    endParallelSearch();
 }

@@ -9,7 +9,9 @@
 #include "eval/evaluate.h"
 #include "search/iterate.h"
 #include "search/movepicker.h"
+#include "search/parallel.h"
 #include "search/search_shared.h"
+#include "search/spin_lock.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -30,12 +32,13 @@ inline bool outOfStack(const Position& pos, int ply) {
 inline bool enterNode(Position& pos) {
     pos.stats.nodes++;
     if (pos.historyCount > pos.stats.selDepth) pos.stats.selDepth = pos.historyCount;
-    // Only the sign of the countdown matters, so a plain relaxed load and
-    // store (not a locked read-modify-write) is enough even with several
-    // threads counting.
+    // Only thread 0 counts down: a word written at every node by every
+    // thread would bounce between their caches. Its own nodes are a
+    // steady enough clock for ten looks a second.
+    if (pos.threadNumber != 0) return false;
     int32_t left = gSearch.nodeCountdown.load(std::memory_order_relaxed) - 1;
     gSearch.nodeCountdown.store(left, std::memory_order_relaxed);
-    if (left > 0 || pos.threadNumber != 0) return false;
+    if (left > 0) return false;
     return pollInputAndClock(pos);
 }
 
@@ -187,11 +190,17 @@ bool nullMoveAllowed(const Position& pos, int depth, int alpha, int beta, bool n
 
 bool pollInputAndClock(Position& pos) {
     gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
+    // Commands and the time check see the record the search was started
+    // on, also when thread 0 is working on a copy at a split. Other threads
+    // change that record (its root move list, its line, its counters) only
+    // under its split lock, so it is held here.
+    Position& root = searchRootOf(pos);
+    SpinLockGuard guard(root.splitLock);
     if (gSearch.inputHook) {
-        gSearch.inputHook(pos);
+        gSearch.inputHook(root);
         if (searchStopped(pos)) return true;
     }
-    timeCheck(pos);
+    timeCheck(root);
     return searchStopped(pos);
 }
 
@@ -320,6 +329,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     }
 
     const int originalAlpha = alpha;
+    const uint32_t nodesAtEntry = pos.stats.nodes;
     while (Move m = nextMove(pos)) {
         int v;
         if (!searchOneMove(pos, m, MoveSearch{depth, alpha, beta}, v)) continue;
@@ -337,6 +347,22 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
             alpha = v;
         }
         pos.movesSearched[p]++;
+
+        // A big subtree below this node: share out the remaining moves.
+        if (splitWorthwhile(pos.stats.nodes - nodesAtEntry) && split(pos, depth, alpha, beta)) {
+            if (searchStopped(pos)) return alpha;
+            const int v = pos.splitBestScore;
+            if (v > alpha) {
+                if (v >= beta) {
+                    pos.stats.failHighs++;
+                    updateKillers(pos, pos.splitBestMove);
+                    hashStore(pos.hashKey, p, depth, v, HASH_LOWER, pos.splitBestMove);
+                    return v;
+                }
+                alpha = v;  // pos.pv[p] holds its line
+            }
+            break;
+        }
     }
 
     if (pos.movesSearched[p] == 0) {

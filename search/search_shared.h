@@ -39,16 +39,23 @@ struct SearchShared {
     // Set by the time check, by a command arriving during the search, or by
     // quitting; read by every thread at every node.
     std::atomic<bool> abortFlag{false};
-    // Nodes left before thread 0 next polls input and the clock. Decremented
-    // by every thread; only its sign matters, so relaxed order is enough.
-    std::atomic<int32_t> nodeCountdown{65535};
-    int32_t checkInterval = 65535;  // set by time control after each move
+    // Nodes left before thread 0 next polls input and the clock; only
+    // thread 0 counts it down. Written at every node, so it has a cache line
+    // of its own: the other threads read the fields around it (the abort
+    // flag at every node, the idle threads' flags while they spin), and a
+    // shared line would travel between the processors at every node.
+    alignas(64) std::atomic<int32_t> nodeCountdown{65535};
+    alignas(64) int32_t checkInterval = 65535;  // set by time control after each move
     InputHook inputHook = nullptr;
     int iterationDepth = 0;
 
     // Search threads, the main thread included: from the settings file or
     // "cores".
     unsigned threadCount = 1;
+    // "easy": the engine does not think on the opponent's time, so idle
+    // search threads end between searches rather than spin. Written by the
+    // shell, read by the idle threads.
+    std::atomic<bool> ponderingDisabled{false};
 
     // root
     int rootAlpha = -MATE;
@@ -87,8 +94,9 @@ struct SearchShared {
     // Game flow copies it from the tablebase set-up before each search.
     int tablebaseMenLimit = 0;
 
-    // Root progress lines may come from any thread handing out root moves.
-    std::atomic<uint32_t> outputLock{0};
+    // Root progress lines may come from any thread handing out root moves
+    // (a spin word, search/spin_lock.h).
+    uint32_t outputLock = 0;
 };
 
 extern SearchShared gSearch;
@@ -96,7 +104,13 @@ extern SearchShared gSearch;
 // The one test whether a search must unwind: time is up, input stopped it,
 // or (in a parallel search) this thread's work at a split is no longer
 // needed.
+inline bool stopFlagSet(const Position& pos) {
+    return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(pos.stopFlag)).load(std::memory_order_relaxed) != 0;
+}
+inline void setStopFlag(Position& pos, bool stop) {
+    std::atomic_ref<uint8_t>(pos.stopFlag).store(stop ? 1 : 0, std::memory_order_relaxed);
+}
 inline bool searchStopped(const Position& pos) {
-    return gSearch.abortFlag.load(std::memory_order_relaxed) || pos.stopFlag;
+    return gSearch.abortFlag.load(std::memory_order_relaxed) || stopFlagSet(pos);
 }
 inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }

@@ -13,6 +13,12 @@ constexpr int MAX_PLY = 64;
 constexpr int PLY_SLOTS = MAX_PLY + 3;
 constexpr int MOVE_STACK_SIZE = 8192;
 constexpr int SORT_KEYS_SIZE = 256;
+// At most this many copies work at one split node: more would cost more
+// in copying than the node's remaining moves can repay.
+constexpr int MAX_SPLIT_WORKERS = 8;
+// Search threads, the main thread included: from the settings file or
+// "cores". More would only exhaust memory with their record pools.
+constexpr unsigned MAX_THREAD_COUNT = 64;
 
 // A principal variation found below one ply: moves[p .. end-1] is the line
 // from ply p on. depth records the iteration depth when the line was cut

@@ -5,6 +5,7 @@
 #include "board/position.h"
 #include "search/search_shared.h"
 #include "search/output.h"
+#include "search/parallel.h"
 #include "search/time_control.h"
 
 namespace {
@@ -36,7 +37,8 @@ void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t k
                        int(percent(s.hashHits, uint64_t(s.hashProbes) + 1)),
                        int(percent(s.hashMoveFailHighs, uint64_t(s.firstMoveFailHighs) + 1)),
                        truncatedPercent(s.pawnHits, uint64_t(s.pawnProbes) + 1));
-    std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", 0, 0);
+    std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", int(gParallel.splitCount),
+                  int(gParallel.abortCount));
     if (consoleForm() && !gOutput.epdtest) std::fputs(buffer, stdout);
 }
 

@@ -182,6 +182,8 @@ void advanceTimeControl(bool analysis) {
 
 void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes) {
     if (elapsedMs > MEASURABLE_MS) {
+        // Only thread 0 counts the nodes down: its share of the search's.
+        nodes /= std::max(1u, gSearch.threadCount);
         const uint64_t perCheck = uint64_t(nodes) * (1000 / CHECKS_PER_SECOND) / elapsedMs;
         gSearch.checkInterval = perCheck > uint64_t(MINIMUM_CHECK_INTERVAL)
                                     ? int32_t(std::min<uint64_t>(perCheck, 0x7FFFFFFF))

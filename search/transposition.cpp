@@ -146,8 +146,13 @@ int hashProbe(Position& pos, int depth, int alpha, int beta, int& score) {
     // A hit renews the entry, so positions the search keeps meeting survive
     // the replacement of older searches' entries.
     pos.stats.hashHits++;
-    data = (data & ~(uint64_t(0xF) << 12)) | uint64_t(gTransposition.age & 0xF) << 12;
-    writeEntry(*hit, key, data);
+    // Written only when the age changes: an entry hit again and again near
+    // the root would otherwise be rewritten at every hit, taking its cache
+    // line away from the other search threads each time.
+    if (entryAge(data) != (gTransposition.age & 0xF)) {
+        data = (data & ~(uint64_t(0xF) << 12)) | uint64_t(gTransposition.age & 0xF) << 12;
+        writeEntry(*hit, key, data);
+    }
 
     pos.hashMove[ply] = entryMove(data);
     int s = entryScore(data);

@@ -15,10 +15,12 @@
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
+#include "egtb/tablebase_settings.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
 #include "search/output.h"
+#include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "shell/config.h"
@@ -336,13 +338,11 @@ void commandCores(const CommandArgs& args) {
         std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
         n = 1;
     }
-    if (unsigned(n) > MAX_THREAD_COUNT) n = int(MAX_THREAD_COUNT);
-    std::printf("using %d cpus\n", n);
-    if (unsigned(n) == gSearch.threadCount) return;
-    gSearch.threadCount = unsigned(n);
-    // The tablebases come again from the settings file, with a decode area
-    // for each thread.
-    resetTablebases();
+    // More threads than the engine has room for are not an error, just
+    // not had.
+    unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
+    std::printf("using %u cpus\n", threads);
+    useSearchThreads(threads);
 }
 
 void commandGo(const Position& pos) {
@@ -429,6 +429,14 @@ void commandIcs(const CommandArgs& args) {
 
 }  // namespace
 
+void useSearchThreads(unsigned threads) {
+    if (threads == gSearch.threadCount) return;
+    changeThreadCount(threads);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
+}
+
 void startNewGame(Position& pos) { commandNew(pos); }
 
 void startSetUpGame(Position& pos) {
@@ -514,8 +522,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
     case CMD_NEW: commandNew(pos); break;
-    case CMD_EASY: gShell.ponderingDisabled = true; break;
-    case CMD_HARD: gShell.ponderingDisabled = false; break;
+    case CMD_EASY: gSearch.ponderingDisabled = true; break;
+    case CMD_HARD: gSearch.ponderingDisabled = false; break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
     case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
     case CMD_CLOCKS: showClocks(); break;

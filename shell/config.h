@@ -6,10 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "search/search_shared.h"  // MAX_THREAD_COUNT
+
 constexpr const char* CONFIG_FILE_NAME = "Tarno.ini";
-// More search threads than this would only exhaust memory with their
-// record pools.
-constexpr unsigned MAX_THREAD_COUNT = 64;
 
 // "resign_score" and "n_cpus" into gShell; run before the thread records are
 // made. A missing file or key keeps the defaults.

@@ -13,6 +13,7 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -93,12 +94,19 @@ void startUp() {
     gShell.xboardMode = false;
     gGame.engineSide = -1;
     gTimeControl.depthLimit = -1;
-    gShell.ponderingDisabled = false;
+    gSearch.ponderingDisabled = false;
     gShell.ponderNext = true;
     gSearch.ponderingInProgress = false;
 
     initBoardTables();
     setupHashTables(true);
+    // The other search threads' records; the threads start with the first
+    // search that needs them.
+    if (!allocateRecordPool(gSearch.threadCount)) {
+        std::printf("Not enough memory for %u search threads\n", gSearch.threadCount);
+        allocateRecordPool(1);
+        gSearch.threadCount = 1;
+    }
     setupTablebases(nullptr, true);
     openBook();
 
@@ -149,6 +157,9 @@ void mainLoop() {
 }
 
 void shutdown() {
+    // Every helper thread ends before the tables it searches with go.
+    stopSearchThreads();
+    freeRecordPool();
     gGame.gameRecord.clear();
     gGame.gameRecord.shrink_to_fit();
     closeBook();

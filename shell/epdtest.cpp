@@ -143,7 +143,7 @@ void commandEpdtest(Position& pos, const CommandArgs& args) {
     }
     gShell.epdtest = true;
     gShell.ponderNext = false;
-    gShell.ponderingDisabled = true;
+    gSearch.ponderingDisabled = true;
     const char* fileName = args.word[1];
     const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
 

@@ -87,7 +87,7 @@ bool analysisContinues() {
 // Whether to think on the opponent's time after this move.
 void decidePondering(const Position& pos, int score) {
     bool ponder = gShell.ponderNext;
-    if (!ponder) ponder = !gShell.ponderingDisabled;
+    if (!ponder) ponder = !gSearch.ponderingDisabled;
     const SearchStatistics& stats = pos.stats;
     int magnitude = std::abs(score);
     // A position the tablebases settle completely leaves nothing to ponder.
@@ -270,7 +270,7 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     if (gShell.analysisMode && analysisContinues()) return;
     if (gShell.analysisMode) {
         gGame.engineSide = pos.sideToMove ^ 1;
-        gShell.ponderingDisabled = true;
+        gSearch.ponderingDisabled = true;
         gShell.ponderNext = false;
     }
     gShell.analysisMode = false;

@@ -69,7 +69,7 @@ void ponder() {
     gSearch.ponderTime = 0;
     gSearch.ponderScore = NO_SCORE;
 
-    if (gShell.ponderingDisabled || !gShell.ponderNext || inputAvailable() || !gameStillOpen(game) ||
+    if (gSearch.ponderingDisabled || !gShell.ponderNext || inputAvailable() || !gameStillOpen(game) ||
         gSearch.iterationDepth == 63) {
         gShell.ponderNext = false;
         gShell.thinking = false;

@@ -5,7 +5,8 @@
 // What lower layers need of it they get through their own records, which
 // the shell fills: the game's clocks and control are time control's
 // (search/time_control.h), the side the engine plays is the game record's
-// (gGame.engineSide), the search's output and the evaluation get their
+// (gGame.engineSide), whether it ponders is the search's
+// (gSearch.ponderingDisabled), the search's output and the evaluation get their
 // settings from shareShellSettings, and the book and tablebase state live
 // with the book and tablebase code.
 #pragma once
@@ -38,7 +39,6 @@ struct ShellState {
 
     // pondering
     bool ponderNext = true;
-    bool ponderingDisabled = false;
     bool thinking = false;
     bool ponderResult = false;
 

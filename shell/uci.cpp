@@ -122,8 +122,8 @@ void printIdentity() {
     std::printf("id author the Tarno Chess developers\n");
     std::printf("option name Hash type spin default %llu min %d max %d\n",
                 (unsigned long long)(gTransposition.bytes / MEGABYTE), HASH_MIN_MB, HASH_MAX_MB);
-    std::printf("option name Threads type spin default %u min 1 max %u\n", gSearch.threadCount, gSearch.threadCount);
-    std::printf("option name Ponder type check default %s\n", gShell.ponderingDisabled ? "false" : "true");
+    std::printf("option name Threads type spin default %u min 1 max %u\n", gSearch.threadCount, MAX_THREAD_COUNT);
+    std::printf("option name Ponder type check default %s\n", gSearch.ponderingDisabled ? "false" : "true");
     std::printf("option name OwnBook type check default %s\n", gShell.ownBook ? "true" : "false");
     std::printf("option name NalimovPath type string default %s\n",
                 gTablebases.path[0] ? gTablebases.path : "<empty>");
@@ -163,9 +163,11 @@ void setHash(const char* value) {
 
 void setThreads(const char* value) {
     long threads;
-    if (!readSpin(value, 1, long(gSearch.threadCount), threads))
-        std::printf("info string Threads: this engine searches with %u thread%s\n", gSearch.threadCount,
-                    gSearch.threadCount > 1 ? "s" : "");
+    if (!readSpin(value, 1, long(MAX_THREAD_COUNT), threads)) {
+        std::printf("info string Threads takes a count from 1 to %u, not '%s'\n", MAX_THREAD_COUNT, value);
+        return;
+    }
+    useSearchThreads(unsigned(threads));
 }
 
 void setCheck(const char* name, const char* value, bool& flag, bool meaning) {
@@ -223,7 +225,11 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
     } else if (named("Threads")) {
         if (needsValue()) setThreads(value.c_str());
     } else if (named("Ponder")) {
-        if (needsValue()) setCheck("Ponder", value.c_str(), gShell.ponderingDisabled, false);
+        if (needsValue()) {
+            bool disabled = gSearch.ponderingDisabled;
+            setCheck("Ponder", value.c_str(), disabled, false);
+            gSearch.ponderingDisabled = disabled;
+        }
     } else if (named("OwnBook")) {
         if (needsValue()) setCheck("OwnBook", value.c_str(), gShell.ownBook, true);
     } else if (named("NalimovPath")) {

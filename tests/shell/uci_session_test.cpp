@@ -338,6 +338,36 @@ TEST_F(UciSession, OptionsResizeAndClearTheTablesAndAreReadWithoutRegardToCase) 
     quit();
 }
 
+TEST_F(UciSession, ThreadsSearchTogetherAndReportTheNodesOfAll) {
+    start();
+    ask("setoption name Threads value 0\nsetoption name Threads value 65\nsetoption name Threads value 2\nisready\n");
+    ASSERT_TRUE(engine.waitFor("readyok\n", 5000, mark)) << since(mark);
+    EXPECT_EQ(count(since(mark), "info string Threads takes a count from 1 to 64"), 2u) << since(mark);
+
+    // The helper starts with the search; the node counts of the lines grow
+    // and the answer is legal.
+    ask("position startpos\ngo depth 8\n");
+    std::vector<std::string> answer = bestmove(60000);
+    expectLegalAnswer(answer, START);
+    long lastNodes = 0;
+    for (const std::string& line : linesFrom(engine.output())) {
+        if (line.rfind("info depth ", 0) != 0 || line.find(" pv ") == std::string::npos) continue;
+        const long nodes = std::stol(field(line, "nodes"));
+        EXPECT_GE(nodes, lastNodes) << line;
+        lastNodes = nodes;
+    }
+    EXPECT_GT(lastNodes, 0);
+
+    // Stopped in the middle of an endless search, it still answers at once.
+    ask("go infinite\n");
+    std::this_thread::sleep_for(300ms);
+    engine.sendLine("stop");
+    expectLegalAnswer(bestmove(3000), START);
+    ask("setoption name Threads value 1\nposition startpos moves e2e4\ngo depth 4\n");
+    expectLegalAnswer(bestmove(), START, {"e2e4"});
+    quit();
+}
+
 TEST_F(UciSession, OwnBookPlaysFromTheBookUnlessSwitchedOffOrAnalysing) {
     // A book built at the console first, from games that all open 1. a3, a
     // move the search would never choose.

@@ -1,0 +1,545 @@
+#include "search/parallel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "search/iterate.h"
+#include "search/movepicker.h"
+#include "search/spin_lock.h"
+
+ParallelSearch gParallel;
+
+namespace {
+
+inline Position* workOf(int t) { return gParallel.work[t].load(std::memory_order_acquire); }
+inline void setWork(int t, Position* record) { gParallel.work[t].store(record, std::memory_order_release); }
+
+inline uint32_t workersOf(Position& record) {
+    return std::atomic_ref<uint32_t>(record.workerCount).load(std::memory_order_acquire);
+}
+inline void setWorkers(Position& record, uint32_t n) {
+    std::atomic_ref<uint32_t>(record.workerCount).store(n, std::memory_order_release);
+}
+
+inline int threadCount() { return int(gSearch.threadCount); }
+
+// An idle thread may end when no search runs and the engine will not think
+// before the opponent moves: it is started again by the next search. It
+// never ends in the middle of a search, where splits need it.
+bool helperMayRest() {
+    return !gParallel.searchRunning.load(std::memory_order_acquire) &&
+           (gGame.engineSide.load(std::memory_order_relaxed) == -1 ||
+            gSearch.ponderingDisabled.load(std::memory_order_relaxed));
+}
+
+// Zeroed pages straight from the system: a big pool costs nothing until a
+// split first uses a record.
+Position* newRecord() { return static_cast<Position*>(std::calloc(1, sizeof(Position))); }
+
+void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
+    static_assert(sizeof(SearchStatistics) == 22 * sizeof(uint32_t), "every counter is merged below");
+    to.selDepth = std::max(to.selDepth, from.selDepth);
+    to.nodes += from.nodes;
+    to.quiescenceNodes += from.quiescenceNodes;
+    to.hashProbes += from.hashProbes;
+    to.hashHits += from.hashHits;
+    to.nullMovesTried += from.nullMovesTried;
+    to.nullMoveCutoffs += from.nullMoveCutoffs;
+    to.failHighs += from.failHighs;
+    to.firstMoveFailHighs += from.firstMoveFailHighs;
+    to.hashMoveFailHighs += from.hashMoveFailHighs;
+    to.killerFailHighs += from.killerFailHighs;
+    to.lateMoveResearches += from.lateMoveResearches;
+    to.pvsResearches += from.pvsResearches;
+    to.prunedMoves += from.prunedMoves;
+    to.checkExtensions += from.checkExtensions;
+    to.tablebaseProbes += from.tablebaseProbes;
+    to.tablebaseHits += from.tablebaseHits;
+    to.passedPawnPushes += from.passedPawnPushes;
+    to.evals += from.evals;
+    to.lazyEvals += from.lazyEvals;
+    to.pawnProbes += from.pawnProbes;
+    to.pawnHits += from.pawnHits;
+}
+
+// A free record among entries [first, end) of the pool.
+Position* freeRecord(unsigned first, unsigned end) {
+    for (unsigned k = first; k < end && k < gParallel.recordCount; k++)
+        if (!gParallel.records[k]->inUse) return gParallel.records[k];
+    return nullptr;
+}
+
+void releaseRecord(Position& record) {
+    record.inUse = 0;
+    gParallel.recordsInUse--;
+}
+
+void threadEntry(int t) {
+    gParallel.readyCount.fetch_add(1, std::memory_order_acq_rel);
+    threadWait(t, nullptr);
+    gParallel.startedCount.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+// Starts search thread t, on the next NUMA node when the machine has
+// several.
+bool startThread(int t) {
+    detectNuma();
+    uint64_t mask = 0;
+    if (gParallel.numa) {
+        gParallel.lastNode = gParallel.lastNode >= gParallel.highestNode ? 0 : gParallel.lastNode + 1;
+        mask = gParallel.nodeMasks[gParallel.lastNode];
+        std::printf("Starting thread on node %d CPU mask %llx\n", gParallel.lastNode, (unsigned long long)mask);
+    }
+    const bool started = startPlatformThread(gParallel.threads[t], threadEntry, t, mask);
+    // The main thread searches on node 0, near the game's records.
+    if (gParallel.numa) restrictCurrentThread(gParallel.nodeMasks[0]);
+    return started;
+}
+
+// The move a stopped worker had in hand at the root goes back into the
+// list, so that the re-search of the iteration does not skip it.
+void returnRootMove(Move move) {
+    for (int i = 0; i < gSearch.rootMoveCount; i++)
+        if (gSearch.rootMoves[i].move == move) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
+}
+
+void recordRootMoveResult(Move move, int score, uint32_t nodes) {
+    for (int i = 0; i < gSearch.rootMoveCount; i++) {
+        if (gSearch.rootMoves[i].move != move) continue;
+        gSearch.rootMoves[i].score = score;
+        gSearch.rootMoves[i].nodes = nodes;
+    }
+}
+
+// Thread 0 alone reads input and the clock: while it waits for its workers
+// it must still do so, or a long subtree would lose on time and leave the
+// engine deaf to "quit" and to the opponent's move.
+class OwnerPoll {
+public:
+    explicit OwnerPoll(int thread) : active_(thread == 0), last_(active_ ? timeNow() : 0) {}
+    void tick(Position& waiting) {
+        if (!active_ || (++spins_ & 255) != 0) return;
+        const uint32_t now = timeNow();
+        if (now - last_ < OWNER_POLL_MS) return;
+        last_ = now;
+        pollInputAndClock(waiting);
+    }
+
+private:
+    bool active_;
+    uint32_t last_;
+    uint32_t spins_ = 0;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The record pool and the threads
+
+bool allocateRecordPool(unsigned threads) {
+    freeRecordPool();
+    for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) setWork(int(t), THREAD_ABSENT);
+    setWork(0, nullptr);
+    if (threads <= 1) return true;
+    const unsigned count = threads * RECORDS_PER_THREAD;
+    gParallel.records = static_cast<Position**>(std::calloc(count, sizeof(Position*)));
+    if (!gParallel.records) return false;
+    for (unsigned k = 0; k < count; k++) {
+        if (!(gParallel.records[k] = newRecord())) {
+            gParallel.recordCount = k;
+            freeRecordPool();
+            return false;
+        }
+    }
+    gParallel.recordCount = count;
+    return true;
+}
+
+void freeRecordPool() {
+    for (unsigned k = 0; k < gParallel.recordCount; k++) std::free(gParallel.records[k]);
+    std::free(gParallel.records);
+    gParallel.records = nullptr;
+    gParallel.recordCount = 0;
+    gParallel.recordsInUse = 0;
+    gParallel.mostRecordsInUse = 0;
+    gParallel.failedRequests = 0;
+}
+
+unsigned changeThreadCount(unsigned threads) {
+    stopSearchThreads();
+    if (!allocateRecordPool(threads)) {
+        std::printf("Not enough memory for %u search threads\n", threads);
+        allocateRecordPool(1);
+        threads = 1;
+    }
+    gSearch.threadCount = threads;
+    return threads;
+}
+
+void beginParallelSearch(Position& root) {
+    const int n = threadCount();
+    if (n > 1) {
+        int absent[MAX_THREAD_COUNT];
+        int missing = 0;
+        acquireSpinLock(gParallel.smpLock);
+        // Set before looking, under the lock the resting threads take: a
+        // thread either ends before this (and is started again below) or
+        // sees the search and stays.
+        gParallel.searchRunning.store(true, std::memory_order_release);
+        for (int t = 1; t < n; t++)
+            if (workOf(t) == THREAD_ABSENT) absent[missing++] = t;
+        releaseSpinLock(gParallel.smpLock);
+
+        if (missing > 0) {
+            gParallel.readyCount.store(0, std::memory_order_release);
+            int started = 0;
+            for (int k = 0; k < missing; k++) {
+                const int t = absent[k];
+                std::printf("starting thread %d\n", t);
+                // A thread that ended after the last search is gone or
+                // about to be: collect it before its number is reused.
+                joinPlatformThread(gParallel.threads[t]);
+                setWork(t, nullptr);
+                if (!startThread(t)) {
+                    setWork(t, THREAD_ABSENT);
+                    continue;
+                }
+                started++;
+                SpinLockGuard guard(gParallel.smpLock);
+                gParallel.startedCount.fetch_add(1, std::memory_order_acq_rel);
+            }
+            std::printf("done\n");
+            while (gParallel.readyCount.load(std::memory_order_acquire) < started) cpuRelax();
+        }
+    } else {
+        gParallel.searchRunning.store(true, std::memory_order_release);
+    }
+    {
+        SpinLockGuard guard(gParallel.smpLock);  // the idle threads read it under the lock
+        gParallel.searchStartNanoseconds = monotonicNanoseconds();
+        gParallel.idleNanoseconds.store(0, std::memory_order_relaxed);
+    }
+    setWork(0, &root);
+}
+
+void endParallelSearch() {
+    setWork(0, nullptr);
+    gParallel.searchRunning.store(false, std::memory_order_release);
+}
+
+void stopSearchThreads() {
+    gParallel.searchRunning.store(false, std::memory_order_release);
+    {
+        SpinLockGuard guard(gParallel.smpLock);
+        for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) setWork(int(t), THREAD_ABSENT);
+    }
+    while (gParallel.startedCount.load(std::memory_order_acquire) > 0) cpuRelax();
+    for (PlatformThread& thread : gParallel.threads) joinPlatformThread(thread);
+}
+
+void detectNuma() {
+    SpinLockGuard guard(gParallel.numaLock);
+    if (gParallel.numaDetected) return;
+    gParallel.numaDetected = true;
+    gParallel.numa = false;
+    gParallel.lastNode = 0;
+    const int highest = readNumaNodes(gParallel.numaDirectory, gParallel.nodeMasks);
+    if (highest <= 0) {
+        // One node, or no word from the system about nodes at all.
+        std::printf("System is SMP\n");
+        gParallel.highestNode = 0;
+        return;
+    }
+    gParallel.highestNode = std::min(highest, MAX_NUMA_NODES - 1);
+    gParallel.numa = true;
+    std::printf("System is NUMA. Linux reports %d nodes\n", gParallel.highestNode + 1);
+    for (int node = 0; node <= gParallel.highestNode; node++) {
+        std::printf("Node %dCPUs: ", node);
+        for (int cpu = 0; cpu < 64; cpu++)
+            if (gParallel.nodeMasks[node] >> cpu & 1) std::printf("%d ", cpu);
+        std::printf("\n");
+        // Threads cannot be placed on a node without processors.
+        if (gParallel.nodeMasks[node] == 0) gParallel.numa = false;
+    }
+    const int cpu = currentProcessor();
+    std::printf("ideal CPU is %d\n", cpu);
+    if (cpu < 0 || cpu >= 64 || (gParallel.nodeMasks[0] >> cpu & 1)) return;
+    // Node 0 is the main thread's node.
+    for (int node = 1; node <= gParallel.highestNode; node++) {
+        if (gParallel.nodeMasks[node] >> cpu & 1) {
+            std::swap(gParallel.nodeMasks[0], gParallel.nodeMasks[node]);
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Splitting
+
+bool split(Position& pos, int depth, int alpha, int beta) {
+    pos.splitDepth = depth;
+    pos.splitAlpha = alpha;
+    pos.splitBeta = beta;
+    const int own = pos.threadNumber;
+    const int n = threadCount();
+    acquireSpinLock(gParallel.smpLock);
+    bool anyIdle = false;
+    for (int t = 0; t < n && !anyIdle; t++) anyIdle = t != own && workOf(t) == nullptr;
+    if (!anyIdle || stopFlagSet(pos)) {
+        releaseSpinLock(gParallel.smpLock);
+        return false;
+    }
+
+    // The owner searches a copy of its own like any worker; the idle
+    // threads join it, at most MAX_SPLIT_WORKERS copies in all.
+    setWork(own, nullptr);
+    for (Position*& child : pos.children) child = nullptr;
+    uint32_t workers = 0;
+    bool helped = false;
+    for (int k = 0; k < n && workers < MAX_SPLIT_WORKERS; k++) {
+        const int i = (own + k) % n;  // the owner first
+        if (workOf(i) != nullptr) continue;
+        Position* copy = copyToChild(pos, i);
+        if (!copy) continue;
+        copy->threadNumber = i;
+        copy->parent = &pos;
+        pos.children[i] = copy;
+        workers++;
+        helped |= i != own;
+    }
+    if (!helped) {
+        // Only the owner's own copy: nothing would be gained.
+        if (pos.children[own]) {
+            releaseRecord(*pos.children[own]);
+            pos.children[own] = nullptr;
+        }
+        setWork(own, &pos);
+        releaseSpinLock(gParallel.smpLock);
+        return false;
+    }
+
+    pos.splitBestScore = pos.splitAlpha;
+    pos.splitBestMove = 0;
+    setWorkers(pos, workers);
+    gParallel.splitCount++;
+    for (int i = 0; i < n; i++)
+        if (pos.children[i]) setWork(i, pos.children[i]);
+    releaseSpinLock(gParallel.smpLock);
+
+    threadWait(own, &pos);
+    return true;
+}
+
+Position* copyToChild(Position& parent, int i) {
+    const unsigned first = unsigned(i) * RECORDS_PER_THREAD;
+    Position* record = freeRecord(first, first + RECORDS_PER_THREAD);
+    if (!record) {
+        gParallel.failedRequests++;
+        if (gParallel.failedRequests <= REPORTED_POOL_FAILURES)
+            std::printf("WARNING Could not allocate an SMP tree on the current node: thread %d\n", i);
+        record = freeRecord(0, gParallel.recordCount);
+        if (!record) {
+            if (gParallel.failedRequests <= REPORTED_POOL_FAILURES) std::printf("ERROR! No SMP blocks available\n");
+            return nullptr;
+        }
+    }
+    gParallel.recordsInUse++;
+    gParallel.mostRecordsInUse = std::max(gParallel.mostRecordsInUse, gParallel.recordsInUse);
+
+    Position& c = *record;
+    const int p = int(parent.historyCount);
+    c.inUse = 1;
+    setStopFlag(c, false);
+    for (Position*& child : c.children) child = nullptr;
+    setWorkers(c, 0);
+    c.parent = nullptr;
+
+    // The board, its keys and history up to the split ply.
+    std::memcpy(c.board, parent.board, sizeof c.board);
+    c.hashKey = parent.hashKey;
+    c.pawnKey = parent.pawnKey;
+    c.occFileMajor = parent.occFileMajor;
+    c.occA1H8 = parent.occA1H8;
+    c.occA8H1 = parent.occA8H1;
+    c.sides[0] = parent.sides[0];
+    c.sides[1] = parent.sides[1];
+    c.sideToMove = parent.sideToMove;
+    c.castling = parent.castling;
+    c.epSquare = parent.epSquare;
+    c.historyCount = parent.historyCount;
+    for (int ply = 0; ply <= p; ply++) {
+        c.history[ply] = parent.history[ply];
+        c.currentMove[ply] = parent.currentMove[ply];
+        c.inCheck[ply] = parent.inCheck[ply];
+        c.movesSearched[ply] = parent.movesSearched[ply];
+        // The positions of the path above the split, for the repetition test.
+        c.pathKeys[ply] = parent.pathKeys[ply];
+    }
+    c.hashMove[p] = parent.hashMove[p];
+    // The copy's own moves start at the bottom of its own move stack; the
+    // split node's moves stay in the parent's picker.
+    for (int32_t& start : c.listStart) start = 0;
+    std::memcpy(c.killers, parent.killers, sizeof c.killers);
+    c.pv[p] = parent.pv[p];
+    c.pv[p - 1] = parent.pv[p - 1];
+    c.picker[p] = parent.picker[p];
+    c.movesDelivered[p] = parent.movesDelivered[p];
+    c.gamePhase = parent.gamePhase;
+    c.pawnEntry = parent.pawnEntry;
+
+    std::memset(&c.stats, 0, sizeof c.stats);
+    c.splitDepth = parent.splitDepth;
+    c.splitAlpha = parent.splitAlpha;
+    c.splitBeta = parent.splitBeta;
+    c.splitBestScore = 0;
+    c.splitBestMove = 0;
+    return &c;
+}
+
+void copyToParent(Position& parent, Position& child, int score) {
+    // The copy that found the split's best move passes on its killers: they
+    // refuted the replies to that move.
+    if (child.stats.nodes > 0 && !stopFlagSet(child) && !gSearch.abortFlag.load(std::memory_order_relaxed) &&
+        score > parent.splitAlpha && score >= parent.splitBestScore)
+        std::memcpy(parent.killers[1], child.killers[1], sizeof(Move) * 2 * MAX_PLY);
+    addStatistics(parent.stats, child.stats);
+    releaseRecord(child);
+}
+
+void stopChildren(Position& record) {
+    SpinLockGuard guard(record.splitLock);
+    setStopFlag(record, true);
+    for (Position* child : record.children)
+        if (child) stopChildren(*child);
+}
+
+void threadWait(int t, Position* waiting) {
+    OwnerPoll poll(t);
+    while (true) {
+        {
+            SpinLockGuard guard(gParallel.smpLock);
+            gParallel.idleCount.fetch_add(1, std::memory_order_relaxed);
+        }
+        const int64_t idleSince = monotonicNanoseconds();
+        // Spin until there is work, or the own split is finished, or (for
+        // an idle thread) the thread may end.
+        while (!workOf(t)) {
+            if (waiting) {
+                if (workersOf(*waiting) == 0) break;
+                poll.tick(*waiting);
+            } else if (helperMayRest()) {
+                break;
+            }
+            cpuRelax();
+        }
+
+        acquireSpinLock(gParallel.smpLock);
+        gParallel.idleCount.fetch_sub(1, std::memory_order_relaxed);
+        if (gParallel.searchRunning.load(std::memory_order_relaxed)) {
+            const int64_t from = std::max(idleSince, gParallel.searchStartNanoseconds);
+            gParallel.idleNanoseconds.fetch_add(std::max<int64_t>(0, monotonicNanoseconds() - from),
+                                                std::memory_order_relaxed);
+        }
+        Position* record = workOf(t);
+        if (!record) {
+            if (waiting) {
+                // The own split is finished: back to the node.
+                setWork(t, waiting);
+                releaseSpinLock(gParallel.smpLock);
+                return;
+            }
+            if (helperMayRest()) {
+                setWork(t, THREAD_ABSENT);
+                releaseSpinLock(gParallel.smpLock);
+                return;
+            }
+            // A search started meanwhile: stay.
+            releaseSpinLock(gParallel.smpLock);
+            continue;
+        }
+        releaseSpinLock(gParallel.smpLock);
+        if (record == THREAD_ABSENT) return;  // told to end
+
+        const int v = searchSplit(*record, record->splitDepth, record->splitAlpha, record->splitBeta);
+
+        acquireSpinLock(gParallel.smpLock);
+        Position& parent = *record->parent;
+        acquireSpinLock(parent.splitLock);
+        copyToParent(parent, *record, v);
+        parent.children[t] = nullptr;
+        std::atomic_ref<uint32_t>(parent.workerCount).fetch_sub(1, std::memory_order_acq_rel);
+        releaseSpinLock(parent.splitLock);
+        setWork(t, nullptr);
+        releaseSpinLock(gParallel.smpLock);
+    }
+}
+
+int searchSplit(Position& child, int depth, int alpha, int beta) {
+    Position& parent = *child.parent;
+    const int p = int(child.historyCount);
+    const bool atRoot = p == 1;
+    Move inHand = 0;  // a root move taken and not finished
+
+    while (!searchStopped(child)) {
+        MoveSearch node{depth, alpha, beta};
+        Move m;
+        {
+            SpinLockGuard guard(parent.splitLock);
+            // What the other workers found raises this one's bound too.
+            node.alpha = alpha = std::max(alpha, parent.splitBestScore);
+            if (atRoot) {
+                RootMove* r = nextRootMove(parent);
+                m = r ? r->move : 0;
+                node.knownLegal = true;
+                node.keepDepth = r && (r->flags & (ROOT_NO_SPLIT | ROOT_NO_REDUCE));
+            } else {
+                m = nextMove(parent);
+                // The reductions ask where in the picker the move came from.
+                child.picker[p].reportedStage = parent.picker[p].reportedStage;
+            }
+        }
+        if (!m) break;
+        inHand = m;
+        const uint32_t nodesBefore = child.stats.nodes;
+        int v;
+        if (!searchMove(child, m, node, v)) {
+            inHand = 0;
+            continue;  // illegal
+        }
+        if (searchStopped(child)) break;
+        inHand = 0;
+
+        {
+            SpinLockGuard guard(parent.splitLock);
+            parent.movesSearched[p]++;
+            if (atRoot) recordRootMoveResult(m, v, child.stats.nodes - nodesBefore);
+            if (v > alpha && v > parent.splitBestScore) {
+                parent.splitBestScore = v;
+                parent.splitBestMove = m;
+                if (atRoot) rootNewBest(child, parent, v, beta, m);
+                else if (v < beta) parent.pv[p] = child.pv[p];
+            }
+        }
+        if (v > alpha) {
+            if (v >= beta) {
+                // A refutation: the other workers' moves no longer matter.
+                SpinLockGuard smp(gParallel.smpLock);
+                gParallel.abortCount++;
+                SpinLockGuard guard(parent.splitLock);
+                if (!stopFlagSet(child))
+                    for (Position* sibling : parent.children)
+                        if (sibling && sibling != &child) stopChildren(*sibling);
+                return v;
+            }
+            alpha = v;
+        }
+    }
+    if (atRoot && inHand) {
+        SpinLockGuard guard(parent.splitLock);
+        returnRootMove(inHand);
+    }
+    return alpha;
+}

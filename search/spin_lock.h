@@ -1,0 +1,32 @@
+// Spin locks: a 32-bit word taken by atomically exchanging in 1 until the
+// old value was 0, released by storing 0. Search threads never sleep; the
+// sections these locks guard are a handful of instructions long.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/threads.h"
+
+inline void acquireSpinLock(uint32_t& word) {
+    std::atomic_ref<uint32_t> lock(word);
+    while (lock.exchange(1, std::memory_order_acquire)) {
+        // Wait on a plain read so that the waiting thread does not keep
+        // taking the cache line away from the holder.
+        while (lock.load(std::memory_order_relaxed)) cpuRelax();
+    }
+}
+
+inline void releaseSpinLock(uint32_t& word) { std::atomic_ref<uint32_t>(word).store(0, std::memory_order_release); }
+
+// Holds a spin lock for the rest of a scope.
+class SpinLockGuard {
+public:
+    explicit SpinLockGuard(uint32_t& word) : word_(word) { acquireSpinLock(word_); }
+    ~SpinLockGuard() { releaseSpinLock(word_); }
+    SpinLockGuard(const SpinLockGuard&) = delete;
+    SpinLockGuard& operator=(const SpinLockGuard&) = delete;
+
+private:
+    uint32_t& word_;
+};

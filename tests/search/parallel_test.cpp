@@ -1,0 +1,253 @@
+// The parallel search: what one thread never does, what several threads
+// must find, and the bookkeeping of splits (records back in the pool, the
+// owner's wait, stopped workers, the root's line).
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "search/parallel.h"
+#include "search/search.h"
+#include "search/spin_lock.h"
+#include "search_fixture.h"
+
+namespace {
+
+const char* const kMiddlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 9";
+// Win at Chess 1: Qg6 mates.
+const char* const kMateForWhite = "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1";
+
+class ParallelTest : public SearchTest {
+protected:
+    void TearDown() override {
+        changeThreadCount(1);
+        gGame.engineSide = -1;
+        gSearch.ponderingDisabled = false;
+        gSearch.inputHook = nullptr;
+    }
+
+    // After a search every copy is back in the pool and nobody works for
+    // the root any more.
+    void expectPoolEmpty(Position& root) {
+        EXPECT_EQ(gParallel.recordsInUse, 0u);
+        for (unsigned k = 0; k < gParallel.recordCount; k++)
+            EXPECT_EQ(gParallel.records[k]->inUse, 0u) << "record " << k;
+        EXPECT_EQ(root.workerCount, 0u);
+    }
+
+    bool legalAtRoot(Position& pos, Move move) {
+        Move list[MAX_MOVES];
+        Move* end = generateAllMoves(pos, list);
+        pos.hashMove[pos.historyCount] = 0;
+        for (Move* m = list; m < end; m++)
+            if (*m == move) return isLegalMove(move, pos);
+        return false;
+    }
+};
+
+TEST_F(ParallelTest, OneThreadNeverSplitsNorStartsAThread) {
+    changeThreadCount(1);
+    auto pos = setUp(kMiddlegame);
+    searchToDepth(*pos, 8);
+    EXPECT_EQ(gParallel.splitCount, 0u);
+    EXPECT_EQ(gParallel.startedCount.load(), 0);
+    EXPECT_EQ(gParallel.recordCount, 0u) << "one thread needs no copies";
+    EXPECT_EQ(searchOutput.find("starting thread"), std::string::npos);
+}
+
+TEST_F(ParallelTest, TwoThreadsSplitAndAgreeWithOneOnTheMate) {
+    changeThreadCount(2);
+    auto pos = setUp(kMateForWhite);
+    int score = searchToDepth(*pos, 7);
+    EXPECT_GT(score, MATE_THRESHOLD);
+    EXPECT_EQ(pos->pv[0].moves[1], findMove(*pos, G3, G6));
+    EXPECT_NE(searchOutput.find("starting thread 1\n"), std::string::npos) << searchOutput;
+    EXPECT_NE(searchOutput.find("done\n"), std::string::npos);
+    expectPoolEmpty(*pos);
+
+    // A quiet middlegame is big enough to be split many times.
+    auto quiet = setUp(kMiddlegame);
+    searchToDepth(*quiet, 9);
+    EXPECT_GT(gParallel.splitCount, 0u);
+    EXPECT_TRUE(legalAtRoot(*quiet, quiet->pv[0].moves[1]));
+    expectPoolEmpty(*quiet);
+    EXPECT_EQ(searchOutput.find("starting thread"), std::string::npos) << "the helper stayed between searches";
+}
+
+TEST_F(ParallelTest, RootLineIsTheBestRootMoveAfterSplitsOfTheRoot) {
+    // The move the game plays is the root record's line; whoever found the
+    // best root move (thread 0 or a worker at a split of the root), the
+    // line and the front of the root list must agree after each search.
+    changeThreadCount(3);
+    const char* fens[] = {kMiddlegame, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                          "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10"};
+    for (const char* fen : fens) {
+        auto pos = setUp(fen);
+        searchToDepth(*pos, 9);
+        ASSERT_GT(gSearch.rootMoveCount, 0);
+        EXPECT_EQ(pos->pv[0].moves[1], gSearch.rootMoves[0].move) << fen;
+        EXPECT_TRUE(legalAtRoot(*pos, pos->pv[0].moves[1])) << fen;
+        expectPoolEmpty(*pos);
+    }
+}
+
+TEST_F(ParallelTest, WorkersLineReachesTheRootRecord) {
+    auto root = setUp(kMiddlegame);
+    auto worker = positionFromFen(kMiddlegame);
+    gSearch.iterationDepth = 3;
+    nextRootMove(*root);  // builds the root list
+    const Move second = gSearch.rootMoves[1].move;
+    worker->historyCount = 1;
+    worker->pv[1].moves[1] = second;
+    worker->pv[1].end = 2;
+    testing::internal::CaptureStdout();
+    rootNewBest(*worker, *root, 50, 100, second);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(root->pv[0].moves[1], second);
+    EXPECT_EQ(root->pv[1].moves[1], second);
+    EXPECT_EQ(gSearch.rootMoves[0].move, second) << "the new best goes to the front";
+}
+
+TEST_F(ParallelTest, CopyCarriesThePathAboveTheSplit) {
+    allocateRecordPool(2);
+    auto parent = setUp(kMiddlegame);
+    // Two plies played on the parent's search path.
+    Move list[MAX_MOVES];
+    for (int ply = 1; ply <= 2; ply++) {
+        Move* end = generateAllMoves(*parent, list);
+        for (Move* m = list; m < end; m++) {
+            if (!makeMove(*parent, *m, false)) continue;
+            parent->pathKeys[parent->historyCount] = parent->hashKey;
+            break;
+        }
+    }
+    Position* copy = copyToChild(*parent, 1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->historyCount, parent->historyCount);
+    EXPECT_EQ(copy->hashKey, parent->hashKey);
+    for (uint32_t ply = 1; ply <= parent->historyCount; ply++) EXPECT_EQ(copy->pathKeys[ply], parent->pathKeys[ply]);
+    EXPECT_EQ(std::memcmp(copy->board, parent->board, 64), 0);
+    EXPECT_EQ(copy->listStart[parent->historyCount + 1], 0) << "the copy's moves go on its own stack";
+    EXPECT_EQ(gParallel.recordsInUse, 1u);
+    copyToParent(*parent, *copy, -MATE);
+    EXPECT_EQ(gParallel.recordsInUse, 0u);
+}
+
+TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
+    allocateRecordPool(3);
+    auto parent = setUp(kMiddlegame);
+    parent->splitAlpha = 0;
+    parent->splitBestScore = 0;
+    Position* a = copyToChild(*parent, 1);
+    Position* b = copyToChild(*parent, 2);
+    ASSERT_TRUE(a && b);
+    parent->children[1] = a;
+    parent->children[2] = b;
+    // b is itself split with a copy of its own below it.
+    Position* below = copyToChild(*b, 0);
+    ASSERT_NE(below, nullptr);
+    b->children[0] = below;
+
+    stopChildren(*b);
+    EXPECT_TRUE(stopFlagSet(*b));
+    EXPECT_TRUE(stopFlagSet(*below)) << "a stop reaches the copies below";
+    EXPECT_FALSE(stopFlagSet(*a));
+
+    const Move killer = findMove(*parent, G2, G4);
+    b->stats.nodes = 1000;
+    b->killers[5][0] = killer;
+    parent->splitBestScore = 900;  // as if b had got there before it was stopped
+    copyToParent(*parent, *b, 900);
+    EXPECT_NE(parent->killers[5][0], killer) << "a stopped copy's killers are not taken";
+    EXPECT_EQ(parent->stats.nodes, 1000u) << "its nodes still count";
+
+    a->stats.nodes = 10;
+    a->killers[5][0] = killer;
+    copyToParent(*parent, *a, 900);
+    EXPECT_EQ(parent->killers[5][0], killer) << "the copy that found the best move passes on its killers";
+    EXPECT_EQ(parent->stats.nodes, 1010u);
+    copyToParent(*b, *below, 0);
+    EXPECT_EQ(gParallel.recordsInUse, 0u);
+}
+
+TEST_F(ParallelTest, OwnerKeepsPollingInputWhileItsWorkersSearch) {
+    // Thread 0 waits as the owner of a split whose worker (played here by
+    // the test) takes long: the input and the clock are still looked at.
+    allocateRecordPool(2);
+    auto root = setUp(kMiddlegame);
+    root->threadNumber = 0;
+    root->workerCount = 1;
+    static std::atomic<int> polls;
+    static Position* waitingOn;
+    polls = 0;
+    waitingOn = root.get();
+    gSearch.inputHook = [](Position& pos) {
+        EXPECT_EQ(&pos, waitingOn) << "commands see the search's root record";
+        if (++polls == 3) std::atomic_ref<uint32_t>(waitingOn->workerCount).store(0);
+    };
+    gParallel.work[0] = nullptr;
+    gSearch.iterationDepth = 1;  // the time check leaves the first iterations alone
+    threadWait(0, root.get());
+    EXPECT_GE(polls.load(), 3);
+    EXPECT_EQ(gParallel.work[0].load(), root.get()) << "the owner is busy with its node again";
+}
+
+TEST_F(ParallelTest, OwnerWaitsForItsWorkersEvenInForceModeWithPonderingOff) {
+    // "force" and "easy" may arrive while workers still search for the
+    // owner; leaving then would lose their results.
+    allocateRecordPool(2);
+    auto root = setUp(kMiddlegame);
+    root->workerCount = 1;
+    gGame.engineSide = -1;
+    gSearch.ponderingDisabled = true;
+    gParallel.work[1] = nullptr;
+    std::atomic<bool> workerDone{false};
+    std::thread worker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        workerDone = true;
+        std::atomic_ref<uint32_t>(root->workerCount).store(0);
+    });
+    threadWait(1, root.get());
+    EXPECT_TRUE(workerDone.load());
+    worker.join();
+}
+
+TEST_F(ParallelTest, IdleThreadsStayForTheWholeSearchAndEndAfterItWhenNotPondering) {
+    changeThreadCount(3);
+    auto pos = setUp(kMiddlegame);
+    gGame.engineSide = -1;
+    gSearch.ponderingDisabled = true;
+    testing::internal::CaptureStdout();
+    beginParallelSearch(*pos);
+    const std::string started = testing::internal::GetCapturedStdout();
+    EXPECT_NE(started.find("starting thread 1\n"), std::string::npos) << started;
+    EXPECT_NE(started.find("starting thread 2\n"), std::string::npos) << started;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(gParallel.startedCount.load(), 2) << "no helper ends while a search runs";
+    EXPECT_EQ(gParallel.idleCount.load(), 2);
+    endParallelSearch();
+    for (int i = 0; i < 2000 && gParallel.startedCount.load() > 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(gParallel.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
+    EXPECT_EQ(gParallel.work[1].load(), THREAD_ABSENT);
+    EXPECT_EQ(gParallel.work[2].load(), THREAD_ABSENT);
+
+    // The next search starts them again and can split.
+    gGame.engineSide = pos->sideToMove;
+    searchToDepth(*pos, 8);
+    EXPECT_NE(searchOutput.find("starting thread 1\n"), std::string::npos);
+    EXPECT_GT(gParallel.splitCount, 0u);
+}
+
+TEST_F(ParallelTest, MoreThreadsThanCoresAndThanCopiesAtASplit) {
+    // Ten threads on a smaller machine: at most eight copies work at one
+    // split, any idle thread may be among them, and the search still ends
+    // with every record back.
+    changeThreadCount(10);
+    auto pos = setUp(kMiddlegame);
+    searchToDepth(*pos, 8);
+    EXPECT_TRUE(legalAtRoot(*pos, pos->pv[0].moves[1]));
+    EXPECT_GT(gParallel.splitCount, 0u);
+    expectPoolEmpty(*pos);
+}
+
+}  // namespace
