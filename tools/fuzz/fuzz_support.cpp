@@ -18,6 +18,7 @@
 #include "egtb/tablebases.h"
 #include "eval/pawn_table.h"
 #include "search/iterate.h"
+#include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -116,6 +117,7 @@ void fuzzStartUp(int* argc, char*** argv) {
     initZobristKeys();
     initBoardTables();
     setupHashTables(false);
+    if (!allocateRecordPool(1)) std::abort();
 }
 
 Position& fuzzFreshEngine() {
@@ -136,7 +138,9 @@ Position& fuzzFreshEngine() {
     gTimeControl = TimeControl{};
     gTimeControl.nodeLimit = FUZZ_NODE_LIMIT;
     gLimits = SearchLimits{};
-    gSearch.threadCount = 1;
+    // "cores" may have started helper threads: they end here.
+    if (gSearch.threadCount != 1) changeThreadCount(1);
+    gSearch.ponderingDisabled = false;
     gSearch.checkInterval = 1024;
     gSearch.nodeCountdown.store(1024);
     gSearch.inputHook = pollInputDuringSearch;
