@@ -87,7 +87,8 @@ bench-tablebases: build
 # FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus. What it finds
 # new goes to $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the
 # first harness that finds something stops the run. Reproduce a crash with
-# ./$(FUZZ_BUILD)/fuzz/fuzz_<harness> <file>.
+# ./$(FUZZ_BUILD)/fuzz/fuzz_<harness> <file>. A harness's dictionary of
+# words (tools/fuzz/<harness>.dict) is used where there is one.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= commands fen epd config pgn book tablebase
@@ -103,6 +104,7 @@ fuzz: fuzz-build
 	  echo "fuzz_$$h: $(FUZZ_SECONDS) s"; \
 	  nice -n 10 ./$(FUZZ_BUILD)/fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
 	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_FLAGS) \
+	    $$(test -f tools/fuzz/$$h.dict && echo -dict=$(CURDIR)/tools/fuzz/$$h.dict) \
 	    -artifact_prefix=$(CURDIR)/$(FUZZ_BUILD)/artifacts/$$h- \
 	    $(CURDIR)/$(FUZZ_BUILD)/corpus/$$h $(CURDIR)/tools/fuzz/corpus/$$h \
 	    > $(FUZZ_BUILD)/fuzz_$$h.log 2>&1 \
