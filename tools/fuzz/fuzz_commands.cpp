@@ -12,11 +12,14 @@
 // (this machine has two cores).
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "board/position.h"
 #include "shell/engine.h"
+#include "shell/shell_state.h"
 #include "shell/uci.h"
 #include "tools/fuzz/fuzz_support.h"
 
@@ -98,5 +101,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzFreshEngine();
     feedStandardInput(session);
     mainLoop();
+    // Whatever the session did to the game (moves, take-backs, set-ups,
+    // searches stopped anywhere), the keys must still be the board's.
+    const Position& pos = *gShell.gamePosition;
+    if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) {
+        std::fprintf(stderr, "the game position's keys are not its board's\n");
+        std::abort();
+    }
     return 0;
 }
