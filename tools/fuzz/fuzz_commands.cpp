@@ -30,7 +30,8 @@ long firstNumber(const std::string& line, size_t from = 0) {
     size_t at = line.find_first_of("0123456789", from);
     if (at == std::string::npos) return -1;
     long value = 0;
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; at++) value = std::min(value * 10 + (line[at] - '0'), 1000000000L);
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; at++)
+        value = std::min(value * 10 + (line[at] - '0'), 1000000000L);
     return value;
 }
 
@@ -49,7 +50,8 @@ bool startsWith(const std::string& line, const char* word) {
     return line.compare(0, n, word) == 0 && (line.size() == n || line[n] == ' ');
 }
 
-// The session as the engine will read it; empty when the input is refused.
+// The session as the engine will read it: the slow lines left out, a node
+// limit added to UCI's "go".
 std::string prepareSession(const uint8_t* data, size_t size) {
     std::string out;
     bool uci = false;
@@ -94,10 +96,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The whole session must fit the pipe, which is written before the
-    // engine reads a byte of it.
+    // The whole session must fit the pipe (64 KB), which is written before
+    // the engine reads a byte of it.
     if (size > 16384) return -1;
     const std::string session = prepareSession(data, size);
+    if (session.size() > 60000) return -1;
     fuzzFreshEngine();
     feedStandardInput(session);
     mainLoop();
