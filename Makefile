@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-thread
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build test run test-sanitize test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases syzygy-epd bench-syzygy
+.PHONY: all build test run test-sanitize fuzz fuzz-build test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases syzygy-epd bench-syzygy
 
 all: build
 
@@ -97,5 +97,35 @@ syzygy-epd: build
 bench-syzygy: build
 	nice -n 10 ./$(BUILD)/bench/syzygy_speed $(SYZYGY)
 
+# Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer;
+# Debian: clang, libclang-rt-14-dev): each harness of FUZZ_TARGETS runs for
+# FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus. What it finds
+# new goes to $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the
+# first harness that finds something stops the run. Reproduce a crash with
+# ./$(FUZZ_BUILD)/fuzz/fuzz_<harness> <file>. A harness's dictionary of
+# words (tools/fuzz/<harness>.dict) is used where there is one.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= commands fen epd config pgn book tablebase
+FUZZ_FLAGS   ?=
+fuzz-build:
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNO_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	@mkdir -p $(FUZZ_BUILD)/artifacts
+	@for h in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$h; \
+	  echo "fuzz_$$h: $(FUZZ_SECONDS) s"; \
+	  nice -n 10 ./$(FUZZ_BUILD)/fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
+	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_FLAGS) \
+	    $$(test -f tools/fuzz/$$h.dict && echo -dict=$(CURDIR)/tools/fuzz/$$h.dict) \
+	    -artifact_prefix=$(CURDIR)/$(FUZZ_BUILD)/artifacts/$$h- \
+	    $(CURDIR)/$(FUZZ_BUILD)/corpus/$$h $(CURDIR)/tools/fuzz/corpus/$$h \
+	    > $(FUZZ_BUILD)/fuzz_$$h.log 2>&1 \
+	    || { tail -n 60 $(FUZZ_BUILD)/fuzz_$$h.log; exit 1; }; \
+	  grep -E "^#[0-9]+.*DONE|^stat::(number_of_executed_units|average_exec_per_sec)" $(FUZZ_BUILD)/fuzz_$$h.log; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -185,6 +185,10 @@ void setSideToMove(Position& pos, int side) {
     pos.sideToMove = uint8_t(side);
     gGame.repetitionList[0] = pos.hashKey;
     gGame.repetitionCount = 1;
+    // The moves played so far can no longer be taken back: each was made by
+    // the side that moved before the turn was handed over, and unmaking one
+    // now would put the wrong colour's man back on the board.
+    gGame.gameRecord.clear();
 }
 
 void commandSetboard(Position& pos, const CommandArgs& args) {

@@ -89,6 +89,12 @@ bool steersAnalysis(const char* line) {
 
 void setLineCapacity(size_t bytes) { capacity = std::min(bytes, sizeof pending); }
 
+void clearPendingInput() {
+    pendingLength = 0;
+    pending[0] = '\0';
+    discardingLine = false;
+}
+
 int readInput() {
     size_t room = capacity - 1 - pendingLength;
     if (room == 0) {

@@ -11,6 +11,9 @@ struct Position;
 // Lines may be this long from now on, their newline included (LINE_SIZE
 // at start-up, up to UCI_LINE_SIZE); `out` buffers must hold that many.
 void setLineCapacity(size_t bytes);
+// Forgets what was read but not yet taken as lines, for a session that
+// starts afresh on a new input.
+void clearPendingInput();
 // Appends what standard input has to the pending buffer: 1, or 0 at the end
 // of input. A read error ends the process.
 int readInput();

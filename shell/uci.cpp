@@ -622,6 +622,9 @@ bool isUciRequest(const char* line) {
 }
 
 void runUciSession(Position& pos) {
+    // Nothing of an earlier session carries over.
+    gUci = UciSession{};
+    searchLine[0] = '\0';
     gShell.uciMode = true;
     gShell.inputLine[0] = '\0';
     setLineCapacity(UCI_LINE_SIZE);

@@ -255,3 +255,16 @@ TEST(BadInput, DrawOfferInADeadDrawIsAccepted) {
 }
 
 }  // namespace
+
+// "black" hands the move to Black although White moved last: the moves
+// before can no longer be taken back, and "undo" must say so rather than
+// unmake Black's reply with White to move (which put a white pawn on d7).
+TEST(GameSessionSides, UndoAfterHandingOverTheMoveLeavesTheBoardAlone) {
+    const std::string out = runEngine("new\neasy\ndepth 2\ne2e4\nblack\nundo\nforce\nprint\nquit\n");
+    EXPECT_NE(out.find("At the beginning of the move list."), std::string::npos) << out;
+    // The board after "print": White's queen still on d1, no white man on
+    // Black's back rank.
+    const size_t board = out.rfind("\n r n b q k b n r\n");
+    ASSERT_NE(board, std::string::npos) << out;
+    EXPECT_NE(out.find("\n R N B Q K B N R\n", board), std::string::npos) << out.substr(board);
+}

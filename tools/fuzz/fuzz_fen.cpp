@@ -1,0 +1,76 @@
+// FEN text given to the position set-up. A position it accepts must be one
+// the rest of the engine can live with: every generated move is played and
+// taken back to the same keys, its SAN reads back as the same move, the
+// evaluation scores it and a tiny search runs on it.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/position.h"
+#include "eval/evaluate.h"
+#include "search/iterate.h"
+#include "search/time_control.h"
+#include "shell/commands.h"
+#include "shell/evaltest.h"
+#include "shell/shell_state.h"
+#include "platform/clock.h"
+#include "tools/fuzz/fuzz_support.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const char* fen) {
+    std::fprintf(stderr, "%s: %s\n", what, fen);
+    std::abort();
+}
+
+void checkMoves(Position& pos, const char* fen) {
+    const uint64_t key = pos.hashKey;
+    const uint64_t pawnKey = pos.pawnKey;
+    Move list[MAX_MOVES];
+    Move* end = generateAllMoves(pos, list);
+    for (Move* m = list; m < end; m++) {
+        pos.hashMove[pos.historyCount] = 0;
+        if (!isLegalMove(*m, pos)) continue;
+        MoveC san(*m);
+        const std::string text = moveToSan(san, pos);
+        MoveC back;
+        parseMove(back, pos, text.c_str());
+        if (!back.valid || back.move != *m) fail(("SAN does not read back: " + text).c_str(), fen);
+        pos.hashMove[pos.historyCount] = 0;
+        if (!makeMove(pos, *m, false)) continue;
+        if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after a move", fen);
+        unmakeMove(pos);
+        if (pos.hashKey != key || pos.pawnKey != pawnKey) fail("keys after taking a move back", fen);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    fuzzStartUp(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 512) return -1;
+    const std::string fen(reinterpret_cast<const char*>(data), size);
+    Position& pos = fuzzFreshEngine();
+    if (setBoardFromFen(pos, fen.c_str()) != 0) return 0;
+    startSetUpGame(pos);
+    if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after set-up", fen.c_str());
+    checkMoves(pos, fen.c_str());
+    perft(pos, 2);
+    consoleEvaluation(pos);
+
+    resetSearch(pos);
+    gGame.engineSide = pos.sideToMove;
+    startSearchClock(plannedLimits(timeNow()));
+    shareShellSettings();
+    prepareEvaluation(pos);
+    iterate(pos);
+    return 0;
+}
