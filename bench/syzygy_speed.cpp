@@ -50,18 +50,18 @@ struct Totals {
 };
 
 Totals searchAll(int depth, bool withTables, int largest) {
-    gSearch.syzygyMenLimit = withTables ? largest : 0;
-    gSearch.syzygy50MoveRule = true;
     auto pos = std::make_unique<Position>();
-    SearchLimits limits;
-    limits.depthLimit = depth + 1;
-    limits.fixedTime = true;
-    limits.moveTime = 0xFFFFFFF;
+    SearchRequest request;
+    request.depthLimit = depth + 1;
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = 0xFFFFFFF;
+    request.syzygyMen = withTables ? largest : 0;
+    request.syzygy50MoveRule = true;
     gEvalSettings = EvalSettings{};
     Totals t;
     for (const char* fen : positions) {
         const uint32_t start = timeNow();
-        if (!searchFromEmptyTables(*pos, fen, limits)) continue;
+        if (!searchFromEmptyTables(*pos, fen, request)) continue;
         t.ms += timeNow() - start;
         t.nodes += pos->stats.nodes;
         t.probes += pos->stats.tablebaseProbes;

@@ -9,7 +9,7 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "egtb/tablebase_probe.h"
-#include "search/output.h"
+#include "search/reporter.h"
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/spin_lock.h"
@@ -55,7 +55,7 @@ void scoreRootMoves(Position& pos) {
         }
         if (rootMoveDraws(pos)) {
             r.score = 0;
-            printNote("repetition detected at root %s", r.text);
+            reportNote("repetition detected at root %s", r.text);
         }
         if (r.score == NOT_SCORED) {
             r.score = -quiesce(pos, -MATE, MATE);
@@ -222,7 +222,7 @@ void addPositionPV(Position& pos) {
         for (Move* g = list; g < end; g++) found |= *g == m;
         pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
-            printNote("WARNING could not verify move in PV for addPositionPV()!!!");
+            reportNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;
         }
         unmakeMove(pos);
@@ -245,9 +245,9 @@ RootMove* nextRootMove(Position& pos) {
     RootMove* r = firstNotHandedOut();
     if (!r) return nullptr;
     r->flags |= ROOT_HANDED_OUT;
-    if (!gOutput.xboard) {
+    if (currentReporter().rootMove) {
         SpinLockGuard guard(gSearch.outputLock);
-        printRootProgress(pos, int(r - gSearch.rootMoves) + 1, *r);
+        reportRootMove(pos, int(r - gSearch.rootMoves) + 1, r->move, r->text);
     }
     return r;
 }
@@ -268,7 +268,7 @@ void rootNewBest(Position& searcher, Position& root, int score, int beta, Move m
     PVRow& row = searcher.pv[1];
     if (score < beta) {
         const uint32_t nodes = &searcher == &root ? root.stats.nodes : root.stats.nodes + searcher.stats.nodes;
-        printPV(searcher, row, score, "", nodes);
+        reportVariation(searcher, row, score, "", nodes);
     } else if (row.moves[1] != move || row.end < 2) {
         // A fail-high has no line yet, only its move.
         row.moves[1] = move;
@@ -350,7 +350,7 @@ int iterate(Position& pos) {
 }
 
 static int deepen(Position& pos) {
-    if (consoleForm()) std::printf("Ply    Time\tNodes\tScore\tPV\n");
+    reportSearchStarted();
     // A depth limit counts the plies of the last iteration plus one; at
     // least one ply is searched whatever the limit, or there would be no
     // move to play.
@@ -388,7 +388,7 @@ static int deepen(Position& pos) {
                 if (d > EASY_MOVE_FAIL_LOW_DEPTH) gSearch.easyMove = 0;
             }
             const char* mark = recordAspirationFailure(failedLow);
-            printPV(pos, pos.pv[0], v, mark);
+            reportVariation(pos, pos.pv[0], v, mark);
             if (searchStopped(pos)) break;
         }
         if (complete && !searchStopped(pos)) {

@@ -72,6 +72,9 @@ inline void prefetchBucket(uint64_t key) {
 }
 // Advances the age at the start of a search (modulo 16).
 void advanceTranspositionAge();
+// The age one step back: entries written by the ponder search, one age ago,
+// count as current again when its result is played.
+void stepTranspositionAgeBack();
 
 // Field access for the data word.
 inline int entryDepth(uint64_t data) { return int(data & 0xFF); }

@@ -19,9 +19,8 @@
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
-#include "search/output.h"
 #include "search/parallel.h"
-#include "search/search_shared.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/config.h"
@@ -29,6 +28,8 @@
 #include "shell/epdtest.h"
 #include "shell/evaltest.h"
 #include "shell/game_flow.h"
+#include "shell/pondering.h"
+#include "shell/shell_state.h"
 
 namespace {
 
@@ -221,12 +222,12 @@ void commandNew(Position& pos) {
     gBook.missCount = 0;
     setStartPosition(pos);
     resetSearch(pos);
-    gTimeControl.depthLimit = -1;
+    gShell.depthLimit = -1;
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
-    gSearch.lastCompletedScore = NO_SCORE;
+    forgetLastScore();
 }
 
 void commandUndo(Position& pos) {
@@ -259,7 +260,7 @@ void printClock(const char* label, uint32_t ms) {
 }
 
 void showClocks() {
-    const TimeControl& tc = gTimeControl;
+    const TimeControl& tc = gShell.clocks;
     uint32_t white = gGame.engineSide == WHITE ? tc.engineClock : tc.opponentClock;
     uint32_t black = gGame.engineSide == BLACK ? tc.engineClock : tc.opponentClock;
     std::printf("\n");
@@ -269,13 +270,39 @@ void showClocks() {
 }
 
 void commandLevel(const CommandArgs& args) {
-    TimeControl& tc = gTimeControl;
+    TimeControl& tc = gShell.clocks;
     tc.movesPerControl = wordValue(args.word[1]);
     tc.nextControlMove = tc.movesPerControl;
     uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
     tc.engineClock = clock;
     tc.opponentClock = clock;
     tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+    updateSearchClocks(tc);
+}
+
+// "st": every search gets this fixed time, the running one included.
+void commandSt(const CommandArgs& args) {
+    const uint32_t ms = uint32_t(wordValue(args.word[1])) * 1000u;
+    gShell.clocks.fixedTime = true;
+    gShell.clocks.fixedMoveTime = ms;
+    updateSearchClocks(gShell.clocks);
+    setSearchMoveTime(ms);
+}
+
+// "time" and "otim": a clock in centiseconds, which a running search sees
+// at its next look at the clock.
+void setClock(uint32_t& clock, const CommandArgs& args) {
+    clock = uint32_t(wordValue(args.word[1])) * 10u;
+    updateSearchClocks(gShell.clocks);
+}
+
+// "." during a search: the "stat01" line of how it goes.
+void printSearchProgress(const Position& pos) {
+    const SearchProgress progress = searchProgress(pos);
+    MoveC root(progress.currentRootMove);
+    std::printf("stat01: %u %i %i %i %i %s\n", progress.elapsed / 10, int(progress.nodes), progress.depth,
+                progress.rootMoveCount, int(progress.movesAtPly), moveToCoordinate(root));
+    std::fflush(stdout);
 }
 
 void commandBook(Position& pos, const CommandArgs& args) {
@@ -312,7 +339,7 @@ void commandDepth(const CommandArgs& args) {
         return;
     }
     int n = wordValue(args.word[1]);
-    gTimeControl.depthLimit = n + 1;
+    gShell.depthLimit = n + 1;
     std::printf("depth limit set to %i\n", n);
 }
 
@@ -341,7 +368,8 @@ void commandEgtpath(const CommandArgs& args) {
 void commandPlayother(Position& pos) {
     gGame.engineSide = pos.sideToMove ^ 1;
     gShell.playedColour = gGame.engineSide;
-    std::swap(gTimeControl.engineClock, gTimeControl.opponentClock);
+    std::swap(gShell.clocks.engineClock, gShell.clocks.opponentClock);
+    updateSearchClocks(gShell.clocks);
     gShell.ponderNext = true;
     gShell.analysisMode = false;
 }
@@ -364,14 +392,15 @@ void commandCores(const CommandArgs& args) {
 }
 
 void commandGo(const Position& pos) {
-    if (gTimeControl.engineClock == CLOCK_NOT_SET) {
-        gTimeControl.engineClock = DEFAULT_CLOCK_MS;
-        gTimeControl.opponentClock = DEFAULT_CLOCK_MS;
+    if (gShell.clocks.engineClock == CLOCK_NOT_SET) {
+        gShell.clocks.engineClock = DEFAULT_CLOCK_MS;
+        gShell.clocks.opponentClock = DEFAULT_CLOCK_MS;
+        updateSearchClocks(gShell.clocks);
     }
     gGame.engineSide = pos.sideToMove;
     gShell.playedColour = pos.sideToMove;
     if (gShell.ics) {
-        unsigned n = gSearch.threadCount;
+        unsigned n = searchThreadCount();
         std::printf("tellics set 1 Tarno 4.1 (%u cpus)\n", n);
         std::printf("tellics kibitz Tarno v 4.1 (%u cpus)\n", n);
         std::printf("tellics say Hi, %s.  Thanks for the game and good luck!\n", gShell.opponentName);
@@ -390,14 +419,14 @@ void commandResult(Position& pos, const CommandArgs& args) {
     // start position.
     gGame.gameRecord.clear();
     setStartPosition(pos);
-    gTimeControl.depthLimit = -1;
+    gShell.depthLimit = -1;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
 }
 
 // An offer from the opponent, or the interface asking whether to agree.
 void commandDraw(Position& pos) {
-    int s = gSearch.rootLowerBound;
+    int s = searchStatus().lowerBound;
     if (gShell.computerOpponent && s < DRAW_AGAINST_COMPUTER) {
         std::printf("tellics draw\n");
         stopSearch();
@@ -424,9 +453,8 @@ void commandPonder(Position& pos, const CommandArgs& args) {
         MoveC parsed;
         parseMove(parsed, pos, args.word[1]);
         if (parsed.move) {
-            gSearch.ponderMove = parsed.move;
-            pos.pv[0].moves[2] = parsed.move;
-            pos.pv[0].end = 3;
+            gPonder.move = parsed.move;
+            expectReply(pos, parsed.move);
         }
     }
     gGame.engineSide = pos.sideToMove ^ 1;
@@ -448,7 +476,7 @@ void commandIcs(const CommandArgs& args) {
 }  // namespace
 
 void useSearchThreads(unsigned threads) {
-    if (threads == gSearch.threadCount) return;
+    if (threads == searchThreadCount()) return;
     changeThreadCount(threads);
     // The tablebases come again from the settings file, with a decode area
     // for each thread.
@@ -468,8 +496,7 @@ void startSetUpGame(Position& pos) {
     gGame.repetitionCount = 1;
     gGame.setUpPosition = true;
     gShell.ponderNext = false;
-    pos.pv[0].end = 0;
-    pos.pv[1].end = 0;
+    forgetPrincipalVariation(pos);
 }
 
 int wordValue(const char* word) {
@@ -540,13 +567,13 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
     case CMD_NEW: commandNew(pos); break;
-    case CMD_EASY: gSearch.ponderingDisabled = true; break;
-    case CMD_HARD: gSearch.ponderingDisabled = false; break;
+    case CMD_EASY: setPonderingDisabled(true); break;
+    case CMD_HARD: setPonderingDisabled(false); break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
     case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
     case CMD_CLOCKS: showClocks(); break;
     case CMD_LEVEL: commandLevel(args); break;
-    case CMD_ST: setFixedMoveTime(uint32_t(wordValue(args.word[1])) * 1000u); break;
+    case CMD_ST: commandSt(args); break;
     case CMD_NAME:
         std::strncpy(gShell.opponentName, args.word[1], sizeof gShell.opponentName - 1);
         gShell.opponentName[sizeof gShell.opponentName - 1] = '\0';
@@ -555,8 +582,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         gShell.ownRating = wordValue(args.word[1]);
         gShell.opponentRating = wordValue(args.word[2]);
         break;
-    case CMD_TIME: gTimeControl.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
-    case CMD_OTIM: gTimeControl.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_TIME: setClock(gShell.clocks.engineClock, args); break;
+    case CMD_OTIM: setClock(gShell.clocks.opponentClock, args); break;
     case CMD_BOOK: commandBook(pos, args); break;
     case CMD_HELP: printHelp(); break;
     case CMD_PROTOVER:

@@ -8,8 +8,9 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
+#include "shell/game_flow.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -68,19 +69,15 @@ int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) 
 
 void searchTestPosition(Position& pos, uint32_t moveTime) {
     // The suite's time stays the fixed time of later searches too.
-    setFixedMoveTime(moveTime);
-    gSearch.lastCompletedScore = NO_SCORE;
-    resetSearch(pos);
-    for (int ply = 0; ply < 2; ply++) {
-        pos.pv[ply].end = 0;
-        pos.pv[ply].moves[1] = 0;
-    }
+    gShell.clocks.fixedTime = true;
+    gShell.clocks.fixedMoveTime = moveTime;
     gGame.engineSide = pos.sideToMove;
-    startSearchClock(plannedLimits(timeNow()));
     shareShellSettings();
-    prepareEvaluation(pos);
+    SearchRequest request = gameRequest();
+    request.startTime = timeNow();
+    request.newPosition = true;
     gShell.thinking = true;
-    iterate(pos);
+    search(pos, request);
     gShell.thinking = false;
 }
 
@@ -143,7 +140,7 @@ void commandEpdtest(Position& pos, const CommandArgs& args) {
     }
     gShell.epdtest = true;
     gShell.ponderNext = false;
-    gSearch.ponderingDisabled = true;
+    setPonderingDisabled(true);
     const char* fileName = args.word[1];
     const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
 

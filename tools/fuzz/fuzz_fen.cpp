@@ -12,7 +12,8 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "eval/evaluate.h"
-#include "search/iterate.h"
+#include "search/search_request.h"
+#include "shell/game_flow.h"
 #include "search/time_control.h"
 #include "shell/commands.h"
 #include "shell/evaltest.h"
@@ -66,11 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     perft(pos, 2);
     consoleEvaluation(pos);
 
-    resetSearch(pos);
     gGame.engineSide = pos.sideToMove;
-    startSearchClock(plannedLimits(timeNow()));
     shareShellSettings();
-    prepareEvaluation(pos);
-    iterate(pos);
+    SearchRequest request = gameRequest();
+    request.startTime = timeNow();
+    search(pos, request);
     return 0;
 }
