@@ -12,6 +12,16 @@
 // `record` holds a copy of the game position.
 Move predictedReply(Position& game, Position& record);
 
+// The reply the engine expects to its move `best` in `pos` (standing
+// before it): its line's second move, else the move the table holds for the
+// position after it; 0 when neither is legal there. The position is left as
+// it was.
+Move replyExpectedAfter(Position& pos, Move best);
+
+// The game plays the move the ponder search on `record` assumed: its line
+// becomes the game position's, with `best` at its head when it has none.
+void adoptPonderLine(Position& game, const Position& record, Move best);
+
 // Makes `reply` in the ponder record and makes the position after it the
 // record's root, as a game move would.
 void makeReplyTheRoot(Position& record, Move reply);

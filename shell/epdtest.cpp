@@ -67,7 +67,7 @@ int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) 
     }
 }
 
-void searchTestPosition(Position& pos, uint32_t moveTime) {
+SearchResult searchTestPosition(Position& pos, uint32_t moveTime) {
     // The suite's time stays the fixed time of later searches too.
     gShell.clocks.fixedTime = true;
     gShell.clocks.fixedMoveTime = moveTime;
@@ -77,8 +77,9 @@ void searchTestPosition(Position& pos, uint32_t moveTime) {
     request.startTime = timeNow();
     request.newPosition = true;
     gShell.thinking = true;
-    search(pos, request);
+    const SearchResult result = search(pos, request);
     gShell.thinking = false;
+    return result;
 }
 
 // One line of the suite. False when the test must stop.
@@ -113,9 +114,7 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
 
     MoveC best[MAX_BEST_MOVES];
     const int bestCount = readBestMoves(pos, bm, best);
-    searchTestPosition(pos, moveTime);
-
-    const Move found = pos.pv[0].end >= 2 ? pos.pv[0].moves[1] : 0;
+    const Move found = searchTestPosition(pos, moveTime).best;
     bool solved = false;
     for (int i = 0; i < bestCount; i++) solved |= found != 0 && best[i].move == found;
     if (solved) {

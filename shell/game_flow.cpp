@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_settings.h"
+#include "search/ponder.h"
 #include "search/reporter.h"
 #include "search/score.h"
 #include "search/search_request.h"
@@ -158,8 +159,7 @@ bool usePonderResult(Position& pos, Move& best, int& score) {
     // current again.
     stepTranspositionAgeBack();
     const SearchResult& pondered = gPonder.result;
-    pos.pv[0] = gPonder.record->pv[0];
-    if (pos.pv[0].end == 0) pos.pv[0].moves[1] = pondered.ponderBest;
+    adoptPonderLine(pos, *gPonder.record, pondered.ponderBest);
     if (pondered.ponderFailedLow || gPonder.time == 0 || searchStatus().moveTime > gPonder.time) return false;
     best = pondered.ponderBest;
     score = pondered.ponderScore;

@@ -17,6 +17,7 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/ponder.h"
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -342,9 +343,7 @@ void commandPosition(Position& pos, const Tokens& t, int at) {
     gUci.positionSet = true;
     // The last search's line belongs to another position: a search stopped
     // at once must not mistake its first move for this one's.
-    pos.pv[0].end = 0;
-    pos.pv[0].moves[1] = 0;
-    pos.pv[1].end = 0;
+    forgetPrincipalVariation(pos);
     gGame.engineSide = -1;
 }
 
@@ -565,26 +564,6 @@ void waitForRelease() {
     }
 }
 
-// The reply the engine expects to `best`: the search's line, else the move
-// the table holds for the position after it.
-Move expectedReply(Position& pos, Move best) {
-    pos.hashMove[pos.historyCount] = 0;
-    if (!makeMove(pos, best, false)) return 0;
-    const int ply = int(pos.historyCount);
-    const PVRow& line = pos.pv[0];
-    Move reply = line.end >= 3 && line.moves[1] == best ? line.moves[2] : 0;
-    if (!reply) {
-        int score;
-        pos.hashMove[ply] = 0;
-        hashProbe(pos, 1, -MATE, MATE, score);
-        reply = pos.hashMove[ply];
-    }
-    pos.hashMove[ply] = 0;  // isLegalMove must test it in full
-    if (reply && !isLegalMove(reply, pos)) reply = 0;
-    unmakeMove(pos);
-    return reply;
-}
-
 // ---------------------------------------------------------------------------
 // The idle loop
 
@@ -659,7 +638,7 @@ void answerBestMove(Position& pos, Move best) {
         std::printf("bestmove 0000\n");
         return;
     }
-    const Move reply = expectedReply(pos, best);
+    const Move reply = replyExpectedAfter(pos, best);
     if (reply) {
         MoveC text(best);
         std::printf("bestmove %s ponder %s\n", moveToPureCoordinate(text), moveText(reply));
