@@ -15,20 +15,18 @@
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_settings.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
-#include "search/parallel.h"
 #include "search/search_request.h"
-#include "search/time_control.h"
-#include "search/transposition.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
 #include "shell/epdtest.h"
+#include "shell/draw_offers.h"
 #include "shell/evaltest.h"
 #include "shell/game_flow.h"
 #include "shell/pondering.h"
+#include "shell/settings_commands.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -96,16 +94,6 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
 };
-
-// Draw offers (commandDraw): a computer opponent's offer is taken while the
-// engine is not 30 ahead; a person's is answered with an offer of our own
-// when the engine is 100 or more behind. Offers go only to opponents rated
-// at most 400 below the engine, and are accepted outright from those rated
-// at most 200 below it.
-constexpr int DRAW_AGAINST_COMPUTER = 30;
-constexpr int DRAW_WHEN_BEHIND = 100;
-constexpr int DRAW_RATING_MARGIN = 400;
-constexpr int DRAW_ACCEPT_RATING_MARGIN = 200;
 
 int findCommand(const char* word) {
     for (int i = 0; i < COMMAND_COUNT; i++)
@@ -254,48 +242,6 @@ void commandSides(Position& pos, int sideToMove, int engineSide) {
     gShell.playedColour = engineSide;
 }
 
-void printClock(const char* label, uint32_t ms) {
-    unsigned seconds = ms / 1000;
-    std::printf("%s%.2i:%.2i:%.2i\n", label, int(seconds / 3600 % 24), int(seconds / 60 % 60), int(seconds % 60));
-}
-
-void showClocks() {
-    const TimeControl& tc = gShell.clocks;
-    uint32_t white = gGame.engineSide == WHITE ? tc.engineClock : tc.opponentClock;
-    uint32_t black = gGame.engineSide == BLACK ? tc.engineClock : tc.opponentClock;
-    std::printf("\n");
-    printClock("White: ", white);
-    printClock("Black: ", black);
-    std::printf("\n");
-}
-
-void commandLevel(const CommandArgs& args) {
-    TimeControl& tc = gShell.clocks;
-    tc.movesPerControl = wordValue(args.word[1]);
-    tc.nextControlMove = tc.movesPerControl;
-    uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
-    tc.engineClock = clock;
-    tc.opponentClock = clock;
-    tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
-    updateSearchClocks(tc);
-}
-
-// "st": every search gets this fixed time, the running one included.
-void commandSt(const CommandArgs& args) {
-    const uint32_t ms = uint32_t(wordValue(args.word[1])) * 1000u;
-    gShell.clocks.fixedTime = true;
-    gShell.clocks.fixedMoveTime = ms;
-    updateSearchClocks(gShell.clocks);
-    setSearchMoveTime(ms);
-}
-
-// "time" and "otim": a clock in centiseconds, which a running search sees
-// at its next look at the clock.
-void setClock(uint32_t& clock, const CommandArgs& args) {
-    clock = uint32_t(wordValue(args.word[1])) * 10u;
-    updateSearchClocks(gShell.clocks);
-}
-
 // "." during a search: the "stat01" line of how it goes.
 void printSearchProgress(const Position& pos) {
     const SearchProgress progress = searchProgress(pos);
@@ -333,38 +279,6 @@ void commandExit() {
     std::printf("Stopped Analysis\n");
 }
 
-void commandDepth(const CommandArgs& args) {
-    if (args.count != 2) {
-        std::printf("Usage: depth <n>\n");
-        return;
-    }
-    int n = wordValue(args.word[1]);
-    gShell.depthLimit = n + 1;
-    std::printf("depth limit set to %i\n", n);
-}
-
-void commandEgtpath(const CommandArgs& args) {
-    // Syzygy folders are the rest of the line: a folder name may hold blanks.
-    if (args.count >= 3 && std::strcmp(args.word[1], "syzygy") == 0) {
-        char folders[LINE_SIZE] = "";
-        for (int i = 2; i < args.count; i++) {
-            if (i > 2) std::strncat(folders, " ", sizeof folders - std::strlen(folders) - 1);
-            std::strncat(folders, args.word[i], sizeof folders - std::strlen(folders) - 1);
-        }
-        // Scores found with other tables are stale.
-        if (setupSyzygy(folders)) clearTranspositionTable();
-        return;
-    }
-    if (args.count != 3) {
-        std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
-        std::printf("       egtpath syzygy <directories containing syzygy tables, separated by ','>\n");
-        return;
-    }
-    if (std::strcmp(args.word[1], "nalimov") != 0) return;
-    std::printf("initializing egtb\n");
-    setupTablebases(args.word[2]);
-}
-
 void commandPlayother(Position& pos) {
     gGame.engineSide = pos.sideToMove ^ 1;
     gShell.playedColour = gGame.engineSide;
@@ -372,23 +286,6 @@ void commandPlayother(Position& pos) {
     updateSearchClocks(gShell.clocks);
     gShell.ponderNext = true;
     gShell.analysisMode = false;
-}
-
-void commandCores(const CommandArgs& args) {
-    if (args.count != 2) {
-        std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
-        return;
-    }
-    int n = wordValue(args.word[1]);
-    if (n < 1) {
-        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
-        n = 1;
-    }
-    // More threads than the engine has room for are not an error, just
-    // not had.
-    unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
-    std::printf("using %u cpus\n", threads);
-    useSearchThreads(threads);
 }
 
 void commandGo(const Position& pos) {
@@ -424,29 +321,6 @@ void commandResult(Position& pos, const CommandArgs& args) {
     gGame.engineSide = BLACK;
 }
 
-// An offer from the opponent, or the interface asking whether to agree.
-void commandDraw(Position& pos) {
-    int s = searchStatus().lowerBound;
-    if (gShell.computerOpponent && s < DRAW_AGAINST_COMPUTER) {
-        std::printf("tellics draw\n");
-        stopSearch();
-        return;
-    }
-    if (s > NO_SCORE && s <= -DRAW_WHEN_BEHIND && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN) {
-        std::printf("offer draw\n");
-        return;
-    }
-    if (gameDrawCheck(pos) || recogniseDraw(pos) == 0 || drawAcceptable(pos)) {
-        if (gShell.opponentRating >= gShell.ownRating - DRAW_ACCEPT_RATING_MARGIN) {
-            std::printf("offer draw\n");
-            stopSearch();
-            return;
-        }
-        if (gShell.opponentRating >= gShell.ownRating - DRAW_RATING_MARGIN) return;
-    }
-    std::printf("tellics decline\n");
-}
-
 // The move given becomes the predicted reply the engine thinks about.
 void commandPonder(Position& pos, const CommandArgs& args) {
     if (args.count == 2) {
@@ -463,25 +337,7 @@ void commandPonder(Position& pos, const CommandArgs& args) {
     gShell.analysisMode = false;
 }
 
-void commandIcs(const CommandArgs& args) {
-    if (args.count != 2) return;
-    if (std::strcmp(args.word[1], "-") == 0) {
-        gShell.ics = false;
-    } else {
-        gShell.ics = true;
-        std::printf("tellics gameend\n");
-    }
-}
-
 }  // namespace
-
-void useSearchThreads(unsigned threads) {
-    if (threads == searchThreadCount()) return;
-    changeThreadCount(threads);
-    // The tablebases come again from the settings file, with a decode area
-    // for each thread.
-    resetTablebases();
-}
 
 void startNewGame(Position& pos) { commandNew(pos); }
 
@@ -606,7 +462,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;
-    case CMD_DRAW: commandDraw(pos); break;
+    case CMD_DRAW: answerDrawOffer(pos); break;
     case CMD_PONDER: commandPonder(pos, args); break;
     case CMD_EPDTEST: commandEpdtest(pos, args); break;
     case CMD_DOT:

@@ -24,21 +24,13 @@
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "shell/draw_offers.h"
 #include "shell/pondering.h"
 #include "shell/shell_state.h"
 #include "shell/uci.h"
 
 namespace {
 
-// The engine offers or accepts a draw only against an opponent rated no
-// more than 400 below it.
-constexpr int DRAW_RATING_MARGIN = 400;
-// Short of time a modest position is drawn rather than lost on the clock.
-constexpr int DRAW_SCORE_SHORT_OF_TIME = 300;
-constexpr uint32_t DRAW_CLOCK_MS = 5000;
-// A search that ran to depth 63 and still scores 0 has found nothing but a
-// draw: the engine offers one.
-constexpr int DRAWN_DEPTH = 63;
 // The final line is printed when the search found a decisive score, or was
 // too short to have shown it.
 constexpr int DECISIVE_SCORE = 9500;
@@ -179,9 +171,7 @@ bool startEngineTurn(Position& pos, SearchRequest& request) {
         gShell.ponderNext = false;
         return false;
     }
-    if (!gShell.uciMode && recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
-        gShell.opponentRating > 0)
-        std::printf("offer draw\n");
+    if (!gShell.uciMode) offerDrawInDeadPosition(pos);
     return true;
 }
 
@@ -233,7 +223,7 @@ void showFinalLine(Position& pos, int score, int depth) {
         depth > MAX_PLY)
         reportVariation(pos, pos.pv[0], score, "");
     std::printf("\n");
-    if (depth == DRAWN_DEPTH && score == 0) std::printf("offer draw\n");
+    offerDrawAfterFutileSearch(score, depth);
 }
 
 // Resigns a lost game while the opponent still has time to win it.
@@ -326,29 +316,6 @@ LearnContext bookLearnContext() {
 }
 
 void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
-
-bool drawAcceptable(Position& pos) {
-    int v = searchStatus().lastCompletedScore;
-    if (v == NO_SCORE) {
-        shareShellSettings();
-        v = evaluate(pos, -MATE, MATE);
-    }
-    if (v < DRAW_SCORE_SHORT_OF_TIME && gShell.clocks.engineClock < DRAW_CLOCK_MS &&
-        gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN)
-        return true;
-
-    const SideRecord& w = pos.sides[WHITE];
-    const SideRecord& b = pos.sides[BLACK];
-    if (w.pawnCount || b.pawnCount) return false;
-    int white = w.pieceMaterial, black = b.pieceMaterial;
-    if (white < 5 && black < 5) return true;
-    if (white == 5 || white > 6 || black == 5 || black > 6) return false;
-    // Six units without a bishop are two knights, which cannot force mate.
-    if ((white == 6 && w.pieces[BISHOP] == 0 && w.materialScore > 0) ||
-        (black == 6 && b.pieces[BISHOP] == 0 && b.materialScore > 0))
-        return true;
-    return white == black;
-}
 
 void setTableLimits(SearchRequest& request) {
     // The largest tables set up now: "egtpath" or "cores" may have changed them.

@@ -30,5 +30,3 @@ LearnContext bookLearnContext();
 // Prints the result line for the interface and returns true.
 bool reportRuleDraw(const Position& pos);
 
-// The engine would accept a draw in the game position.
-bool drawAcceptable(Position& pos);

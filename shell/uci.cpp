@@ -25,6 +25,7 @@
 #include "shell/config.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
+#include "shell/settings_commands.h"
 #include "shell/shell_state.h"
 
 namespace {
