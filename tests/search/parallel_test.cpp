@@ -28,9 +28,9 @@ protected:
     // After a search every copy is back in the pool and nobody works for
     // the root any more.
     void expectPoolEmpty(Position& root) {
-        EXPECT_EQ(gParallel.recordsInUse, 0u);
-        for (unsigned k = 0; k < gParallel.recordCount; k++)
-            EXPECT_EQ(gParallel.records[k]->inUse, 0u) << "record " << k;
+        EXPECT_EQ(gThreadPool.recordsInUse, 0u);
+        for (unsigned k = 0; k < gThreadPool.recordCount; k++)
+            EXPECT_EQ(gThreadPool.records[k]->inUse, 0u) << "record " << k;
         EXPECT_EQ(root.workerCount, 0u);
     }
 
@@ -49,8 +49,8 @@ TEST_F(ParallelTest, OneThreadNeverSplitsNorStartsAThread) {
     auto pos = setUp(kMiddlegame);
     searchToDepth(*pos, 8);
     EXPECT_EQ(gParallel.splitCount, 0u);
-    EXPECT_EQ(gParallel.startedCount.load(), 0);
-    EXPECT_EQ(gParallel.recordCount, 0u) << "one thread needs no copies";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 0);
+    EXPECT_EQ(gThreadPool.recordCount, 0u) << "one thread needs no copies";
     EXPECT_EQ(searchOutput.find("starting thread"), std::string::npos);
 }
 
@@ -127,9 +127,9 @@ TEST_F(ParallelTest, CopyCarriesThePathAboveTheSplit) {
     for (uint32_t ply = 1; ply <= parent->historyCount; ply++) EXPECT_EQ(copy->pathKeys[ply], parent->pathKeys[ply]);
     EXPECT_EQ(std::memcmp(copy->board, parent->board, 64), 0);
     EXPECT_EQ(copy->listStart[parent->historyCount + 1], 0) << "the copy's moves go on its own stack";
-    EXPECT_EQ(gParallel.recordsInUse, 1u);
+    EXPECT_EQ(gThreadPool.recordsInUse, 1u);
     copyToParent(*parent, *copy, -MATE);
-    EXPECT_EQ(gParallel.recordsInUse, 0u);
+    EXPECT_EQ(gThreadPool.recordsInUse, 0u);
 }
 
 TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
@@ -166,7 +166,7 @@ TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
     EXPECT_EQ(parent->killers[5][0], killer) << "the copy that found the best move passes on its killers";
     EXPECT_EQ(parent->stats.nodes, 1010u);
     copyToParent(*b, *below, 0);
-    EXPECT_EQ(gParallel.recordsInUse, 0u);
+    EXPECT_EQ(gThreadPool.recordsInUse, 0u);
 }
 
 TEST_F(ParallelTest, OwnerKeepsPollingInputWhileItsWorkersSearch) {
@@ -222,12 +222,12 @@ TEST_F(ParallelTest, IdleThreadsStayForTheWholeSearchAndEndAfterItWhenNotPonderi
     EXPECT_NE(started.find("starting thread 1\n"), std::string::npos) << started;
     EXPECT_NE(started.find("starting thread 2\n"), std::string::npos) << started;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(gParallel.startedCount.load(), 2) << "no helper ends while a search runs";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 2) << "no helper ends while a search runs";
     EXPECT_EQ(gParallel.idleCount.load(), 2);
     endParallelSearch();
-    for (int i = 0; i < 2000 && gParallel.startedCount.load() > 0; i++)
+    for (int i = 0; i < 2000 && gThreadPool.startedCount.load() > 0; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(gParallel.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
     EXPECT_EQ(gParallel.work[1].load(), THREAD_ABSENT);
     EXPECT_EQ(gParallel.work[2].load(), THREAD_ABSENT);
 

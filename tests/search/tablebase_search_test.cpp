@@ -183,7 +183,7 @@ TEST_F(TablebaseSearchTest, SeveralThreadsProbeTheTablesInOneSearch) {
             if (threads > 1) {
                 EXPECT_GT(gParallel.splitCount, 0u) << c.fen;
             }
-            EXPECT_EQ(gParallel.recordsInUse, 0u);
+            EXPECT_EQ(gThreadPool.recordsInUse, 0u);
         }
     }
     changeThreadCount(1);
