@@ -54,10 +54,7 @@ void sortByVictim(Position& pos, int begin, int end) {
     Move* moves = pos.moveStack + begin;
     int32_t* keys = pos.sortKeys;
     const int n = end - begin;
-    for (int i = 0; i < n; i++) {
-        Move m = moves[i];
-        keys[i] = isCapture(m) ? 13 * pieceValue[moveCaptured(m)] - pieceValue[movePiece(m)] : 0;
-    }
+    for (int i = 0; i < n; i++) keys[i] = captureOrderKey(moves[i]);
     for (bool exchanged = true; exchanged;) {
         exchanged = false;
         for (int i = 0; i + 1 < n; i++) {
