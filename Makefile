@@ -112,9 +112,10 @@ bench-syzygy: build
 
 # Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer;
 # Debian: clang, libclang-rt-dev): each harness of FUZZ_TARGETS runs for
-# FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus. What it finds
-# new goes to $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the
-# first harness that finds something stops the run. Reproduce a crash with
+# FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus, and its
+# progress is printed every few seconds. What it finds new goes to
+# $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the first harness
+# that finds something stops the run. Reproduce a crash with
 # ./$(FUZZ_BUILD)/fuzz/fuzz_<harness> <file>. A harness's dictionary of
 # words (tools/fuzz/<harness>.dict) is used where there is one.
 FUZZ_BUILD   ?= build-fuzz
@@ -127,19 +128,8 @@ fuzz-build:
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz: fuzz-build
-	@mkdir -p $(FUZZ_BUILD)/artifacts
-	@for h in $(FUZZ_TARGETS); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$h; \
-	  echo "fuzz_$$h: $(FUZZ_SECONDS) s"; \
-	  nice -n 10 ./$(FUZZ_BUILD)/fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
-	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_FLAGS) \
-	    $$(test -f tools/fuzz/$$h.dict && echo -dict=$(CURDIR)/tools/fuzz/$$h.dict) \
-	    -artifact_prefix=$(CURDIR)/$(FUZZ_BUILD)/artifacts/$$h- \
-	    $(CURDIR)/$(FUZZ_BUILD)/corpus/$$h $(CURDIR)/tools/fuzz/corpus/$$h \
-	    > $(FUZZ_BUILD)/fuzz_$$h.log 2>&1 \
-	    || { tail -n 60 $(FUZZ_BUILD)/fuzz_$$h.log; exit 1; }; \
-	  grep -E "^#[0-9]+.*DONE|^stat::(number_of_executed_units|average_exec_per_sec)" $(FUZZ_BUILD)/fuzz_$$h.log; \
-	done
+	@FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_FLAGS="$(FUZZ_FLAGS)" \
+	  tools/fuzz/run_harnesses.sh $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
