@@ -79,22 +79,23 @@ for pkg in "${wanted[@]}"; do
 done
 ((${#missing[@]})) || exit 0
 
-command_line="apt-get install -y ${missing[*]}"
-if ((check_only)); then
-    say "missing packages: ${missing[*]}; run: sudo $command_line"
+# The one line for whoever has to install them by hand.
+give_up() {
+    local how="run as root: apt-get install -y ${missing[*]}"
+    command -v sudo >/dev/null 2>&1 && how="run: sudo apt-get install -y ${missing[*]}"
+    command -v apt-get >/dev/null 2>&1 ||
+        how="install them with the system's package manager (there is no apt-get)"
+    say "missing packages: ${missing[*]}; $how"
     exit 1
-fi
-if ! command -v apt-get >/dev/null 2>&1; then
-    say "missing packages: ${missing[*]}; install them with the system's package manager (there is no apt-get)"
-    exit 1
-fi
+}
+((check_only)) && give_up
+command -v apt-get >/dev/null 2>&1 || give_up
 if ((EUID == 0)); then
     as_root=()
 elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
     as_root=(sudo -n)
 else
-    say "missing packages: ${missing[*]}; run: sudo $command_line"
-    exit 1
+    give_up
 fi
 
 say "installing ${missing[*]}"
