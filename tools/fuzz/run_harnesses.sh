@@ -59,8 +59,7 @@ run_one() {
         "$BUILD/corpus/$h" "$ROOT/tools/fuzz/corpus/$h" > "$log" 2>&1 &
     fuzz_pid=$!
     start=$(date +%s)
-    while kill -0 "$fuzz_pid" 2>/dev/null; do
-        sleep 0.5
+    while sleep 0.5; kill -0 "$fuzz_pid" 2>/dev/null; do
         now=$(date +%s)
         if ((now - last >= PROGRESS_EVERY && now > start)); then
             last=$now
