@@ -18,7 +18,8 @@
 #include "board/attacks.h"
 #include "board/position.h"
 #include "egtb/catalogue.h"
-#include "egtb/generator.h"
+#include "egtb/table_entries.h"
+#include "egtb/table_store.h"
 #include "egtb/tablebase_values.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "board/attacks.h"
 #include "board/position.h"
 #include "egtb/catalogue.h"
-#include "egtb/generator.h"
+#include "egtb/table_store.h"
 
 namespace {
 
@@ -24,11 +24,21 @@ int usage() {
     return 2;
 }
 
+// The line of a generated table: time, wins, losses and draws of each side
+// to move, and the longest mate.
+void printTableLine(int table, const TableReport& r) {
+    std::printf("%-7s %7.2f s  wtm %llu won %llu lost %llu drawn  btm %llu won %llu lost %llu drawn  longest %d plies\n",
+                tableCatalogue[table].name, r.seconds, (unsigned long long)r.wins[0], (unsigned long long)r.losses[0],
+                (unsigned long long)r.draws[0], (unsigned long long)r.wins[1], (unsigned long long)r.losses[1],
+                (unsigned long long)r.draws[1], r.longestPlies);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     GeneratorOptions options;
-    options.verbose = true;
+    bool quiet = false;
     int men = 0;
     std::vector<int> tables;
     for (int i = 1; i < argc; i++) {
@@ -36,7 +46,7 @@ int main(int argc, char** argv) {
         if (!std::strcmp(a, "-d") && i + 1 < argc) options.directory = argv[++i];
         else if (!std::strcmp(a, "-c")) options.compress = true;
         else if (!std::strcmp(a, "-l") && i + 1 < argc) options.level = std::atoi(argv[++i]);
-        else if (!std::strcmp(a, "-q")) options.verbose = false;
+        else if (!std::strcmp(a, "-q")) quiet = true;
         else if (!std::strcmp(a, "--men") && i + 1 < argc) men = std::atoi(argv[++i]);
         else if (a[0] == '-') return usage();
         else {
@@ -60,6 +70,7 @@ int main(int argc, char** argv) {
 
     initZobristKeys();
     initBoardTables();
+    if (!quiet) options.reporter.generated = printTableLine;
     TableStore store(options);
     for (int t : tables) {
         std::string error;
