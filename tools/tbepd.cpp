@@ -91,10 +91,16 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> cache(32u << 20);
     setTablebaseCache(cache.data(), cache.size());
 
-    // Progress is counted in bytes of the files read.
-    std::error_code ignored;
+    // Progress is counted in bytes of the files read (a byte more for each
+    // file, so that empty ones count too).
+    std::vector<uint64_t> fileBytes;
     uint64_t totalBytes = 0, finishedBytes = 0;
-    for (const std::string& file : files) totalBytes += std::filesystem::file_size(file, ignored) + 1;
+    for (const std::string& file : files) {
+        std::error_code unknownSize;
+        const uint64_t bytes = std::filesystem::file_size(file, unknownSize);
+        fileBytes.push_back(unknownSize ? 1 : bytes + 1);
+        totalBytes += fileBytes.back();
+    }
     ProgressLine progress;
     startProgressLine(progress, stdout);
 
@@ -143,7 +149,7 @@ int main(int argc, char** argv) {
         }
         clearProgressLine(progress);
         std::printf("%s: %ld positions, %ld differences\n", file.c_str(), checked, differences);
-        finishedBytes += std::filesystem::file_size(file, ignored) + 1;
+        finishedBytes += fileBytes[f];
         total += checked;
         wrong += differences;
     }
