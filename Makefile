@@ -6,20 +6,32 @@ JOBS       ?= $(shell nproc)
 
 .PHONY: all build test run test-sanitize fuzz fuzz-build test-thread perft-full bench bench-book clean tablebases tablebase-check tablebase-epd bench-tablebases syzygy-epd bench-syzygy
 
+# The Debian packages a target needs, by purpose (see tools/install-deps.sh):
+# the missing ones are installed before anything is built. With nothing
+# missing the check is one read of dpkg's database.
+DEPS       = tools/install-deps.sh
+DEP_GROUPS = build
+# A target's groups hold for what it builds first, so "make test" has
+# GoogleTest in place before the build is configured.
+test syzygy-epd: DEP_GROUPS = build test
+bench-book: DEP_GROUPS = build bench
+
 all: build
 
 build:
+	@$(DEPS) $(DEP_GROUPS)
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 run: build
 	./$(BUILD)/tarno
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
+	@$(DEPS) build test
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNO_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -28,6 +40,7 @@ test-sanitize:
 # The tests that run several search threads, under ThreadSanitizer: every
 # value the threads share must be an atomic or lock-guarded access.
 test-thread:
+	@$(DEPS) build test
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNO_THREAD_SANITIZE=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target search_tests platform_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TARNO_THREAD_SANITIZED=1 \
@@ -98,10 +111,11 @@ bench-syzygy: build
 	nice -n 10 ./$(BUILD)/bench/syzygy_speed $(SYZYGY)
 
 # Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer;
-# Debian: clang, libclang-rt-14-dev): each harness of FUZZ_TARGETS runs for
-# FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus. What it finds
-# new goes to $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the
-# first harness that finds something stops the run. Reproduce a crash with
+# Debian: clang, libclang-rt-dev): each harness of FUZZ_TARGETS runs for
+# FUZZ_SECONDS, starting from its seeds in tools/fuzz/corpus, and its
+# progress is printed every few seconds. What it finds new goes to
+# $(FUZZ_BUILD)/corpus, a crash to $(FUZZ_BUILD)/artifacts; the first harness
+# that finds something stops the run. Reproduce a crash with
 # ./$(FUZZ_BUILD)/fuzz/fuzz_<harness> <file>. A harness's dictionary of
 # words (tools/fuzz/<harness>.dict) is used where there is one.
 FUZZ_BUILD   ?= build-fuzz
@@ -109,23 +123,13 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= commands fen epd config pgn book tablebase
 FUZZ_FLAGS   ?=
 fuzz-build:
+	@$(DEPS) build fuzz
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNO_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz: fuzz-build
-	@mkdir -p $(FUZZ_BUILD)/artifacts
-	@for h in $(FUZZ_TARGETS); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$h; \
-	  echo "fuzz_$$h: $(FUZZ_SECONDS) s"; \
-	  nice -n 10 ./$(FUZZ_BUILD)/fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
-	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_FLAGS) \
-	    $$(test -f tools/fuzz/$$h.dict && echo -dict=$(CURDIR)/tools/fuzz/$$h.dict) \
-	    -artifact_prefix=$(CURDIR)/$(FUZZ_BUILD)/artifacts/$$h- \
-	    $(CURDIR)/$(FUZZ_BUILD)/corpus/$$h $(CURDIR)/tools/fuzz/corpus/$$h \
-	    > $(FUZZ_BUILD)/fuzz_$$h.log 2>&1 \
-	    || { tail -n 60 $(FUZZ_BUILD)/fuzz_$$h.log; exit 1; }; \
-	  grep -E "^#[0-9]+.*DONE|^stat::(number_of_executed_units|average_exec_per_sec)" $(FUZZ_BUILD)/fuzz_$$h.log; \
-	done
+	@FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_FLAGS="$(FUZZ_FLAGS)" \
+	  tools/fuzz/run_harnesses.sh $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -1,5 +1,7 @@
 #include "egtb/block_cache.h"
 
+#include "platform/spin_lock.h"
+
 namespace {
 
 // The first bytes of a cache block. Links are block numbers (-1 = none);
@@ -22,7 +24,7 @@ struct CacheState {
     int32_t newest = -1;   // most recently used
     int32_t oldest = -1;   // least recently used
     int32_t freeHead = -1;
-    SpinLock listLock;
+    uint32_t listLock = 0;  // a spin word
     BucketLookup lookup = nullptr;
 };
 CacheState cache;
@@ -76,11 +78,10 @@ bool cacheInstall(void* area, size_t bytes, BucketLookup lookup) {
 }
 
 void cacheReset() {
-    cache.listLock.lock();
+    SpinLockGuard guard(cache.listLock);
     cache.newest = cache.oldest = -1;
     cache.freeHead = cache.count ? 0 : -1;
     for (size_t i = 0; i < cache.count; i++) header(int32_t(i)).older = i + 1 < cache.count ? int32_t(i + 1) : -1;
-    cache.listLock.unlock();
 }
 
 bool cacheInUse() { return cache.count > 0; }
@@ -91,37 +92,37 @@ uint8_t* cacheBlockData(int32_t id) { return cache.area + size_t(id) * CACHE_BLO
 
 int cacheLookup(CacheBucket* buckets, int table, int side, uint32_t block, uint32_t offset) {
     CacheBucket& bucket = buckets[block & (SIDE_BUCKETS - 1)];
-    bucket.lock.lock();
+    acquireSpinLock(bucket.lock);
     int32_t before;
     int32_t id = findInChain(bucket, table, side, block, before);
     if (id < 0) {
-        bucket.lock.unlock();
+        releaseSpinLock(bucket.lock);
         return -1;
     }
-    cache.listLock.lock();
+    acquireSpinLock(cache.listLock);
     if (cache.newest != id) {
         unlinkUsed(id);
         linkNewest(id);
     }
-    cache.listLock.unlock();
+    releaseSpinLock(cache.listLock);
     if (before >= 0) {  // to the front of its chain, where the next look finds it first
         unlinkFromChain(bucket, id, before);
         header(id).chainNext = bucket.head - 1;
         bucket.head = id + 1;
     }
     int byte = cacheBlockData(id)[offset];
-    bucket.lock.unlock();
+    releaseSpinLock(bucket.lock);
     return byte;
 }
 
 int32_t cacheTakeBlock() {
     if (cache.count == 0) return -1;
     for (;;) {
-        cache.listLock.lock();
+        acquireSpinLock(cache.listLock);
         if (cache.freeHead >= 0) {
             int32_t id = cache.freeHead;
             cache.freeHead = header(id).older;
-            cache.listLock.unlock();
+            releaseSpinLock(cache.listLock);
             return id;
         }
         // The oldest block whose bucket is not busy: waiting for a bucket
@@ -132,28 +133,28 @@ int32_t cacheTakeBlock() {
             CacheBucket* owner = cache.lookup ? cache.lookup(h.table, h.side) : nullptr;
             if (owner) {
                 CacheBucket& bucket = owner[h.block & (SIDE_BUCKETS - 1)];
-                if (!bucket.lock.tryLock()) continue;
+                if (!tryAcquireSpinLock(bucket.lock)) continue;
                 int32_t before;
                 if (findInChain(bucket, h.table, h.side, h.block, before) == id) unlinkFromChain(bucket, id, before);
-                bucket.lock.unlock();
+                releaseSpinLock(bucket.lock);
             }
             unlinkUsed(id);
-            cache.listLock.unlock();
+            releaseSpinLock(cache.listLock);
             return id;
         }
-        cache.listLock.unlock();
-        __builtin_ia32_pause();
+        releaseSpinLock(cache.listLock);
+        cpuRelax();
     }
 }
 
 int cachePublish(CacheBucket* buckets, int table, int side, uint32_t block, int32_t id, uint32_t offset) {
     CacheBucket& bucket = buckets[block & (SIDE_BUCKETS - 1)];
-    bucket.lock.lock();
+    acquireSpinLock(bucket.lock);
     int32_t before;
     int32_t present = findInChain(bucket, table, side, block, before);
     if (present >= 0) {
         int byte = cacheBlockData(present)[offset];
-        bucket.lock.unlock();
+        releaseSpinLock(bucket.lock);
         cacheRelease(id);
         return byte;
     }
@@ -163,17 +164,16 @@ int cachePublish(CacheBucket* buckets, int table, int side, uint32_t block, int3
     h.block = block;
     h.chainNext = bucket.head - 1;
     bucket.head = id + 1;
-    cache.listLock.lock();
+    acquireSpinLock(cache.listLock);
     linkNewest(id);
-    cache.listLock.unlock();
+    releaseSpinLock(cache.listLock);
     int byte = cacheBlockData(id)[offset];
-    bucket.lock.unlock();
+    releaseSpinLock(bucket.lock);
     return byte;
 }
 
 void cacheRelease(int32_t id) {
-    cache.listLock.lock();
+    SpinLockGuard guard(cache.listLock);
     header(id).older = cache.freeHead;
     cache.freeHead = id;
-    cache.listLock.unlock();
 }

@@ -11,8 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "egtb/spin_lock.h"
-
 constexpr size_t CACHE_BLOCK_BYTES = 8284;
 constexpr size_t CACHE_HEADER_BYTES = 56;
 constexpr int SIDE_BUCKETS = 32;
@@ -20,7 +18,7 @@ constexpr int SIDE_BUCKETS = 32;
 // One bucket of a table side, 16 bytes: 32 of them make the side's
 // 512-byte bucket array, allocated zeroed at registration.
 struct CacheBucket {
-    SpinLock lock;
+    uint32_t lock;  // a spin word
     int32_t head;  // first block of the chain plus one; 0 = empty
     int32_t unused[2];
 };

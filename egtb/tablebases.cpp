@@ -13,8 +13,8 @@
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
-#include "egtb/spin_lock.h"
 #include "egtb/tablebase_values.h"
+#include "platform/spin_lock.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ struct TableSide {
     EmdHeader emd;                      // compressed files only
     bool compressed = false;
     CacheBucket* buckets = nullptr;     // 32 buckets
-    SpinLock fileLock;                  // guards fd and the reading of a block
+    uint32_t fileLock = 0;              // spin word: guards fd and the reading of a block
     uint32_t entries = 0;
 };
 
@@ -42,7 +42,7 @@ constexpr int ROOT_BOUND = 4;
 struct DecodePool {
     std::vector<DecodeArea*> areas;
     std::vector<uint8_t> busy;
-    SpinLock lock;
+    uint32_t lock = 0;  // a spin word
 };
 DecodePool decodePool;
 
@@ -115,9 +115,9 @@ void closeIdleFiles(TableSide* own) {
         for (TableSide& side : table) {
             if (&side == own) {
                 closeSideFile(side);
-            } else if (side.fileLock.tryLock()) {
+            } else if (tryAcquireSpinLock(side.fileLock)) {
                 closeSideFile(side);
-                side.fileLock.unlock();
+                releaseSpinLock(side.fileLock);
             }
         }
 }
@@ -125,9 +125,8 @@ void closeIdleFiles(TableSide* own) {
 void closeAllFiles() {
     for (auto& table : tableSides)
         for (TableSide& side : table) {
-            side.fileLock.lock();
+            SpinLockGuard guard(side.fileLock);
             closeSideFile(side);
-            side.fileLock.unlock();
         }
 }
 
@@ -296,29 +295,28 @@ bool registerFile(Registrar& reg, const char* directory, size_t dirLength, int t
 
 DecodeArea* takeDecodeArea() {
     for (;;) {
-        decodePool.lock.lock();
+        acquireSpinLock(decodePool.lock);
         for (size_t i = 0; i < decodePool.areas.size(); i++)
             if (!decodePool.busy[i]) {
                 decodePool.busy[i] = 1;
-                decodePool.lock.unlock();
+                releaseSpinLock(decodePool.lock);
                 return decodePool.areas[i];
             }
-        decodePool.lock.unlock();
-        __builtin_ia32_pause();
+        releaseSpinLock(decodePool.lock);
+        cpuRelax();
     }
 }
 
 void returnDecodeArea(DecodeArea* area) {
-    decodePool.lock.lock();
+    SpinLockGuard guard(decodePool.lock);
     for (size_t i = 0; i < decodePool.areas.size(); i++)
         if (decodePool.areas[i] == area) decodePool.busy[i] = 0;
-    decodePool.lock.unlock();
 }
 
 // Fills a cache block with file block `block`; false when the file cannot
 // be opened, read or expanded.
 bool readFileBlock(TableSide& side, uint32_t block, uint8_t* data, uint32_t offset) {
-    side.fileLock.lock();
+    acquireSpinLock(side.fileLock);
     if (side.fd < 0) {
         side.fd = openTableFile(side.path);
         if (side.fd < 0) {
@@ -342,7 +340,7 @@ bool readFileBlock(TableSide& side, uint32_t block, uint8_t* data, uint32_t offs
             ok = got > 0 && uint32_t(got) > offset;
         }
     }
-    side.fileLock.unlock();
+    releaseSpinLock(side.fileLock);
     return ok;
 }
 

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/spin_lock.h"
 #include "search/iterate.h"
 #include "search/movepicker.h"
-#include "search/spin_lock.h"
 
 ParallelSearch gParallel;
 

@@ -94,7 +94,7 @@ struct SearchShared {
     bool syzygy50MoveRule = true;
 
     // Root progress lines may come from any thread handing out root moves
-    // (a spin word, search/spin_lock.h).
+    // (a spin word, platform/spin_lock.h).
     uint32_t outputLock = 0;
 };
 

@@ -6,7 +6,7 @@
 
 #include "search/parallel.h"
 #include "search/search_shared.h"
-#include "search/spin_lock.h"
+#include "platform/spin_lock.h"
 
 ThreadPool gThreadPool;
 

@@ -6,7 +6,8 @@
 // our table (read from DIR, or generated in memory when DIR lacks it) and
 // probed in Gaviota's: win, draw or loss and the exact distance in plies
 // must agree. Prints the positions compared and the differences; exits 1 on
-// any difference.
+// any difference. While it works, a progress line says which table and side
+// it compares and how long the rest will take.
 #include <gtb-probe.h>
 
 #include <cstdio>
@@ -18,8 +19,10 @@
 #include "board/attacks.h"
 #include "board/position.h"
 #include "egtb/catalogue.h"
-#include "egtb/generator.h"
+#include "egtb/table_entries.h"
+#include "egtb/table_store.h"
 #include "egtb/tablebase_values.h"
+#include "tools/table_progress.h"
 
 namespace {
 
@@ -54,6 +57,10 @@ bool gaviotaValue(const TableLayout& layout, const int* sq, int side, int& value
     } else return false;
     return true;
 }
+
+// The work of checking a table, for the progress line: every entry of both
+// sides is looked at, the legal ones compared.
+uint64_t checkWork(int table) { return 2 * tableLayout(table).size; }
 
 }  // namespace
 
@@ -93,11 +100,20 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    TableRunProgress run;
+    run.tables = int(tables.size());
+    for (int t : tables) run.totalWork += checkWork(t);
+    startProgressLine(run.line, stdout);
+    // A table that is not in the directory is generated in memory first.
+    options.reporter.progress = [&](int t, uint64_t done, uint64_t all) {
+        showTableProgress(run, "generating", t, " in memory", double(done) / double(all), 0);
+    };
     TableStore store(options);
     unsigned long long total = 0, totalDifferences = 0;
     for (int t : tables) {
         std::string error;
         if (!store.ensure(t, error)) {
+            clearProgressLine(run.line);
             std::fprintf(stderr, "tbcheck: %s: %s\n", tableCatalogue[t].name, error.c_str());
             return 1;
         }
@@ -106,7 +122,12 @@ int main(int argc, char** argv) {
         const TableLayout& layout = tableLayout(t);
         unsigned long long compared = 0, differences = 0;
         for (int side = 0; side < 2; side++) {
-            forEachLegalEntry(t, side, [&](uint32_t, const int* sq) {
+            forEachLegalEntry(t, side, [&](uint32_t entry, const int* sq) {
+                if (compared % 4096 == 0) {
+                    const uint64_t done = side * layout.size + entry;
+                    showTableProgress(run, "checking", t, side ? ", Black to move" : ", White to move",
+                                      double(done) / double(checkWork(t)), done);
+                }
                 int first[LIST_SLOTS] = {}, second[LIST_SLOTS] = {};
                 int nth[2][7] = {};
                 for (int m = 0; m < layout.men; m++) {
@@ -121,6 +142,7 @@ int main(int argc, char** argv) {
                 bool known = gaviotaValue(layout, sq, side, theirs);
                 compared++;
                 if (!known || mine != theirs) {
+                    clearProgressLine(run.line);
                     if (differences < 5)
                         std::printf("  %s: ours %d, Gaviota %d%s\n", entryFen(t, sq, side).c_str(), mine, theirs,
                                     known ? "" : " (no answer)");
@@ -128,11 +150,13 @@ int main(int argc, char** argv) {
                 }
             });
         }
+        clearProgressLine(run.line);
         std::printf("%-6s %12llu positions compared, %llu differences\n", info.name, compared, differences);
         std::fflush(stdout);
         total += compared;
         totalDifferences += differences;
         store.releaseAbove(3);
+        finishTable(run, checkWork(t));
     }
     std::printf("total  %12llu positions compared, %llu differences\n", total, totalDifferences);
     tbcache_done();

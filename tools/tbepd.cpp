@@ -7,10 +7,12 @@
 // The tables in DIR are registered as the engine registers them and each
 // position is probed as the search probes it. A position with an
 // en-passant capture available is not in the tables; like the search, the
-// check then looks one move further, where every reply is.
+// check then looks one move further, where every reply is. While it works,
+// a progress line says which file it reads and how far it has come.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -26,6 +28,7 @@
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
+#include "platform/progress_line.h"
 
 namespace {
 
@@ -88,17 +91,38 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> cache(32u << 20);
     setTablebaseCache(cache.data(), cache.size());
 
+    // Progress is counted in bytes of the files read (a byte more for each
+    // file, so that empty ones count too).
+    std::vector<uint64_t> fileBytes;
+    uint64_t totalBytes = 0, finishedBytes = 0;
+    for (const std::string& file : files) {
+        std::error_code unknownSize;
+        const uint64_t bytes = std::filesystem::file_size(file, unknownSize);
+        fileBytes.push_back(unknownSize ? 1 : bytes + 1);
+        totalBytes += fileBytes.back();
+    }
+    ProgressLine progress;
+    startProgressLine(progress, stdout);
+
     auto pos = std::make_unique<Position>();
     long total = 0, wrong = 0;
-    for (const std::string& file : files) {
+    for (size_t f = 0; f < files.size(); f++) {
+        const std::string& file = files[f];
         std::ifstream in(file);
         if (!in) {
+            clearProgressLine(progress);
             std::fprintf(stderr, "tbepd: cannot read %s\n", file.c_str());
             return 2;
         }
         long checked = 0, differences = 0;
         std::string line;
         while (std::getline(in, line)) {
+            if (progressDue(progress)) {
+                const std::streamoff at = in.tellg();
+                const std::string what = "probing " + file + " (file " + std::to_string(f + 1) + " of " +
+                                         std::to_string(files.size()) + "): " + std::to_string(checked) + " positions";
+                showProgress(progress, what, double(finishedBytes + (at > 0 ? uint64_t(at) : 0)) / double(totalBytes));
+            }
             std::istringstream fields(line);
             std::string board, side, castling, ep;
             if (!(fields >> board >> side >> castling >> ep) || board[0] == '#') continue;
@@ -109,6 +133,7 @@ int main(int argc, char** argv) {
             const std::string fen = board + " " + side + " " + castling + " " + ep;
             setStartPosition(*pos);
             if (setBoardFromFen(*pos, fen.c_str()) != 0) {
+                clearProgressLine(progress);
                 std::printf("  unreadable: %s\n", fen.c_str());
                 differences++;
                 continue;
@@ -117,11 +142,14 @@ int main(int argc, char** argv) {
             if (value == TB_NOT_AVAILABLE && pos->epSquare) value = valueByOneMove(*pos);
             checked++;
             if (value != expected) {
+                clearProgressLine(progress);
                 if (differences < 10) std::printf("  %s: probed %d, expected %d\n", fen.c_str(), value, expected);
                 differences++;
             }
         }
+        clearProgressLine(progress);
         std::printf("%s: %ld positions, %ld differences\n", file.c_str(), checked, differences);
+        finishedBytes += fileBytes[f];
         total += checked;
         wrong += differences;
     }

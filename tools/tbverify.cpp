@@ -25,7 +25,7 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "egtb/catalogue.h"
-#include "egtb/generator.h"
+#include "egtb/table_entries.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"

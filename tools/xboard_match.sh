@@ -63,9 +63,9 @@
 #   -h, --help             print this text
 #
 # Missing packages (xboard, xvfb and the opponent's package) are installed
-# with apt-get, which needs root; "apt-get update" runs only when something is
-# missing.  Nothing is read from the terminal, so it runs under CI=true with
-# no standard input.
+# by tools/install-deps.sh with apt-get, which needs root or sudo; "apt-get
+# update" runs only when something is missing.  Nothing is read from the
+# terminal, so it runs under CI=true with no standard input.
 #
 # Everything the match starts (Xvfb, xboard, both engines) lives in a private
 # PID namespace when the system allows one (root on Linux): when the match
@@ -440,14 +440,12 @@ if [[ ${engine_words[0]} != */* ]] && ! command -v "${engine_words[0]}" >/dev/nu
 fi
 if ((${#missing[@]})); then
     ((install)) || die "missing packages: ${missing[*]} (and --no-install given)"
-    ((EUID == 0)) || die "missing packages: ${missing[*]}; installing them needs root"
-    note "installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt=(apt-get -q -y -o DPkg::Lock::Timeout=600)
-    "${apt[@]}" update </dev/null >/dev/null ||
-        die "apt-get update failed"
-    "${apt[@]}" install --no-install-recommends "${missing[@]}" </dev/null >/dev/null ||
-        die "apt-get install ${missing[*]} failed"
+    packages=()
+    for pkg in "${missing[@]}"; do packages+=(--package "$pkg"); done
+    # The project's installer: apt-get as root or through sudo, or one line
+    # naming the command to run. Its apt output stays off the summary.
+    "$REPO/tools/install-deps.sh" "${packages[@]}" </dev/null >/dev/null ||
+        die "could not install ${missing[*]}"
 fi
 
 # xboard starts the engines in their own directories, so a relative command

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/spin_lock.h"
 #include "search/parallel.h"
 #include "search/search.h"
-#include "search/spin_lock.h"
 #include "search_fixture.h"
 
 namespace {

@@ -6,6 +6,8 @@
 // The reference check reads tests/data unless TARNO_SYZYGY_EPD and
 // TARNO_SYZYGY_DIR name another file and folder (make syzygy-epd: all 200
 // positions against all 35 tables).
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/progress_line.h"
 #include "support/test_support.h"
 
 namespace {
@@ -78,8 +81,29 @@ TEST(SyzygySession, ReferencePositionsThroughTheEngine) {
     for (size_t i = 0; i < references.size(); i++)
         input += "setboard " + references[i].fen + "\ntbprobe\nping " + std::to_string(i) + "\n";
     input += "quit\n";
-    int status = -1;
-    const std::string out = runEngine(input, &status, 60000);
+    // The answers are read as they come, so that a long file shows how far
+    // it has come.
+    EngineSession session;
+    session.send(input);
+    session.closeInput();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto msLeft = [&] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return int(std::max<long>(1, long(left.count())));
+    };
+    ProgressLine progress;
+    startProgressLine(progress, stdout);
+    for (size_t i = 0; i < references.size(); i++) {
+        if (!session.waitFor("pong " + std::to_string(i) + "\n", msLeft())) break;
+        if (progressDue(progress))
+            showProgress(progress,
+                         "probing " + epd + ": " + std::to_string(i + 1) + " of " +
+                             std::to_string(references.size()) + " positions",
+                         double(i + 1) / double(references.size()));
+    }
+    clearProgressLine(progress);
+    const int status = session.waitExit(msLeft());
+    const std::string& out = session.output();
     EXPECT_EQ(status, 0);
     for (size_t i = 0; i < references.size(); i++) {
         const std::string pong = "pong " + std::to_string(i) + "\n";

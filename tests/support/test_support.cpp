@@ -21,7 +21,7 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "egtb/catalogue.h"
-#include "egtb/generator.h"
+#include "egtb/table_store.h"
 
 void initEngineTables() {
     static bool done = false;

@@ -1,6 +1,9 @@
 // Spin locks: a 32-bit word taken by atomically exchanging in 1 until the
-// old value was 0, released by storing 0. Search threads never sleep; the
-// sections these locks guard are a handful of instructions long.
+// old value was 0, released by storing 0. The word is a plain uint32_t, so
+// that it can live in records that are copied or cleared as a whole (split
+// points, tablebase bucket arrays); it is only ever touched through these
+// functions. Waiting threads never sleep: the sections these locks guard are
+// a handful of instructions long, or at most one tablebase block read.
 #pragma once
 
 #include <atomic>
@@ -15,6 +18,11 @@ inline void acquireSpinLock(uint32_t& word) {
         // taking the cache line away from the holder.
         while (lock.load(std::memory_order_relaxed)) cpuRelax();
     }
+}
+
+// Takes the lock only when it is free at once; whether it was taken.
+inline bool tryAcquireSpinLock(uint32_t& word) {
+    return std::atomic_ref<uint32_t>(word).exchange(1, std::memory_order_acquire) == 0;
 }
 
 inline void releaseSpinLock(uint32_t& word) { std::atomic_ref<uint32_t>(word).store(0, std::memory_order_release); }
