@@ -325,7 +325,7 @@ void takeBackGameMove(Position& pos, const HistoryEntry& record) {
 }
 
 bool gameDrawCheck(const Position& pos) {
-    if (pos.history[pos.historyCount].reversibleMoves >= 100) return true;
+    if (pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES) return true;
     int seen = 0;
     for (uint32_t i = 0; i < gGame.repetitionCount; i++) seen += gGame.repetitionList[i] == pos.hashKey;
     return seen >= 3;

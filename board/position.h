@@ -33,6 +33,10 @@ struct HistoryEntry {
     uint64_t pawnKey;
 };
 
+// The fifty-move rule: a game is drawn once this many half-moves have
+// passed without a capture or a pawn move.
+constexpr int FIFTY_MOVE_PLIES = 100;
+
 constexpr int HISTORY_SIZE = 67;
 
 struct Position {

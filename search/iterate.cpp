@@ -27,7 +27,7 @@ RootMove* firstNotHandedOut() {
 
 // The root position's draw by rule, for a root move just made.
 bool rootMoveDraws(Position& pos) {
-    return pos.history[pos.historyCount].reversibleMoves >= 100 || repetitionCheck(pos) != 0;
+    return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(pos) != 0;
 }
 
 // Orders the freshly built root list by a quick look at each move: a

@@ -208,7 +208,7 @@ void backUpVariation(Position& pos, int ply) {
 int repetitionCheck(Position& pos) {
     const int ply = int(pos.historyCount);
     const int reversible = pos.history[ply].reversibleMoves;
-    if (reversible >= 100) return 2;
+    if (reversible >= FIFTY_MOVE_PLIES) return 2;
     pos.pathKeys[ply] = pos.hashKey;
 
     // Index i of the game-plus-path list: the game's positions first (the

@@ -47,7 +47,7 @@ constexpr uint32_t SHORT_SEARCH_NODES = 200000;
 constexpr int LEARN_LOST = -300;
 constexpr int LEARN_WON = 300;
 
-bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
+bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES; }
 
 // What a move does to the opponent: 0 nothing, 1 check, 2 mate.
 int checkKind(Position& pos, Move move) {

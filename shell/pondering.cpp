@@ -98,7 +98,7 @@ void ponder() {
     gGame.repetitionList[savedCount] = record.hashKey;
     gGame.repetitionCount = savedCount + 1;
     resetSearch(record);
-    if (record.history[1].reversibleMoves >= 100 || repetitionCheck(record) != 0) {
+    if (record.history[1].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(record) != 0) {
         gGame.repetitionCount = savedCount;
         return stopPondering(record);
     }

@@ -126,10 +126,10 @@ TEST_F(SearchNodeTest, CheckmateAndStalemateAtTheNode) {
 
 TEST_F(SearchNodeTest, FiftyMovesAreNotClaimedByAMatedSide) {
     auto pos = atRoot("k7/1Q6/1K6/8/8/8/8/8 b - - 0 1");
-    pos->history[1].reversibleMoves = 100;
+    pos->history[1].reversibleMoves = FIFTY_MOVE_PLIES;
     EXPECT_EQ(search(*pos, 2, -10000, 10000, false), 1 - 10000);
     pos = atRoot("k7/8/1K6/8/8/8/8/7R b - - 0 1");
-    pos->history[1].reversibleMoves = 100;
+    pos->history[1].reversibleMoves = FIFTY_MOVE_PLIES;
     EXPECT_EQ(search(*pos, 2, -10000, 10000, false), 0);
     EXPECT_EQ(repetitionCheck(*pos), 2);
 }
