@@ -82,12 +82,10 @@ std::vector<std::unique_ptr<Position>> probedPositions(int largest) {
         Move* endFirst = generateAllMoves(*pos, first);
         for (Move* a = first; a < endFirst; a++) {
             pos->historyCount = 1;
-            pos->hashMove[1] = 0;
             if (!makeMove(*pos, *a, false)) continue;
             Move second[MAX_MOVES];
             Move* endSecond = generateAllMoves(*pos, second);
             for (Move* b = second; b < endSecond; b++) {
-                pos->hashMove[2] = 0;
                 if (!makeMove(*pos, *b, false)) continue;
                 if (popCount(occupied(*pos)) <= largest && !pos->castling) out.push_back(std::make_unique<Position>(*pos));
                 unmakeMove(*pos);

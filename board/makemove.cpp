@@ -213,11 +213,9 @@ void rebuildRepetitionList(uint64_t currentKey, const HistoryEntry& last) {
 
 }  // namespace
 
-bool makeMove(Position& pos, Move m, bool skipLegality) {
-    // The ply's hash move was legal when it was stored, so it skips the test.
-    const bool testLegality = !skipLegality && m != pos.hashMove[pos.historyCount];
+bool makeMove(Position& pos, Move m, bool knownLegal) {
     doMove(pos, m);
-    if (testLegality) {
+    if (!knownLegal) {
         const int mover = pos.sideToMove ^ 1;
         if (isSquareAttacked(pos, pos.sides[mover].kingSquare, pos.sideToMove)) {
             unmakeMove(pos);

@@ -3,9 +3,10 @@
 
 #include "board/position.h"
 
-// Makes m. With skipLegality false (and m not the ply's hash move), a move
-// that leaves the mover's king attacked is taken back and false is returned.
-bool makeMove(Position& pos, Move m, bool skipLegality);
+// Makes m. Unless the caller knows m to be legal (an evasion, a root move
+// tested when the list was built, a table move), a move that leaves the
+// mover's king attacked is taken back and false is returned.
+bool makeMove(Position& pos, Move m, bool knownLegal);
 // Takes back the move made from history entry historyCount - 1.
 void unmakeMove(Position& pos);
 

@@ -471,9 +471,6 @@ uint32_t perft(Position& pos, int depth) {
     if (depth < 1) return 1;  // the empty sequence
     // Every ply makes one move into the history, which holds only so many.
     if (pos.historyCount + uint32_t(depth) > HISTORY_SIZE - 1) return 0;
-    // makeMove trusts a ply's hash move without testing it; perft must test
-    // every move, so no stale hash move may stand in the plies it visits.
-    for (int ply = 0; ply < depth; ply++) pos.hashMove[pos.historyCount + ply] = 0;
     return countLeaves(pos, depth);
 }
 
@@ -485,13 +482,8 @@ bool isLegalMove(Move m, Position& pos) {
     Move* end = inCheck ? generateEvasions(pos, moves) : generateAllMoves(pos, moves);
     for (Move* candidate = moves; candidate < end; candidate++) {
         if (*candidate != m) continue;
-        // Test the move even when it happens to be this ply's hash move.
-        Move& hashMove = pos.hashMove[pos.historyCount];
-        const Move saved = hashMove;
-        hashMove = 0;
         const bool legal = makeMove(pos, m, false);
         if (legal) unmakeMove(pos);
-        hashMove = saved;
         return legal;
     }
     return false;

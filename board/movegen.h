@@ -21,9 +21,7 @@ Move* generateChecks(const Position& pos, Move* out);    // quiet checking moves
 // The piece on sq stands between the side to move's king and an enemy slider.
 bool isPinned(const Position& pos, int sq);
 // Legal move sequences of length depth (1 for depth 0; 0 for a depth the
-// history cannot hold). Clears the hash-move slots of the plies it visits,
-// since makeMove does not test those.
+// history cannot hold).
 uint32_t perft(Position& pos, int depth);
-// m is one of the legal moves of the position (tested even when it is the
-// ply's hash move).
+// m is one of the legal moves of the position.
 bool isLegalMove(Move m, Position& pos);

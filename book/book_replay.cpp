@@ -2,21 +2,7 @@
 
 #include "board/makemove.h"
 
-namespace {
-
-// makeMove trusts the ply's hash move; a replay has none, so every move is
-// tested for legality.
-struct HashMoveCleared {
-    Move& slot;
-    Move saved;
-    explicit HashMoveCleared(Position& pos) : slot(pos.hashMove[pos.historyCount]), saved(slot) { slot = 0; }
-    ~HashMoveCleared() { slot = saved; }
-};
-
-}  // namespace
-
 int generateLegalMoves(Position& pos, Move* out) {
-    HashMoveCleared cleared(pos);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     int count = 0;
@@ -30,7 +16,6 @@ int generateLegalMoves(Position& pos, Move* out) {
 
 Move findLegalMove(Position& pos, Move move) {
     if (move == 0) return 0;
-    HashMoveCleared cleared(pos);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     for (Move* m = moves; m < end; m++) {

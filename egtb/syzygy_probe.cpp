@@ -236,7 +236,6 @@ bool consistentWithMoves(Position& pos, unsigned wdl) {
     if (wdl == TB_RESULT_FAILED) return true;
     pos.historyCount = 1;
     pos.history[1] = HistoryEntry{};
-    pos.hashMove[1] = 0;
     pos.hashKey = computeHashKey(pos);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);

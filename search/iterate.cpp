@@ -107,7 +107,6 @@ void buildRootMoves(Position& pos) {
     Move* begin = pos.moveStack + pos.listStart[ply];
     const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
     Move* end = inCheck ? generateEvasions(pos, begin) : generateAllMoves(pos, begin);
-    pos.hashMove[ply] = 0;  // every root move gets make move's full legality test
     int n = 0;
     for (Move* m = begin; m < end && n < MAX_ROOT_MOVES; m++) {
         if (!searchedAtRoot(*m)) continue;
@@ -220,7 +219,6 @@ void addPositionPV(Position& pos) {
         Move* end = generateAllMoves(pos, list);
         bool found = false;
         for (Move* g = list; g < end; g++) found |= *g == m;
-        pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
             printNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;

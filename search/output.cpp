@@ -151,7 +151,6 @@ void printPV(Position& pos, PVRow& row, int score, const char* mark, uint32_t no
     for (int i = 1; i < row.end && i <= MAX_PLY; i++) {
         const Move m = row.moves[i];
         const int before = line.length;
-        pos.hashMove[pos.historyCount] = 0;  // test every move of the line
         pos.currentMove[pos.historyCount] = m;
         // A UCI line simply ends before a move that cannot be played.
         if (!validMoveTest(pos, m)) {

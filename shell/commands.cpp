@@ -599,10 +599,8 @@ int enterUserMove(Position& pos, char* line) {
         line[0] = '\0';
         return -1;
     }
-    // Match the parsed move against the generated ones at the root, with the
-    // hash-move slot cleared so that making it runs the full legality test.
+    // Match the parsed move against the generated ones at the root.
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     bool generated = false;

@@ -63,7 +63,6 @@ int checkKind(Position& pos, Move move) {
 }
 
 Move firstLegalMove(Position& pos) {
-    std::memset(pos.hashMove, 0, sizeof pos.hashMove);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     for (Move* m = moves; m < end; m++)
@@ -190,7 +189,6 @@ bool chooseMove(Position& pos, Move& best, int& score) {
         best = pos.pv[0].moves[1];
         if (gSearch.rootMoveCount == 0 && !firstLegalMove(pos)) return false;
     }
-    pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
     if (!isLegalMove(best, pos)) best = fallbackMove(pos);
     return true;
 }

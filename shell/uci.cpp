@@ -277,7 +277,6 @@ bool playListedMove(Position& pos, const char* text) {
     MoveC parsed;
     parseMove(parsed, pos, text);
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     if (!parsed.valid || !isLegalMove(parsed.move, pos)) return false;
     playGameMove(pos, parsed.move);
     return true;
@@ -400,7 +399,6 @@ void readSearchMoves(Position& pos, const Tokens& t, int& i, GoRequest& go) {
         const char* text = t.word[i + 1];
         MoveC parsed;
         parseMove(parsed, pos, text);
-        pos.hashMove[pos.historyCount] = 0;
         if (!parsed.valid || !isLegalMove(parsed.move, pos)) {
             std::printf("info string searchmoves: '%s' is no legal move here\n", text);
             continue;
@@ -565,7 +563,6 @@ void waitForRelease() {
 // The reply the engine expects to `best`: the search's line, else the move
 // the table holds for the position after it.
 Move expectedReply(Position& pos, Move best) {
-    pos.hashMove[pos.historyCount] = 0;
     if (!makeMove(pos, best, false)) return 0;
     const int ply = int(pos.historyCount);
     const PVRow& line = pos.pv[0];
@@ -576,7 +573,6 @@ Move expectedReply(Position& pos, Move best) {
         hashProbe(pos, 1, -MATE, MATE, score);
         reply = pos.hashMove[ply];
     }
-    pos.hashMove[ply] = 0;  // isLegalMove must test it in full
     if (reply && !isLegalMove(reply, pos)) reply = 0;
     unmakeMove(pos);
     return reply;

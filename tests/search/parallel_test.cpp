@@ -37,7 +37,6 @@ protected:
     bool legalAtRoot(Position& pos, Move move) {
         Move list[MAX_MOVES];
         Move* end = generateAllMoves(pos, list);
-        pos.hashMove[pos.historyCount] = 0;
         for (Move* m = list; m < end; m++)
             if (*m == move) return isLegalMove(move, pos);
         return false;

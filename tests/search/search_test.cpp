@@ -101,7 +101,6 @@ TEST_F(SearchTest, SearchesAlwaysReturnALegalMove) {
         }
         searchToDepth(*pos, 4);
         const Move best = pos->pv[0].end >= 2 ? pos->pv[0].moves[1] : 0;
-        pos->hashMove[1] = 0;
         if (legal > 0) {
             EXPECT_NE(best, 0u) << fen;
             EXPECT_TRUE(isLegalMove(best, *pos)) << fen;
@@ -258,7 +257,6 @@ TEST_F(SearchNodeTest, PrincipalVariationIsPlayable) {
     ASSERT_GE(row.end, 2);
     int made = 0;
     for (int i = 1; i < row.end; i++) {
-        pos->hashMove[pos->historyCount] = 0;
         ASSERT_TRUE(validMoveTest(*pos, row.moves[i])) << "ply " << i;
         ASSERT_TRUE(makeMove(*pos, row.moves[i], false)) << "ply " << i;
         made++;

@@ -33,14 +33,12 @@ void checkMoves(Position& pos, const char* fen) {
     Move list[MAX_MOVES];
     Move* end = generateAllMoves(pos, list);
     for (Move* m = list; m < end; m++) {
-        pos.hashMove[pos.historyCount] = 0;
         if (!isLegalMove(*m, pos)) continue;
         MoveC san(*m);
         const std::string text = moveToSan(san, pos);
         MoveC back;
         parseMove(back, pos, text.c_str());
         if (!back.valid || back.move != *m) fail(("SAN does not read back: " + text).c_str(), fen);
-        pos.hashMove[pos.historyCount] = 0;
         if (!makeMove(pos, *m, false)) continue;
         if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after a move", fen);
         unmakeMove(pos);
