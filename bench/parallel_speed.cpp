@@ -30,6 +30,7 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/parallel.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -66,15 +67,8 @@ struct Run {
 // One search to `depth` from empty tables, as a fresh game.
 Run searchToDepth(Position& pos, const std::string& fen, int depth) {
     std::memset(&pos, 0, sizeof pos);
-    setStartPosition(pos);
     Run run;
-    if (setBoardFromFen(pos, fen.c_str()) != 0) return run;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.gameRecord.clear();
-    std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-    gTransposition.age = 0;
-    clearPawnTable();
+    if (!beginGame(pos, fen.c_str(), StoredResults::Dropped)) return run;
     gSearch.lastCompletedScore = NO_SCORE;
     resetSearch(pos);
     gGame.engineSide = pos.sideToMove;

@@ -61,7 +61,6 @@ std::vector<std::unique_ptr<Position>> samplePositions(int men, size_t count) {
         if (popCount(used) != layout.men) continue;
         const std::string fen = entryFen(t, sq, int(rng() % 2));
         auto pos = std::make_unique<Position>();
-        setStartPosition(*pos);
         if (setBoardFromFen(*pos, fen.c_str()) == 0) positions.push_back(std::move(pos));
     }
     return positions;

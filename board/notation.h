@@ -25,8 +25,10 @@ const char* moveToPureCoordinate(MoveC& result);
 bool sanIsUnambiguous(Position& pos, const char* text);
 
 int pieceFromLetter(char c);
-// 0 when the position was set, -1 when it was rejected, in which case the
-// position is left as it was. Rejected: malformed placement (not eight
+// Sets up the board alone from FEN text, its history at the root; the game
+// level is left to the caller (beginGame), which may ask for the game ply
+// the text gives. 0 when the board was set, -1 when the text was rejected,
+// in which case the board is left as it was. Rejected: malformed placement (not eight
 // ranks of eight squares, unknown letters), a side to move other than w/b,
 // clock fields of four or more digits, anything after the move number,
 // other than one king a side, material no game can reach (more than 8
@@ -35,4 +37,4 @@ int pieceFromLetter(char c);
 // king and rook at home, and an en-passant square without a pawn that has
 // just made its double step, are dropped. Missing castling, en-passant and
 // clock fields (EPD) read as none, 0 and move 1.
-int setBoardFromFen(Position& pos, const char* fen);
+int setBoardFromFen(Position& pos, const char* fen, int* gamePly = nullptr);

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "board/attacks.h"
-#include "search/transposition.h"
 
 GameState gGame;
 ZobristKeys zobrist;
@@ -110,22 +109,6 @@ void setInitialBoard(Position& pos) {
     rebuildDerivedState(pos);
     pos.hashKey = computeHashKey(pos);
     pos.pawnKey = computePawnKey(pos);
-    pos.pawnEntry = PawnEntry{};
-    pos.gamePhase = 0;
-}
-
-int setStartPosition(Position& pos) {
-    setInitialBoard(pos);
-    gTransposition.age = 0;
-
-    gGame.gamePly = 1;
-    gGame.setUpPosition = false;
-    // The current game position is always the last entry of the repetition
-    // list, so a return to the initial position counts towards a threefold
-    // repetition and the search always finds its root in the list.
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    return 0;
 }
 
 void rebuildDerivedState(Position& pos) {

@@ -135,12 +135,8 @@ void initZobristKeys();
 
 // The initial position on the board alone, the history at its root; the
 // game level is left as it is (the book replays games on a record of its
-// own with it).
+// own with it, and beginGame starts a game from it).
 void setInitialBoard(Position& pos);
-// The initial position, also resetting the game level: game ply 1, the
-// repetition list holding just this position, no set-up flag, transposition
-// age 0. Returns 0.
-int setStartPosition(Position& pos);
 void rebuildDerivedState(Position& pos);
 uint64_t computeHashKey(const Position& pos);
 uint64_t computePawnKey(const Position& pos);

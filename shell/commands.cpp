@@ -19,6 +19,7 @@
 #include "eval/evaluate.h"
 #include "platform/console.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/output.h"
 #include "search/parallel.h"
 #include "search/search_shared.h"
@@ -207,7 +208,7 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         length += wordLength;
     }
     fen[length] = '\0';
-    if (!fits || setBoardFromFen(pos, fen) != 0) {
+    if (!fits || !beginGame(pos, fen)) {
         std::printf("Invalid fen position.\n");
         return;
     }
@@ -216,10 +217,8 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
 }
 
 void commandNew(Position& pos) {
-    gGame.gameRecord.clear();
-    gGame.gameRecord.reserve(64);
     gBook.missCount = 0;
-    setStartPosition(pos);
+    beginGame(pos);
     resetSearch(pos);
     gTimeControl.depthLimit = -1;
     gShell.computerOpponent = false;
@@ -388,8 +387,7 @@ void commandResult(Position& pos, const CommandArgs& args) {
     if (args.count >= 2) parseResult(args.word[1]);
     // Learning has read the game; its moves cannot be taken back from the
     // start position.
-    gGame.gameRecord.clear();
-    setStartPosition(pos);
+    beginGame(pos);
     gTimeControl.depthLimit = -1;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
@@ -458,15 +456,10 @@ void useSearchThreads(unsigned threads) {
 void startNewGame(Position& pos) { commandNew(pos); }
 
 void startSetUpGame(Position& pos) {
-    // A set-up position starts the book's count afresh, as a new game does,
-    // and the moves of the previous game cannot be taken back from here.
+    // A set-up position starts the book's count afresh, as a new game does.
     gBook.missCount = 0;
-    gGame.gameRecord.clear();
     gGame.engineSide = -1;
     gShell.playedColour = -1;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.setUpPosition = true;
     gShell.ponderNext = false;
     pos.pv[0].end = 0;
     pos.pv[1].end = 0;

@@ -13,6 +13,7 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/parallel.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
@@ -112,7 +113,7 @@ void startUp() {
     setupSyzygy(nullptr);
     openBook();
 
-    setStartPosition(*gShell.gamePosition);
+    beginGame(*gShell.gamePosition);
     printBanner();
 
     // An interface stops the engine with "quit", never with a signal; a

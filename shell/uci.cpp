@@ -17,6 +17,7 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/new_game.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -288,7 +289,7 @@ bool setUpBase(Position& pos, const std::string& base) {
     if (base == "startpos") {
         startNewGame(pos);
     } else {
-        if (base.size() > 255 || setBoardFromFen(pos, base.c_str()) != 0) return false;
+        if (base.size() > 255 || !beginGame(pos, base.c_str())) return false;
         startSetUpGame(pos);
     }
     gGame.engineSide = -1;

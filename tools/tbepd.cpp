@@ -107,7 +107,6 @@ int main(int argc, char** argv) {
             std::getline(fields, operations);
             if (!expectedValue(operations, expected)) continue;
             const std::string fen = board + " " + side + " " + castling + " " + ep;
-            setStartPosition(*pos);
             if (setBoardFromFen(*pos, fen.c_str()) != 0) {
                 std::printf("  unreadable: %s\n", fen.c_str());
                 differences++;

@@ -98,7 +98,6 @@ int main(int argc, char** argv) {
         for (int side = 0; side < 2; side++) {
             auto check = [&](uint32_t index, const int* sq) {
                 const std::string fen = entryFen(t, sq, side);
-                setStartPosition(*pos);
                 if (setBoardFromFen(*pos, fen.c_str()) != 0) return;
                 const int stored = probeTablebaseValue(*pos, side ^ 1);
                 const int expected = valueFromChildren(*pos);

@@ -16,6 +16,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "search/new_game.h"
 #include "support/test_support.h"
 
 // Positions rich in special moves: castling both ways, pins, en passant,
@@ -42,8 +43,7 @@ inline void forEachRandomPosition(int games, int plies, const std::function<void
     for (const std::string& fen : samplePositions()) {
         auto pos = positionFromFen(fen);
         for (int game = 0; game < games; game++) {
-            ASSERT_EQ(setBoardFromFen(*pos, fen.c_str()), 0);
-            gGame.gameRecord.clear();
+            ASSERT_TRUE(beginGame(*pos, fen.c_str()));
             for (int ply = 0; ply < plies; ply++) {
                 visit(*pos);
                 Move moves[MAX_MOVES];

@@ -62,12 +62,10 @@ protected:
         gGame.gameRecord.clear();
     }
 
-    // A position as a game would hold it: its key is the game's only entry
-    // in the repetition list, and the search state is reset.
+    // A position as a game would hold it (a new game from the FEN), with the
+    // search state reset.
     std::unique_ptr<Position> setUp(const std::string& fen) {
         auto pos = positionFromFen(fen);
-        gGame.repetitionList[0] = pos->hashKey;
-        gGame.repetitionCount = 1;
         resetSearch(*pos);
         prepareEvaluation(*pos);
         return pos;

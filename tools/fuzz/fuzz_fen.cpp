@@ -13,6 +13,7 @@
 #include "board/position.h"
 #include "eval/evaluate.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/time_control.h"
 #include "shell/commands.h"
 #include "shell/evaltest.h"
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 512) return -1;
     const std::string fen(reinterpret_cast<const char*>(data), size);
     Position& pos = fuzzFreshEngine();
-    if (setBoardFromFen(pos, fen.c_str()) != 0) return 0;
+    if (!beginGame(pos, fen.c_str())) return 0;
     startSetUpGame(pos);
     if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after set-up", fen.c_str());
     checkMoves(pos, fen.c_str());

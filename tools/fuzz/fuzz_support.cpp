@@ -164,7 +164,6 @@ Position& fuzzFreshEngine() {
     *gSearch.ponderRecord = Position();
     startNewGame(*game);
     gGame.engineSide = -1;
-    gGame.setUpPosition = false;
     gBook.missCount = 0;
     return *game;
 }
