@@ -116,8 +116,9 @@ const BetweenTable& between() {
     return table;
 }
 
-// Engine squares (a8 = 0); a captured man has square -1.
-struct Board {
+// The men of a table entry on their engine squares (a8 = 0); a captured
+// man has square -1.
+struct MenBoard {
     int men = 0;
     int8_t colour[TB_MAX_MEN];
     int8_t type[TB_MAX_MEN];
@@ -174,7 +175,7 @@ struct Board {
 };
 
 // After a double step to `to`, whether a pawn of `side` stands beside it.
-bool enPassantPossible(const Board& b, int to, int side) {
+bool enPassantPossible(const MenBoard& b, int to, int side) {
     for (int m = 0; m < b.men; m++)
         if (b.colour[m] == side && b.type[m] == PAWN && b.sq[m] >= 0 && rowOf(b.sq[m]) == rowOf(to) &&
             (b.sq[m] == to - 1 || b.sq[m] == to + 1))
@@ -184,7 +185,7 @@ bool enPassantPossible(const Board& b, int to, int side) {
 
 // The board of a table's men on tablebase squares (digit order); false
 // when two men share a square.
-bool boardFromSquares(const TableLayout& layout, const int* sq, Board& b) {
+bool boardFromSquares(const TableLayout& layout, const int* sq, MenBoard& b) {
     b.men = layout.men;
     for (int m = 0; m < b.men; m++) {
         b.colour[m] = int8_t(layout.manColour[m]);
@@ -211,7 +212,7 @@ struct MoveInfo {
 // passing (-1 for none). With ExitsOnly the quiet king and piece moves are
 // left out: those that only need counting are counted by quietMoves().
 template <bool ExitsOnly = false, class F>
-void forEachMove(Board& b, int side, int ep, F&& f) {
+void forEachMove(MenBoard& b, int side, int ep, F&& f) {
     const int pawnStep = side == WHITE ? -8 : 8;
     const int startRow = side == WHITE ? 6 : 1;
     const int lastRow = side == WHITE ? 0 : 7;
@@ -283,7 +284,7 @@ void forEachMove(Board& b, int side, int ep, F&& f) {
 // The legal quiet moves of the king and pieces of `side`: counted, or with
 // `each` given, also visited with the move made on the board (man, from).
 template <class F>
-int quietMoves(Board& b, int side, F&& each, bool visit) {
+int quietMoves(MenBoard& b, int side, F&& each, bool visit) {
     const bool checked = b.inCheck(side);
     const Bitboard pinned = checked ? 0 : b.pinned(side);
     int count = 0;
@@ -461,20 +462,20 @@ private:
         PawnSlice kind;
     };
 
-    // Board of entry `index`; false when the digits name no position.
-    bool boardOf(uint64_t index, Board& b) const;
-    uint32_t indexOf(const Board& b, bool needSymmetries) const;
-    bool canonical(uint64_t index, const Board& b, PawnSlice kind) const;
+    // The men of entry `index` on their squares; false when the digits name no position.
+    bool boardOf(uint64_t index, MenBoard& b) const;
+    uint32_t indexOf(const MenBoard& b, bool needSymmetries) const;
+    bool canonical(uint64_t index, const MenBoard& b, PawnSlice kind) const;
     // The entry after man m moved from `from` (the board shows the move made),
     // from the entry before it: a change of one digit when the frame stays.
-    uint32_t movedIndex(const Board& b, uint64_t before, int m, int from, bool frameFixed) const;
+    uint32_t movedIndex(const MenBoard& b, uint64_t before, int m, int from, bool frameFixed) const;
     // Whether the frame of the entry stays put when the man moves.
-    bool frameFixedFor(const Board& b, int m) const;
-    int exitCode(Board& b, int side, const MoveInfo& move);
-    int codeAfterMoves(Board& b, int side, int ep);
+    bool frameFixedFor(const MenBoard& b, int m) const;
+    int exitCode(MenBoard& b, int side, const MoveInfo& move);
+    int codeAfterMoves(MenBoard& b, int side, int ep);
     // The code of an entry of this table (solved slices only); -1 for none.
     int ownCode(int side, uint32_t index) const;
-    int otherTableCode(const Board& b, int side) const;
+    int otherTableCode(const MenBoard& b, int side) const;
     void solveSlice(const Slice& slice);
     void initPosition(int side, uint32_t local);
     void propagate(int side, uint32_t local, int code);
@@ -496,7 +497,7 @@ private:
     std::string failure_;
 };
 
-bool TableGenerator::boardOf(uint64_t index, Board& b) const {
+bool TableGenerator::boardOf(uint64_t index, MenBoard& b) const {
     int sq[TB_MAX_MEN];
     return decodeIndex(layout_, index, sq) && boardFromSquares(layout_, sq, b);
 }
@@ -504,13 +505,13 @@ bool TableGenerator::boardOf(uint64_t index, Board& b) const {
 // The entry of a board of this table. Without `needSymmetries` the board is
 // taken to be in the canonical frame already, which holds after a king or
 // piece move when the pawns, or (pawnless) the kings, fix the frame.
-uint32_t TableGenerator::indexOf(const Board& b, bool needSymmetries) const {
+uint32_t TableGenerator::indexOf(const MenBoard& b, bool needSymmetries) const {
     int sq[TB_MAX_MEN];
     for (int m = 0; m < b.men; m++) sq[m] = flipRanks(b.sq[m]);
     return needSymmetries ? canonicalIndex(layout_, sq) : composeIndex(layout_, sq);
 }
 
-bool TableGenerator::canonical(uint64_t index, const Board& b, PawnSlice kind) const {
+bool TableGenerator::canonical(uint64_t index, const MenBoard& b, PawnSlice kind) const {
     int sq[TB_MAX_MEN];
     for (int m = 0; m < b.men; m++) sq[m] = flipRanks(b.sq[m]);
     bool full = layout_.hasPawns ? kind == PawnSlice::Symmetric : kingsOnDiagonal(layout_, sq);
@@ -520,14 +521,14 @@ bool TableGenerator::canonical(uint64_t index, const Board& b, PawnSlice kind) c
     return true;
 }
 
-bool TableGenerator::frameFixedFor(const Board& b, int m) const {
+bool TableGenerator::frameFixedFor(const MenBoard& b, int m) const {
     if (layout_.hasPawns) return kind_ != PawnSlice::Symmetric && b.type[m] != PAWN;
     if (b.type[m] == KING) return false;
     const int wk = flipRanks(b.sq[b.king[0]]), bk = flipRanks(b.sq[b.king[1]]);
     return !(tbFile(wk) == tbRank(wk) && tbFile(bk) == tbRank(bk));
 }
 
-uint32_t TableGenerator::movedIndex(const Board& b, uint64_t before, int m, int from, bool frameFixed) const {
+uint32_t TableGenerator::movedIndex(const MenBoard& b, uint64_t before, int m, int from, bool frameFixed) const {
     if (!frameFixed) return indexOf(b, true);
     if (inRun_[m]) return indexOf(b, false);
     return uint32_t(before + (int64_t(flipRanks(b.sq[m])) - flipRanks(from)) * int64_t(layout_.stride[m]));
@@ -538,7 +539,7 @@ int TableGenerator::ownCode(int side, uint32_t index) const {
     return value == TB_NOT_AVAILABLE ? -1 : codeFromValue(value);
 }
 
-int TableGenerator::otherTableCode(const Board& b, int side) const {
+int TableGenerator::otherTableCode(const MenBoard& b, int side) const {
     int8_t colour[TB_MAX_MEN], type[TB_MAX_MEN];
     int square[TB_MAX_MEN];
     int n = 0;
@@ -554,7 +555,7 @@ int TableGenerator::otherTableCode(const Board& b, int side) const {
 
 // The code, for the side now to move, of the position after a move that
 // leaves the slice (the move is on the board).
-int TableGenerator::exitCode(Board& b, int mover, const MoveInfo& move) {
+int TableGenerator::exitCode(MenBoard& b, int mover, const MoveInfo& move) {
     const int side = mover ^ 1;
     int code;
     if (move.captured != NO_MAN || move.promotion) {
@@ -576,7 +577,7 @@ int TableGenerator::exitCode(Board& b, int mover, const MoveInfo& move) {
 // The code of a position from its moves alone, for one that the table does
 // not hold (an en-passant capture is possible). Every reply leads into a
 // slice that is solved already.
-int TableGenerator::codeAfterMoves(Board& b, int side, int ep) {
+int TableGenerator::codeAfterMoves(MenBoard& b, int side, int ep) {
     int bestWin = 0, worstLoss = 0;
     bool draw = false, any = false;
     forEachMove(b, side, ep, [&](const MoveInfo& move) {
@@ -608,7 +609,7 @@ void TableGenerator::schedule(std::vector<std::vector<uint32_t>>& lists, int cod
 void TableGenerator::initPosition(int side, uint32_t local) {
     const uint64_t index = base_ + local;
     Work& w = work_[side][local];
-    Board b;
+    MenBoard b;
     if (!boardOf(index, b) || !canonical(index, b, kind_) ||
         (layout_.hasPawns && (kingAttacks[b.sq[b.king[0]]] & bit(b.sq[b.king[1]]))) || b.inCheck(side ^ 1)) {
         w.code = ILLEGAL;
@@ -678,7 +679,7 @@ namespace {
 // square from which it attacks that king itself, on the line of any man
 // that would then give check, and nowhere at all when a knight, pawn or
 // king of that side gives check now.
-Bitboard legalOrigins(const Board& b, int m, int kingSquare, Bitboard targets) {
+Bitboard legalOrigins(const MenBoard& b, int m, int kingSquare, Bitboard targets) {
     const Bitboard occ = b.occ ^ bit(b.sq[m]);
     targets &= ~(b.type[m] == KING ? kingAttacks[kingSquare] : pieceTargets(b.type[m], kingSquare, occ));
     for (int c = 0; c < b.men && targets; c++) {
@@ -710,7 +711,7 @@ Bitboard legalOrigins(const Board& b, int m, int kingSquare, Bitboard targets) {
 
 void TableGenerator::propagate(int side, uint32_t local, int code) {
     const uint64_t index = base_ + local;
-    Board b;
+    MenBoard b;
     if (!boardOf(index, b)) return;  // cannot happen: only positions get a code
     const int mover = side ^ 1;
     const int kingSquare = b.sq[b.king[side]];
@@ -856,7 +857,7 @@ bool TableGenerator::run(MemoryTable& out, std::string& error) {
 
 bool legalEntry(int table, int side, uint32_t index, int* sq) {
     const TableLayout& layout = tableLayout(table);
-    Board b;
+    MenBoard b;
     if (!decodeIndex(layout, index, sq) || !boardFromSquares(layout, sq, b) || b.inCheck(side ^ 1)) return false;
     int copy[TB_MAX_MEN];
     std::copy(sq, sq + layout.men, copy);
