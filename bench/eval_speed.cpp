@@ -18,6 +18,7 @@
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "search/new_game.h"
+#include "search/position.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
+#include "search/position.h"
 
 namespace {
 

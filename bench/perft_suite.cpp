@@ -8,7 +8,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
+#include "search/position.h"
 
 int main(int argc, char** argv) {
     const std::string path = argc > 1 ? argv[1] : "tests/data/perft.epd";

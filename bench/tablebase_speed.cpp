@@ -21,7 +21,6 @@
 
 #include "board/attacks.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
@@ -29,6 +28,7 @@
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
+#include "search/position.h"
 
 namespace {
 

@@ -110,7 +110,7 @@ uint8_t possibleEnPassant(const FenFields& fen, int sq) {
 }
 
 // Scratch record for judging a position before it is accepted.
-Position scratch;
+Board scratch;
 
 // The side that has just moved may not be left in check: its king could be
 // taken, which no position of a game allows.
@@ -168,7 +168,7 @@ bool readFen(const char* text, FenFields& fen) {
 
 }  // namespace
 
-int setBoardFromFen(Position& pos, const char* text, int* gamePly) {
+int setBoardFromFen(Board& pos, const char* text, int* gamePly) {
     FenFields fen;
     if (!text || !readFen(text, fen)) return -1;
 

@@ -2,7 +2,7 @@
 
 #include "board/makemove.h"
 
-int generateLegalMoves(Position& pos, Move* out) {
+int generateLegalMoves(Board& pos, Move* out) {
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     int count = 0;
@@ -14,7 +14,7 @@ int generateLegalMoves(Position& pos, Move* out) {
     return count;
 }
 
-Move findLegalMove(Position& pos, Move move) {
+Move findLegalMove(Board& pos, Move move) {
     if (move == 0) return 0;
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
@@ -27,7 +27,7 @@ Move findLegalMove(Position& pos, Move move) {
     return 0;
 }
 
-void advancePosition(Position& pos, Move move) {
+void advancePosition(Board& pos, Move move) {
     // Entry 0 takes the state before the move, entry 1 becomes the root of
     // the new position, as for the moves of the game itself.
     pos.historyCount = 0;

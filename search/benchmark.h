@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/time_control.h"
 
 struct BenchmarkResult {

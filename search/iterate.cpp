@@ -195,6 +195,7 @@ const char* recordAspirationFailure(bool failedLow) {
 void resetSearch(Position& pos) {
     pos.historyCount = 1;
     std::memset(&pos.stats, 0, sizeof pos.stats);
+    pos.evalStats = EvalStatistics{};
     advanceTranspositionAge();
     pos.listStart[1] = 0;
     for (uint32_t& n : pos.movesSearched) n = 0;

@@ -1,10 +1,11 @@
 #include "search/new_game.h"
 
+#include "board/game_state.h"
 #include "board/notation.h"
 #include "eval/pawn_table.h"
 #include "search/transposition.h"
 
-bool beginGame(Position& pos, const char* fen, StoredResults results) {
+bool beginGame(EvalBoard& pos, const char* fen, StoredResults results) {
     int gamePly = 1;
     if (fen) {
         if (setBoardFromFen(pos, fen, &gamePly) != 0) return false;

@@ -2,7 +2,7 @@
 // remembers the game before it forgotten.
 #pragma once
 
-#include "board/position.h"
+#include "eval/eval_board.h"
 
 // What a new game does with the search results stored so far. Between the
 // games of a session they are only aged: the next game may well pass
@@ -18,4 +18,4 @@ enum class StoredResults { Aged, Dropped };
 // back at 0. A FEN also empties the pawn table; dropped results empty both
 // tables. Returns false, with board and game as they were, for a FEN that
 // cannot be read.
-bool beginGame(Position& pos, const char* fen = nullptr, StoredResults results = StoredResults::Aged);
+bool beginGame(EvalBoard& pos, const char* fen = nullptr, StoredResults results = StoredResults::Aged);

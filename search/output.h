@@ -2,7 +2,7 @@
 // console's root progress line, and the one-line "stat01" report.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/search_shared.h"
 
 // How the search's lines are written. The shell fills it before each search

@@ -40,7 +40,7 @@ bool helperMayRest() {
 Position* newRecord() { return static_cast<Position*>(std::calloc(1, sizeof(Position))); }
 
 void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
-    static_assert(sizeof(SearchStatistics) == 22 * sizeof(uint32_t), "every counter is merged below");
+    static_assert(sizeof(SearchStatistics) == 18 * sizeof(uint32_t), "every counter is merged below");
     to.selDepth = std::max(to.selDepth, from.selDepth);
     to.nodes += from.nodes;
     to.quiescenceNodes += from.quiescenceNodes;
@@ -59,10 +59,6 @@ void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
     to.tablebaseProbes += from.tablebaseProbes;
     to.tablebaseHits += from.tablebaseHits;
     to.passedPawnPushes += from.passedPawnPushes;
-    to.evals += from.evals;
-    to.lazyEvals += from.lazyEvals;
-    to.pawnProbes += from.pawnProbes;
-    to.pawnHits += from.pawnHits;
 }
 
 // A free record among entries [first, end) of the pool.
@@ -391,6 +387,7 @@ Position* copyToChild(Position& parent, int i) {
     c.pawnEntry = parent.pawnEntry;
 
     std::memset(&c.stats, 0, sizeof c.stats);
+    c.evalStats = EvalStatistics{};
     c.splitDepth = parent.splitDepth;
     c.splitAlpha = parent.splitAlpha;
     c.splitBeta = parent.splitBeta;
@@ -406,6 +403,7 @@ void copyToParent(Position& parent, Position& child, int score) {
         score > parent.splitAlpha && score >= parent.splitBestScore)
         std::memcpy(parent.killers[1], child.killers[1], sizeof(Move) * 2 * MAX_PLY);
     addStatistics(parent.stats, child.stats);
+    addEvalStatistics(parent.evalStats, child.evalStats);
     releaseRecord(child);
 }
 

@@ -17,8 +17,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
 #include "platform/threads.h"
+#include "search/position.h"
 #include "search/search.h"
 #include "search/search_shared.h"
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/score.h"
 
 // Called by thread 0 every `check interval` nodes to look for input: it may

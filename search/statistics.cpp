@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/search_shared.h"
 #include "search/output.h"
 #include "search/parallel.h"
@@ -19,6 +19,7 @@ int truncatedPercent(uint64_t part, uint64_t whole) { return int(double(part) * 
 
 void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t knps) {
     const SearchStatistics& s = pos.stats;
+    const EvalStatistics& e = pos.evalStats;
     double seconds = double(now - gLimits.startTime) / 1000.0;
     uint64_t failHighs = uint64_t(s.failHighs) + 1;
     int n = 0;
@@ -31,12 +32,12 @@ void printStatistics(const Position& pos, char* buffer, uint32_t now, uint32_t k
     n += std::snprintf(buffer + n, size - n, "  prune=%u lmr_res=%u pvs_res=%u chkext=%u ppush=%u\r\n", s.prunedMoves,
                        s.lateMoveResearches, s.pvsResearches, s.checkExtensions, s.passedPawnPushes);
     n += std::snprintf(buffer + n, size - n, "  nm=%lu%% evals=%u lazyevals=%u egtb_probes=%u egtb_hits=%u\r\n",
-                       (unsigned long)percent(s.nullMoveCutoffs, uint64_t(s.nullMovesTried) + 1), s.evals, s.lazyEvals,
+                       (unsigned long)percent(s.nullMoveCutoffs, uint64_t(s.nullMovesTried) + 1), e.evals, e.lazyEvals,
                        s.tablebaseProbes, s.tablebaseHits);
     n += std::snprintf(buffer + n, size - n, "  hashing-> trans/ref=%d%% ttfh=%d%% pawn=%d%%\r\n",
                        int(percent(s.hashHits, uint64_t(s.hashProbes) + 1)),
                        int(percent(s.hashMoveFailHighs, uint64_t(s.firstMoveFailHighs) + 1)),
-                       truncatedPercent(s.pawnHits, uint64_t(s.pawnProbes) + 1));
+                       truncatedPercent(e.pawnHits, uint64_t(e.pawnProbes) + 1));
     std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", int(gParallel.splitCount),
                   int(gParallel.abortCount));
     if (consoleForm() && !gOutput.epdtest) std::fputs(buffer, stdout);

@@ -6,12 +6,12 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/syzygy.h"
 #include "egtb/syzygy_probe.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "platform/clock.h"
+#include "search/position.h"
 #include "shell/commands.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
@@ -15,6 +14,7 @@
 #include "search/iterate.h"
 #include "search/new_game.h"
 #include "search/parallel.h"
+#include "search/position.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"

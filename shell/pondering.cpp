@@ -4,11 +4,11 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
 #include "search/ponder.h"
+#include "search/position.h"
 #include "search/search.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"

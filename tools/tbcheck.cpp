@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "egtb/catalogue.h"
 #include "egtb/generator.h"
 #include "egtb/tablebase_values.h"
+#include "search/position.h"
 
 namespace {
 

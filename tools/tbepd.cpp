@@ -21,11 +21,11 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/block_cache.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
+#include "search/position.h"
 
 namespace {
 

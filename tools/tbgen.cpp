@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "egtb/catalogue.h"
 #include "egtb/generator.h"
+#include "search/position.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_learn.h"
 #include "book/book_state.h"
@@ -19,6 +18,7 @@
 #include "eval/pawn_table.h"
 #include "search/iterate.h"
 #include "search/parallel.h"
+#include "search/position.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"

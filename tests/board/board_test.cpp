@@ -1,4 +1,4 @@
-// The position record as a whole: keys, counters, mirroring and display.
+// The board record as a whole: keys, counters, mirroring and display.
 #include <cstdio>
 #include <unistd.h>
 
