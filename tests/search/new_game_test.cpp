@@ -25,6 +25,16 @@ protected:
         pos->pawnEntry = PawnEntry{storedPawnKey, 0x1234, 0};
         return pos;
     }
+    // Nothing of the old game is left at the game level or in the pawn cache.
+    void expectGameStarted(const Position& pos, int gamePly, bool setUp) {
+        EXPECT_TRUE(gGame.gameRecord.empty()) << "no move of the old game can be taken back";
+        EXPECT_EQ(gGame.gamePly, gamePly);
+        EXPECT_EQ(gGame.setUpPosition, setUp);
+        ASSERT_EQ(gGame.repetitionCount, 1u);
+        EXPECT_EQ(gGame.repetitionList[0], pos.hashKey);
+        EXPECT_EQ(pos.pawnEntry.key, 0u);
+        EXPECT_EQ(gTransposition.age, 0);
+    }
     bool tableKeepsEntry() {
         for (const HashEntry& entry : gTransposition.buckets[storedKey & gTransposition.bucketMask].entries)
             if ((entry.data ^ entry.check) == storedKey) return true;
@@ -44,13 +54,7 @@ TEST_F(BeginGame, FromAFenTheGameStartsAfresh) {
     ASSERT_TRUE(beginGame(*pos, kSetUp));
     EXPECT_EQ(pos->sideToMove, BLACK);
     EXPECT_EQ(pos->historyCount, 1u);
-    EXPECT_TRUE(gGame.gameRecord.empty()) << "no move of the old game can be taken back";
-    EXPECT_EQ(gGame.gamePly, 84);
-    EXPECT_TRUE(gGame.setUpPosition);
-    ASSERT_EQ(gGame.repetitionCount, 1u);
-    EXPECT_EQ(gGame.repetitionList[0], pos->hashKey);
-    EXPECT_EQ(pos->pawnEntry.key, 0u);
-    EXPECT_EQ(gTransposition.age, 0);
+    expectGameStarted(*pos, 84, true);
     // The pawn table goes, the transposition table only ages.
     EXPECT_FALSE(pawnTableKeepsEntry());
     EXPECT_TRUE(tableKeepsEntry());
@@ -60,13 +64,7 @@ TEST_F(BeginGame, FromTheInitialPositionThePawnTableStays) {
     auto pos = gameUnderWay();
     ASSERT_TRUE(beginGame(*pos));
     EXPECT_EQ(pos->hashKey, startPosition()->hashKey);
-    EXPECT_TRUE(gGame.gameRecord.empty());
-    EXPECT_EQ(gGame.gamePly, 1);
-    EXPECT_FALSE(gGame.setUpPosition);
-    ASSERT_EQ(gGame.repetitionCount, 1u);
-    EXPECT_EQ(gGame.repetitionList[0], pos->hashKey);
-    EXPECT_EQ(pos->pawnEntry.key, 0u);
-    EXPECT_EQ(gTransposition.age, 0);
+    expectGameStarted(*pos, 1, false);
     EXPECT_TRUE(pawnTableKeepsEntry());
     EXPECT_TRUE(tableKeepsEntry());
 }
