@@ -1,5 +1,5 @@
-// Starting a game: a position on the board, and everything that still
-// remembers the game before it forgotten.
+// Starting a game: a position goes on the board, and whatever remembers the
+// game before it is forgotten.
 #pragma once
 
 #include "eval/eval_board.h"
