@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "search/benchmark.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -76,18 +77,15 @@ std::vector<std::unique_ptr<Position>> probedPositions(int largest) {
     std::vector<std::unique_ptr<Position>> out;
     auto pos = std::make_unique<Position>();
     for (const char* fen : positions) {
-        setStartPosition(*pos);
-        if (setBoardFromFen(*pos, fen) != 0) continue;
+        if (!beginGame(*pos, fen)) continue;
         Move first[MAX_MOVES];
         Move* endFirst = generateAllMoves(*pos, first);
         for (Move* a = first; a < endFirst; a++) {
             pos->historyCount = 1;
-            pos->hashMove[1] = 0;
             if (!makeMove(*pos, *a, false)) continue;
             Move second[MAX_MOVES];
             Move* endSecond = generateAllMoves(*pos, second);
             for (Move* b = second; b < endSecond; b++) {
-                pos->hashMove[2] = 0;
                 if (!makeMove(*pos, *b, false)) continue;
                 if (popCount(occupied(*pos)) <= largest && !pos->castling) out.push_back(std::make_unique<Position>(*pos));
                 unmakeMove(*pos);

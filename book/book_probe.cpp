@@ -54,14 +54,14 @@ void sortByWeight(Candidate* candidates, int count) {
             if (candidates[i + 1].weight > candidates[i].weight) std::swap(candidates[i], candidates[i + 1]);
 }
 
-std::string sanOf(Position& pos, Move move) {
+std::string sanOf(Board& pos, Move move) {
     MoveC text(move);
     return moveToSan(text, pos);
 }
 
 }  // namespace
 
-int probeBook(Position& pos, Move& move) {
+int probeBook(Board& pos, Move& move) {
     move = 0;
     if (gOpeningBook.disabled) return BOOK_DISABLED;
     if (gBook.missCount > MISSES_BEFORE_LEAVING) return BOOK_LEFT;
@@ -107,7 +107,7 @@ int probeBook(Position& pos, Move& move) {
     return candidateCount;
 }
 
-void showBookMoves(Position& pos) {
+void showBookMoves(Board& pos) {
     if (gOpeningBook.disabled) {
         std::printf("NoBook\n");
         return;

@@ -1,7 +1,7 @@
 // Choosing a move from the book, and the console's list of book moves.
 #pragma once
 
-#include "board/position.h"
+#include "board/board.h"
 
 // The probe made when the engine is to move. Returns the number of
 // candidate moves (the chosen one in `move`, the list of them with their
@@ -11,7 +11,7 @@
 // book miss count. Says nothing: the caller reports the moves.
 constexpr int BOOK_DISABLED = -2;
 constexpr int BOOK_LEFT = -1;
-int probeBook(Position& pos, Move& move);
+int probeBook(Board& pos, Move& move);
 // "book probe": every book move of the position with its counts and
 // learned value, then their weights. Chooses nothing, counts no miss.
-void showBookMoves(Position& pos);
+void showBookMoves(Board& pos);

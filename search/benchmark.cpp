@@ -3,11 +3,11 @@
 #include <cstring>
 #include <memory>
 
-#include "board/notation.h"
 #include "eval/eval_settings.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/new_game.h"
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -32,17 +32,9 @@ const char* const benchmarkPositions[] = {
 
 bool searchFromEmptyTables(Position& pos, const char* fen, SearchRequest request) {
     std::memset(&pos, 0, sizeof(Position));
-    setStartPosition(pos);
-    if (setBoardFromFen(pos, fen) != 0) return false;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.gameRecord.clear();
-
     // Every position starts from the same empty tables, so the node count
     // never depends on what ran before.
-    if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-    gTransposition.age = 0;
-    clearPawnTable();
+    if (!beginGame(pos, fen, StoredResults::Dropped)) return false;
 
     gGame.engineSide = pos.sideToMove;
     request.startTime = timeNow();

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/search_request.h"
 
 struct BenchmarkResult {

@@ -27,7 +27,7 @@ RootMove* firstNotHandedOut() {
 
 // The root position's draw by rule, for a root move just made.
 bool rootMoveDraws(Position& pos) {
-    return pos.history[pos.historyCount].reversibleMoves >= 100 || repetitionCheck(pos) != 0;
+    return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(pos) != 0;
 }
 
 // Orders the freshly built root list by a quick look at each move: a
@@ -107,7 +107,6 @@ void buildRootMoves(Position& pos) {
     Move* begin = pos.moveStack + pos.listStart[ply];
     const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
     Move* end = inCheck ? generateEvasions(pos, begin) : generateAllMoves(pos, begin);
-    pos.hashMove[ply] = 0;  // every root move gets make move's full legality test
     int n = 0;
     for (Move* m = begin; m < end && n < MAX_ROOT_MOVES; m++) {
         if (!searchedAtRoot(*m)) continue;
@@ -196,6 +195,7 @@ const char* recordAspirationFailure(bool failedLow) {
 void resetSearch(Position& pos) {
     pos.historyCount = 1;
     std::memset(&pos.stats, 0, sizeof pos.stats);
+    pos.evalStats = EvalStatistics{};
     advanceTranspositionAge();
     pos.listStart[1] = 0;
     for (uint32_t& n : pos.movesSearched) n = 0;
@@ -220,7 +220,6 @@ void addPositionPV(Position& pos) {
         Move* end = generateAllMoves(pos, list);
         bool found = false;
         for (Move* g = list; g < end; g++) found |= *g == m;
-        pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
             reportNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 
 // Picker status values; the stages that deliver moves double as the
 // "reported stage" that tells the search where the current move came from.

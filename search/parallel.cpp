@@ -40,7 +40,7 @@ bool helperMayRest() {
 namespace {
 
 void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
-    static_assert(sizeof(SearchStatistics) == 22 * sizeof(uint32_t), "every counter is merged below");
+    static_assert(sizeof(SearchStatistics) == 18 * sizeof(uint32_t), "every counter is merged below");
     to.selDepth = std::max(to.selDepth, from.selDepth);
     to.nodes += from.nodes;
     to.quiescenceNodes += from.quiescenceNodes;
@@ -59,10 +59,6 @@ void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
     to.tablebaseProbes += from.tablebaseProbes;
     to.tablebaseHits += from.tablebaseHits;
     to.passedPawnPushes += from.passedPawnPushes;
-    to.evals += from.evals;
-    to.lazyEvals += from.lazyEvals;
-    to.pawnProbes += from.pawnProbes;
-    to.pawnHits += from.pawnHits;
 }
 
 // The move a stopped worker had in hand at the root goes back into the
@@ -187,21 +183,13 @@ Position* copyToChild(Position& parent, int i) {
     setWorkers(c, 0);
     c.parent = nullptr;
 
-    // The board, its keys and history up to the split ply.
-    std::memcpy(c.board, parent.board, sizeof c.board);
-    c.hashKey = parent.hashKey;
-    c.pawnKey = parent.pawnKey;
-    c.occFileMajor = parent.occFileMajor;
-    c.occA1H8 = parent.occA1H8;
-    c.occA8H1 = parent.occA8H1;
-    c.sides[0] = parent.sides[0];
-    c.sides[1] = parent.sides[1];
-    c.sideToMove = parent.sideToMove;
-    c.castling = parent.castling;
-    c.epSquare = parent.epSquare;
-    c.historyCount = parent.historyCount;
+    // The board with its keys and history, and the evaluation's scratch,
+    // copied whole: no field of theirs can be left behind. Only the
+    // evaluation's counters start afresh, like the search's below.
+    static_cast<EvalBoard&>(c) = parent;
+    c.evalStats = EvalStatistics{};
+    // The search path above the split ply.
     for (int ply = 0; ply <= p; ply++) {
-        c.history[ply] = parent.history[ply];
         c.currentMove[ply] = parent.currentMove[ply];
         c.inCheck[ply] = parent.inCheck[ply];
         c.movesSearched[ply] = parent.movesSearched[ply];
@@ -217,8 +205,6 @@ Position* copyToChild(Position& parent, int i) {
     c.pv[p - 1] = parent.pv[p - 1];
     c.picker[p] = parent.picker[p];
     c.movesDelivered[p] = parent.movesDelivered[p];
-    c.gamePhase = parent.gamePhase;
-    c.pawnEntry = parent.pawnEntry;
 
     std::memset(&c.stats, 0, sizeof c.stats);
     c.splitDepth = parent.splitDepth;
@@ -236,6 +222,7 @@ void copyToParent(Position& parent, Position& child, int score) {
         score > parent.splitAlpha && score >= parent.splitBestScore)
         std::memcpy(parent.killers[1], child.killers[1], sizeof(Move) * 2 * MAX_PLY);
     addStatistics(parent.stats, child.stats);
+    addEvalStatistics(parent.evalStats, child.evalStats);
     releaseRecord(child);
 }
 

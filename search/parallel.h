@@ -17,7 +17,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/search.h"
 #include "search/search_shared.h"
 #include "search/thread_pool.h"

@@ -19,7 +19,6 @@ Move predictedReply(Position& game, Position& record) {
     record.hashMove[ply] = 0;
     hashProbe(record, 1, -MATE, MATE, score);
     Move move = record.hashMove[ply];
-    record.hashMove[ply] = 0;  // isLegalMove must test it in full
     if (move && isLegalMove(move, record)) return move;
     const PVRow& own = record.pv[ply];
     if (own.end > ply && isLegalMove(own.moves[ply], record)) return own.moves[ply];
@@ -27,7 +26,6 @@ Move predictedReply(Position& game, Position& record) {
 }
 
 Move replyExpectedAfter(Position& pos, Move best) {
-    pos.hashMove[pos.historyCount] = 0;
     if (!makeMove(pos, best, false)) return 0;
     const int ply = int(pos.historyCount);
     const PVRow& line = pos.pv[0];
@@ -38,7 +36,6 @@ Move replyExpectedAfter(Position& pos, Move best) {
         hashProbe(pos, 1, -MATE, MATE, score);
         reply = pos.hashMove[ply];
     }
-    pos.hashMove[ply] = 0;  // isLegalMove must test it in full
     if (reply && !isLegalMove(reply, pos)) reply = 0;
     unmakeMove(pos);
     return reply;
@@ -53,7 +50,6 @@ void makeReplyTheRoot(Position& record, Move reply) {
     // History entry 1 must describe the position after the reply, as it
     // would after a game move.
     record.historyCount = 1;
-    record.hashMove[1] = 0;
     makeMove(record, reply, true);
     record.history[1].reversibleMoves = record.history[2].reversibleMoves;
     record.history[1].castling = record.history[2].castling;

@@ -4,7 +4,7 @@
 // result.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 
 // The reply the engine expects to the move it just played: the second move
 // of its own principal variation, else the table's move for the position,

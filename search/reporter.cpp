@@ -18,15 +18,7 @@
 
 namespace {
 
-// With no protocol installed the search still decides which lines it would
-// show, as the console does: what it shows is lengthened from the table and
-// kept, and the next iteration starts from that line.
-const Reporter silentReporter = [] {
-    Reporter r;
-    r.showsVariation = variationOfNote;
-    return r;
-}();
-Reporter active = silentReporter;
+Reporter active;
 
 void writeOut(ReportedMove& out, Move m, const char* san) {
     out.move = m;
@@ -46,7 +38,6 @@ void walkLine(Position& pos, PVRow& row, VariationReport& line) {
     int firstFromTable = 1 << 30;
     for (int i = 1; i < row.end && i <= MAX_PLY; i++) {
         const Move m = row.moves[i];
-        pos.hashMove[pos.historyCount] = 0;  // test every move of the line
         pos.currentMove[pos.historyCount] = m;
         if (!validMoveTest(pos, m)) {
             line.illegalIndex = i;
@@ -92,7 +83,8 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark) {
 
 void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes) {
     if (gLimits.puzzle) score = -score;  // the puzzle search is for the opponent
-    if (active.showsVariation && !active.showsVariation(nodes, score)) return;
+    const auto shows = active.showsVariation ? active.showsVariation : variationOfNote;
+    if (!shows(nodes, score)) return;
 
     VariationReport line;
     line.depth = gSearch.iterationDepth;
@@ -130,6 +122,7 @@ void reportStatistics(const Position& pos, uint32_t now, uint32_t knps) {
     if (!active.statistics) return;
     StatisticsReport report;
     report.stats = pos.stats;
+    report.evalStats = pos.evalStats;
     report.depth = gSearch.iterationDepth;
     report.elapsed = searchElapsed(now);
     report.knps = knps;

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/stack_types.h"
 
 // One move of a reported line, written out on the board it is played on.
@@ -63,6 +63,7 @@ struct RootMoveReport {
 // A finished search's counters.
 struct StatisticsReport {
     SearchStatistics stats;
+    EvalStatistics evalStats;
     int depth = 0;
     uint32_t elapsed = 0;  // milliseconds
     uint32_t knps = 0;     // thousands of nodes per second (0: too short to say)
@@ -75,6 +76,7 @@ struct StatisticsReport {
 struct Reporter {
     // Whether a line of `nodes` nodes with `score` is worth showing at all;
     // the line is written out (and lengthened from the table) only if so.
+    // Null: variationOfNote decides.
     bool (*showsVariation)(uint32_t nodes, int score) = nullptr;
     // The start of a search's deepening (the console's column headings).
     void (*searchStarted)() = nullptr;

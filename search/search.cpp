@@ -128,7 +128,9 @@ inline bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int&
     const int p = int(pos.historyCount);
     const int depth = node.depth, alpha = node.alpha, beta = node.beta;
     pos.currentMove[p] = m;
-    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p])) return false;
+    // Moves out of check come from the evasion generator, and the hash move
+    // was legal when it was stored: neither needs the test.
+    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p] || m == pos.hashMove[p])) return false;
     prefetchBucket(pos.hashKey);
     int e = extendOrReduce(pos, p, depth);
     if (e < 0 && node.keepDepth) e = 0;
@@ -205,7 +207,7 @@ void backUpVariation(Position& pos, int ply) {
 int repetitionCheck(Position& pos) {
     const int ply = int(pos.historyCount);
     const int reversible = pos.history[ply].reversibleMoves;
-    if (reversible >= 100) return 2;
+    if (reversible >= FIFTY_MOVE_PLIES) return 2;
     pos.pathKeys[ply] = pos.hashKey;
 
     // Index i of the game-plus-path list: the game's positions first (the

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/score.h"
 #include "search/time_control.h"
 

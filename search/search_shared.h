@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/score.h"
 #include "search/search_request.h"
 

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "platform/threads.h"
 
 constexpr int RECORDS_PER_THREAD = 64;

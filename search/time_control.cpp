@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "board/position.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/position.h"
 #include "search/score.h"
 #include "search/search_request.h"
 #include "search/search_shared.h"

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 
 // Data word, from the least significant bit: depth (8), bound (4), age (4),
 // score + 32767 (16), move (32). Check word = data ^ hash key.

@@ -10,14 +10,14 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "book/book_create.h"
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
-#include "search/iterate.h"
+#include "search/new_game.h"
+#include "search/position.h"
 #include "search/search_request.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
@@ -196,7 +196,7 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         length += wordLength;
     }
     fen[length] = '\0';
-    if (!fits || setBoardFromFen(pos, fen) != 0) {
+    if (!fits || !beginGame(pos, fen)) {
         std::printf("Invalid fen position.\n");
         return;
     }
@@ -205,12 +205,13 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
 }
 
 void commandNew(Position& pos) {
-    gGame.gameRecord.clear();
-    gGame.gameRecord.reserve(64);
     gBook.missCount = 0;
-    setStartPosition(pos);
-    resetSearch(pos);
+    beginGame(pos);
     gShell.depthLimit = -1;
+    // The search starts afresh too, with the settings of a game out of
+    // nobody's book yet.
+    shareShellSettings();
+    prepareSearch(pos, gameRequest());
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
@@ -314,8 +315,7 @@ void commandResult(Position& pos, const CommandArgs& args) {
     if (args.count >= 2) parseResult(args.word[1]);
     // Learning has read the game; its moves cannot be taken back from the
     // start position.
-    gGame.gameRecord.clear();
-    setStartPosition(pos);
+    beginGame(pos);
     gShell.depthLimit = -1;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
@@ -342,15 +342,10 @@ void commandPonder(Position& pos, const CommandArgs& args) {
 void startNewGame(Position& pos) { commandNew(pos); }
 
 void startSetUpGame(Position& pos) {
-    // A set-up position starts the book's count afresh, as a new game does,
-    // and the moves of the previous game cannot be taken back from here.
+    // A set-up position starts the book's count afresh, as a new game does.
     gBook.missCount = 0;
-    gGame.gameRecord.clear();
     gGame.engineSide = -1;
     gShell.playedColour = -1;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.setUpPosition = true;
     gShell.ponderNext = false;
     forgetPrincipalVariation(pos);
 }
@@ -482,10 +477,8 @@ int enterUserMove(Position& pos, char* line) {
         line[0] = '\0';
         return -1;
     }
-    // Match the parsed move against the generated ones at the root, with the
-    // hash-move slot cleared so that making it runs the full legality test.
+    // Match the parsed move against the generated ones at the root.
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     bool generated = false;

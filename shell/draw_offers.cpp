@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "board/makemove.h"
-#include "board/position.h"
+#include "search/position.h"
 #include "eval/evaluate.h"
 #include "search/score.h"
 #include "search/search_request.h"

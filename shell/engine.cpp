@@ -6,13 +6,14 @@
 #include <cstring>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/new_game.h"
 #include "search/parallel.h"
+#include "search/position.h"
 #include "search/search_request.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
@@ -104,7 +105,7 @@ void startUp() {
     setupSyzygy(nullptr);
     openBook();
 
-    setStartPosition(*gShell.gamePosition);
+    beginGame(*gShell.gamePosition);
     printBanner();
 
     // An interface stops the engine with "quit", never with a signal; a

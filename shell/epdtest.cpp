@@ -8,6 +8,7 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
+#include "search/new_game.h"
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "shell/game_flow.h"
@@ -98,7 +99,7 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
     std::memcpy(fen, line, fenLength);
     fen[fenLength] = 0;
     if (!blank(fen)) {
-        if (setBoardFromFen(pos, fen) != 0) {
+        if (!beginGame(pos, fen)) {
             std::printf("Invalid fen %s\n", fen);
             return false;
         }
@@ -106,10 +107,6 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
         // starts afresh and pondering is allowed again.
         gBook.missCount = 0;
         gShell.ponderNext = true;
-        // A test position starts a game of its own: nothing before it can
-        // be repeated.
-        gGame.repetitionList[0] = pos.hashKey;
-        gGame.repetitionCount = 1;
     }
 
     MoveC best[MAX_BEST_MOVES];

@@ -9,7 +9,6 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_learn.h"
 #include "book/book_probe.h"
@@ -19,6 +18,7 @@
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_settings.h"
 #include "search/ponder.h"
+#include "search/position.h"
 #include "search/reporter.h"
 #include "search/score.h"
 #include "search/search_request.h"
@@ -41,7 +41,7 @@ constexpr uint32_t SHORT_SEARCH_NODES = 200000;
 constexpr int LEARN_LOST = -300;
 constexpr int LEARN_WON = 300;
 
-bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
+bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES; }
 
 // What a move does to the opponent: 0 nothing, 1 check, 2 mate.
 int checkKind(Position& pos, Move move) {

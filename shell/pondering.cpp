@@ -4,10 +4,10 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
 #include "search/ponder.h"
+#include "search/position.h"
 #include "search/search.h"
 #include "search/search_request.h"
 #include "shell/game_flow.h"
@@ -105,7 +105,7 @@ void ponder() {
     uint32_t savedCount = gGame.repetitionCount;
     gGame.repetitionList[savedCount] = record.hashKey;
     gGame.repetitionCount = savedCount + 1;
-    if (record.history[1].reversibleMoves >= 100 || repetitionCheck(record) != 0) {
+    if (record.history[1].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(record) != 0) {
         gGame.repetitionCount = savedCount;
         return stopPondering(record);
     }

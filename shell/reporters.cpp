@@ -235,6 +235,7 @@ void useProtocolReporter() {
 
 void formatStatistics(const StatisticsReport& report, char* buffer) {
     const SearchStatistics& s = report.stats;
+    const EvalStatistics& e = report.evalStats;
     const double seconds = double(report.elapsed) / 1000.0;
     const uint64_t failHighs = uint64_t(s.failHighs) + 1;
     int n = 0;
@@ -247,11 +248,11 @@ void formatStatistics(const StatisticsReport& report, char* buffer) {
     n += std::snprintf(buffer + n, size - n, "  prune=%u lmr_res=%u pvs_res=%u chkext=%u ppush=%u\r\n", s.prunedMoves,
                        s.lateMoveResearches, s.pvsResearches, s.checkExtensions, s.passedPawnPushes);
     n += std::snprintf(buffer + n, size - n, "  nm=%lu%% evals=%u lazyevals=%u egtb_probes=%u egtb_hits=%u\r\n",
-                       (unsigned long)percent(s.nullMoveCutoffs, uint64_t(s.nullMovesTried) + 1), s.evals, s.lazyEvals,
+                       (unsigned long)percent(s.nullMoveCutoffs, uint64_t(s.nullMovesTried) + 1), e.evals, e.lazyEvals,
                        s.tablebaseProbes, s.tablebaseHits);
     n += std::snprintf(buffer + n, size - n, "  hashing-> trans/ref=%d%% ttfh=%d%% pawn=%d%%\r\n",
                        int(percent(s.hashHits, uint64_t(s.hashProbes) + 1)),
                        int(percent(s.hashMoveFailHighs, uint64_t(s.firstMoveFailHighs) + 1)),
-                       truncatedPercent(s.pawnHits, uint64_t(s.pawnProbes) + 1));
+                       truncatedPercent(e.pawnHits, uint64_t(e.pawnProbes) + 1));
     std::snprintf(buffer + n, size - n, "  smp-> splits=%d aborts=%d\r\n\r\n", int(report.splits), int(report.aborts));
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "egtb/tablebase_settings.h"
 #include "search/parallel.h"
 #include "search/search_request.h"

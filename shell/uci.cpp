@@ -17,6 +17,7 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/new_game.h"
 #include "search/ponder.h"
 #include "search/search_request.h"
 #include "search/time_control.h"
@@ -279,7 +280,6 @@ bool playListedMove(Position& pos, const char* text) {
     MoveC parsed;
     parseMove(parsed, pos, text);
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     if (!parsed.valid || !isLegalMove(parsed.move, pos)) return false;
     playGameMove(pos, parsed.move);
     return true;
@@ -291,7 +291,7 @@ bool setUpBase(Position& pos, const std::string& base) {
     if (base == "startpos") {
         startNewGame(pos);
     } else {
-        if (base.size() > 255 || setBoardFromFen(pos, base.c_str()) != 0) return false;
+        if (base.size() > 255 || !beginGame(pos, base.c_str())) return false;
         startSetUpGame(pos);
     }
     gGame.engineSide = -1;
@@ -401,7 +401,6 @@ void readSearchMoves(Position& pos, const Tokens& t, int& i, GoRequest& go) {
         const char* text = t.word[i + 1];
         MoveC parsed;
         parseMove(parsed, pos, text);
-        pos.hashMove[pos.historyCount] = 0;
         if (!parsed.valid || !isLegalMove(parsed.move, pos)) {
             std::printf("info string searchmoves: '%s' is no legal move here\n", text);
             continue;

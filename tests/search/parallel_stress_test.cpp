@@ -143,7 +143,6 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
             // Once an iteration is complete the root line holds a legal move.
             if (gSearch.lastCompletedDepth >= 1 && gSearch.rootMoveCount > 0) {
                 const Move best = pos->pv[0].moves[1];
-                pos->hashMove[1] = 0;
                 ASSERT_TRUE(pos->pv[0].end >= 2 && isLegalMove(best, *pos))
                     << "search " << searches << " with " << threads << " threads, " << fen << " depth " << depth;
             }

@@ -15,6 +15,7 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "eval/eval_settings.h"
 #include "search/reporter.h"
 #include "search/search_request.h"
@@ -30,12 +31,12 @@ protected:
         if (!gTransposition.buckets) {
             ASSERT_TRUE(allocateTranspositionTable(4u << 20));
         }
-        std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-        gTransposition.age = 0;
         if (!gPawnTable.entries) {
             ASSERT_TRUE(allocatePawnTable(1u << 20));
         }
-        clearPawnTable();
+        // A new game with nothing stored from earlier tests.
+        static EvalBoard board;
+        beginGame(board, nullptr, StoredResults::Dropped);
 
         // The search as start-up leaves it: no protocol, no input, no
         // earlier search.
@@ -45,16 +46,12 @@ protected:
         forgetLastScore();
         gEvalSettings = EvalSettings{};
         gGame.engineSide = -1;
-        gGame.repetitionCount = 0;
-        gGame.gameRecord.clear();
     }
 
-    // A position as a game would hold it: its key is the game's only entry
-    // in the repetition list, and the search state is reset.
+    // A position as a game would hold it (a new game from the FEN), with the
+    // search state reset.
     std::unique_ptr<Position> setUp(const std::string& fen) {
         auto pos = positionFromFen(fen);
-        gGame.repetitionList[0] = pos->hashKey;
-        gGame.repetitionCount = 1;
         prepareSearch(*pos, requestDefaults);
         return pos;
     }

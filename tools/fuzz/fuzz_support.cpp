@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_learn.h"
 #include "book/book_state.h"
@@ -19,6 +18,7 @@
 #include "eval/pawn_table.h"
 #include "search/iterate.h"
 #include "search/parallel.h"
+#include "search/position.h"
 #include "search/search_request.h"
 #include "shell/pondering.h"
 #include "search/time_control.h"
@@ -159,7 +159,6 @@ Position& fuzzFreshEngine() {
     *gPonder.record = Position();
     startNewGame(*game);
     gGame.engineSide = -1;
-    gGame.setUpPosition = false;
     gBook.missCount = 0;
     return *game;
 }
