@@ -79,7 +79,7 @@ GAVIOTA   ?= ../shared/data/gaviota
 TB_TABLES ?=
 tablebase-check: build
 	@mkdir -p $(TBDIR)
-	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+	nice -n 10 ./$(BUILD)/tools/tbgen -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
 	nice -n 10 ./$(BUILD)/tools/tbcheck -d $(TBDIR) -g $(GAVIOTA) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
 
 # The engine's probe against positions with known mate distances: the
@@ -88,7 +88,7 @@ ENDGAMES ?= ../shared/data/endgames
 TB_EPD   ?= $(ENDGAMES)/dm-3-4.epd $(ENDGAMES)/mates-KRvK.epd $(ENDGAMES)/mates-KBNvK.epd $(ENDGAMES)/mates-KQvKR.epd
 tablebase-epd: build
 	@mkdir -p $(TBDIR)
-	nice -n 10 ./$(BUILD)/tools/tbgen -q -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
+	nice -n 10 ./$(BUILD)/tools/tbgen -d $(TBDIR) $(if $(TB_TABLES),$(TB_TABLES),--men 4)
 	./$(BUILD)/tools/tbepd -d $(TBDIR) $(TB_EPD)
 
 # Generation time of every table up to MEN men and the cached probe rate.

@@ -26,13 +26,13 @@
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "book/book_create.h"
 #include "book/book_file.h"
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_replay.h"
 #include "book/book_state.h"
+#include "search/position.h"
 
 namespace {
 

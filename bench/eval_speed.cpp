@@ -17,6 +17,8 @@
 #include "board/notation.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
+#include "search/new_game.h"
+#include "search/position.h"
 
 namespace {
 
@@ -46,8 +48,7 @@ std::vector<Root> buildRoots(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
         for (const std::string& fen : readFens(file)) {
             Root& root = roots.emplace_back();
-            setStartPosition(root.pos);
-            if (setBoardFromFen(root.pos, fen.c_str()) != 0) {
+            if (!beginGame(root.pos, fen.c_str())) {
                 roots.pop_back();
                 continue;
             }

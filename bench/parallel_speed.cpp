@@ -29,7 +29,7 @@
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
+#include "search/benchmark.h"
 #include "search/parallel.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -65,34 +65,18 @@ struct Run {
 
 // One search to `depth` from empty tables, as a fresh game.
 Run searchToDepth(Position& pos, const std::string& fen, int depth) {
-    std::memset(&pos, 0, sizeof pos);
-    setStartPosition(pos);
     Run run;
-    if (setBoardFromFen(pos, fen.c_str()) != 0) return run;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.gameRecord.clear();
-    std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-    gTransposition.age = 0;
-    clearPawnTable();
-    gSearch.lastCompletedScore = NO_SCORE;
-    resetSearch(pos);
-    gGame.engineSide = pos.sideToMove;
-
-    SearchLimits limits;
-    limits.depthLimit = depth + 1;
-    limits.fixedTime = true;
-    limits.moveTime = 0xFFFFFFF;
-    limits.startTime = timeNow();
-    startSearchClock(limits);
-    prepareEvaluation(pos);
+    SearchRequest request;
+    request.depthLimit = depth + 1;
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = 0xFFFFFFF;
     const uint32_t start = timeNow();
-    iterate(pos);
+    if (!searchFromEmptyTables(pos, fen.c_str(), request)) return run;
     run.ms = timeNow() - start;
     run.nodes = pos.stats.nodes;
     run.splits = gParallel.splitCount;
     run.aborts = gParallel.abortCount;
-    if (run.ms) run.idleShare = gParallel.idleNanoseconds.load() / (1e6 * run.ms * gSearch.threadCount);
+    if (run.ms) run.idleShare = gParallel.idleNanoseconds.load() / (1e6 * run.ms * searchThreadCount());
     return run;
 }
 

@@ -11,7 +11,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
+#include "search/position.h"
 
 namespace {
 
@@ -34,7 +34,6 @@ int main(int argc, char** argv) {
     initBoardTables();
     auto pos = std::make_unique<Position>();
     for (const Benchmark& bench : benchmarks) {
-        setStartPosition(*pos);
         if (setBoardFromFen(*pos, bench.fen) != 0) return 2;
         std::vector<double> rates;
         uint32_t leaves = 0;

@@ -8,7 +8,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
+#include "search/position.h"
 
 int main(int argc, char** argv) {
     const std::string path = argc > 1 ? argv[1] : "tests/data/perft.epd";
@@ -23,7 +23,6 @@ int main(int argc, char** argv) {
     int mismatches = 0;
     for (const PerftCase& entry : cases) {
         std::printf("%s%s%s\n", entry.fen.c_str(), entry.comment.empty() ? "" : "  # ", entry.comment.c_str());
-        setStartPosition(*pos);
         if (setBoardFromFen(*pos, entry.fen.c_str()) != 0) {
             std::printf("  rejected FEN\n");
             mismatches++;

@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "search/benchmark.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -50,18 +51,18 @@ struct Totals {
 };
 
 Totals searchAll(int depth, bool withTables, int largest) {
-    gSearch.syzygyMenLimit = withTables ? largest : 0;
-    gSearch.syzygy50MoveRule = true;
     auto pos = std::make_unique<Position>();
-    SearchLimits limits;
-    limits.depthLimit = depth + 1;
-    limits.fixedTime = true;
-    limits.moveTime = 0xFFFFFFF;
+    SearchRequest request;
+    request.depthLimit = depth + 1;
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = 0xFFFFFFF;
+    request.syzygyMen = withTables ? largest : 0;
+    request.syzygy50MoveRule = true;
     gEvalSettings = EvalSettings{};
     Totals t;
     for (const char* fen : positions) {
         const uint32_t start = timeNow();
-        if (!searchFromEmptyTables(*pos, fen, limits)) continue;
+        if (!searchFromEmptyTables(*pos, fen, request)) continue;
         t.ms += timeNow() - start;
         t.nodes += pos->stats.nodes;
         t.probes += pos->stats.tablebaseProbes;
@@ -76,18 +77,15 @@ std::vector<std::unique_ptr<Position>> probedPositions(int largest) {
     std::vector<std::unique_ptr<Position>> out;
     auto pos = std::make_unique<Position>();
     for (const char* fen : positions) {
-        setStartPosition(*pos);
-        if (setBoardFromFen(*pos, fen) != 0) continue;
+        if (!beginGame(*pos, fen)) continue;
         Move first[MAX_MOVES];
         Move* endFirst = generateAllMoves(*pos, first);
         for (Move* a = first; a < endFirst; a++) {
             pos->historyCount = 1;
-            pos->hashMove[1] = 0;
             if (!makeMove(*pos, *a, false)) continue;
             Move second[MAX_MOVES];
             Move* endSecond = generateAllMoves(*pos, second);
             for (Move* b = second; b < endSecond; b++) {
-                pos->hashMove[2] = 0;
                 if (!makeMove(*pos, *b, false)) continue;
                 if (popCount(occupied(*pos)) <= largest && !pos->castling) out.push_back(std::make_unique<Position>(*pos));
                 unmakeMove(*pos);

@@ -21,7 +21,6 @@
 
 #include "board/attacks.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
@@ -30,6 +29,7 @@
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
+#include "search/position.h"
 
 namespace {
 
@@ -62,7 +62,6 @@ std::vector<std::unique_ptr<Position>> samplePositions(int men, size_t count) {
         if (popCount(used) != layout.men) continue;
         const std::string fen = entryFen(t, sq, int(rng() % 2));
         auto pos = std::make_unique<Position>();
-        setStartPosition(*pos);
         if (setBoardFromFen(*pos, fen.c_str()) == 0) positions.push_back(std::move(pos));
     }
     return positions;

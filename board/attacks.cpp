@@ -354,12 +354,12 @@ Bitboard squaresBetween(int step, int to, int from) {
     return rayMask[d][beforeTo] ^ rayMask[d][from];
 }
 
-Bitboard queenAttacks(const Position& pos, int sq) {
+Bitboard queenAttacks(const Board& pos, int sq) {
     if (!(pos.sides[WHITE].pieces[QUEEN] | pos.sides[BLACK].pieces[QUEEN])) return 0;
     return bishopAttacks(pos, sq) | rookAttacks(pos, sq);
 }
 
-Bitboard attackersOf(const Position& pos, int sq) {
+Bitboard attackersOf(const Board& pos, int sq) {
     const SideRecord& white = pos.sides[WHITE];
     const SideRecord& black = pos.sides[BLACK];
     Bitboard attackers = (white.pieces[PAWN] & pawnCaptures[BLACK][sq]) | (black.pieces[PAWN] & pawnCaptures[WHITE][sq]);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "board/board.h"
 #include "board/types.h"
 
 // Builds every table below (not the Zobrist keys).
@@ -32,25 +32,25 @@ extern Bitboard fileAttackTable[64][256];
 extern Bitboard a1h8AttackTable[64][256];
 extern Bitboard a8h1AttackTable[64][256];
 
-inline Bitboard occupied(const Position& pos) {
+inline Bitboard occupied(const Board& pos) {
     return pos.sides[WHITE].pieces[ALL_PIECES] | pos.sides[BLACK].pieces[ALL_PIECES];
 }
-inline Bitboard rankAttacks(const Position& pos, int sq) {
+inline Bitboard rankAttacks(const Board& pos, int sq) {
     return rankAttackTable[sq][(occupied(pos) >> (sq & ~7)) & 0xFF];
 }
-inline Bitboard fileAttacks(const Position& pos, int sq) {
+inline Bitboard fileAttacks(const Board& pos, int sq) {
     return fileAttackTable[sq][(pos.occFileMajor >> (fileOf(sq) * 8)) & 0xFF];
 }
-inline Bitboard a1h8Attacks(const Position& pos, int sq) {
+inline Bitboard a1h8Attacks(const Board& pos, int sq) {
     return a1h8AttackTable[sq][(pos.occA1H8 >> a1h8Shift[sq]) & a1h8LineMask[sq]];
 }
-inline Bitboard a8h1Attacks(const Position& pos, int sq) {
+inline Bitboard a8h1Attacks(const Board& pos, int sq) {
     return a8h1AttackTable[sq][(pos.occA8H1 >> a8h1Shift[sq]) & a8h1LineMask[sq]];
 }
-inline Bitboard bishopAttacks(const Position& pos, int sq) { return a1h8Attacks(pos, sq) | a8h1Attacks(pos, sq); }
-inline Bitboard rookAttacks(const Position& pos, int sq) { return rankAttacks(pos, sq) | fileAttacks(pos, sq); }
+inline Bitboard bishopAttacks(const Board& pos, int sq) { return a1h8Attacks(pos, sq) | a8h1Attacks(pos, sq); }
+inline Bitboard rookAttacks(const Board& pos, int sq) { return rankAttacks(pos, sq) | fileAttacks(pos, sq); }
 // Empty when neither side has a queen on the board.
-Bitboard queenAttacks(const Position& pos, int sq);
+Bitboard queenAttacks(const Board& pos, int sq);
 
 // --- leapers and pawns ---
 extern Bitboard knightAttacks[64];
@@ -109,13 +109,13 @@ extern uint8_t lesserOutsidePasserTable[256][256];
 // --- attack queries ---
 // Every piece of either colour that attacks sq. Sliding lookups use the
 // current occupancy, so a piece standing on sq itself does not block.
-Bitboard attackersOf(const Position& pos, int sq);
+Bitboard attackersOf(const Board& pos, int sq);
 
 // Whether bySide attacks sq: the king-in-check test after every move, so it
 // stops at the first attacker found. The sliding tables give the same set
 // whether or not sq itself is occupied, so an empty square is judged
 // exactly as if a piece stood on it.
-inline bool isSquareAttacked(const Position& pos, int sq, int bySide) {
+inline bool isSquareAttacked(const Board& pos, int sq, int bySide) {
     const SideRecord& by = pos.sides[bySide];
     // The squares from which a pawn of bySide attacks sq are those a pawn of
     // the other colour on sq would attack.

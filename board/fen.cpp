@@ -1,11 +1,10 @@
-// Setting up a position from FEN text ("setboard" and the EPD test
-// commands). The text is read and checked completely before the position
-// is touched: a rejected FEN leaves the previous position as it was.
+// Setting up a board from FEN text ("setboard" and the EPD test commands).
+// The text is read and checked completely before the board is touched: a
+// rejected FEN leaves the previous position as it was.
 #include <cstring>
 
 #include "board/attacks.h"
 #include "board/notation.h"
-#include "eval/pawn_table.h"
 
 namespace {
 
@@ -111,7 +110,7 @@ uint8_t possibleEnPassant(const FenFields& fen, int sq) {
 }
 
 // Scratch record for judging a position before it is accepted.
-Position scratch;
+Board scratch;
 
 // The side that has just moved may not be left in check: its king could be
 // taken, which no position of a game allows.
@@ -169,11 +168,11 @@ bool readFen(const char* text, FenFields& fen) {
 
 }  // namespace
 
-int setBoardFromFen(Position& pos, const char* text) {
+int setBoardFromFen(Board& pos, const char* text, int* gamePly) {
     FenFields fen;
     if (!text || !readFen(text, fen)) return -1;
 
-    setStartPosition(pos);
+    setInitialBoard(pos);
     std::memcpy(pos.board, fen.board, sizeof pos.board);
     pos.sideToMove = uint8_t(fen.side);
     pos.castling = fen.castling;
@@ -190,11 +189,6 @@ int setBoardFromFen(Position& pos, const char* text) {
     pos.history[1].castling = pos.castling;
     // A missing move number counts as the first move.
     const int moveNumber = fen.moveNumber > 0 ? int(fen.moveNumber) : 1;
-    gGame.gamePly = 2 * moveNumber - (fen.side == WHITE ? 1 : 0);
-
-    clearPawnTable();
-    pos.pawnEntry.key = 0;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
+    if (gamePly) *gamePly = 2 * moveNumber - (fen.side == WHITE ? 1 : 0);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "board/attacks.h"
+#include "board/game_state.h"
 
 namespace {
 
@@ -54,14 +55,14 @@ inline void removeMaterial(SideRecord& side, int type) {
     side.majorCount -= d.majors;
 }
 
-inline void setOccupied(Position& pos, int sq) {
+inline void setOccupied(Board& pos, int sq) {
     const RotatedBits& bits = rotatedBits[sq];
     pos.occFileMajor |= bits.fileMajor;
     pos.occA1H8 |= bits.a1h8;
     pos.occA8H1 |= bits.a8h1;
 }
 
-inline void setEmpty(Position& pos, int sq) {
+inline void setEmpty(Board& pos, int sq) {
     const RotatedBits& bits = rotatedBits[sq];
     pos.occFileMajor &= ~bits.fileMajor;
     pos.occA1H8 &= ~bits.a1h8;
@@ -69,7 +70,7 @@ inline void setEmpty(Position& pos, int sq) {
 }
 
 // Moves a piece between two squares of which exactly one is occupied.
-inline void toggleRotated(Position& pos, int a, int b) {
+inline void toggleRotated(Board& pos, int a, int b) {
     pos.occFileMajor ^= rotatedBits[a].fileMajor | rotatedBits[b].fileMajor;
     pos.occA1H8 ^= rotatedBits[a].a1h8 | rotatedBits[b].a1h8;
     pos.occA8H1 ^= rotatedBits[a].a8h1 | rotatedBits[b].a8h1;
@@ -77,7 +78,7 @@ inline void toggleRotated(Position& pos, int a, int b) {
 
 // Moves a piece of `type` in the board array and its side's bitboards (not
 // the rotated occupancies, which captures treat differently).
-inline void shiftPiece(Position& pos, SideRecord& mine, int type, int from, int to) {
+inline void shiftPiece(Board& pos, SideRecord& mine, int type, int from, int to) {
     pos.board[to] = pos.board[from];
     pos.board[from] = 0;
     const Bitboard fromTo = squareMask[from] | squareMask[to];
@@ -87,7 +88,7 @@ inline void shiftPiece(Position& pos, SideRecord& mine, int type, int from, int 
 
 // Moves the castling rook from one of its squares to the other, in either
 // direction.
-inline void shiftCastlingRook(Position& pos, SideRecord& mine, int from, int to) {
+inline void shiftCastlingRook(Board& pos, SideRecord& mine, int from, int to) {
     shiftPiece(pos, mine, ROOK, from, to);
     toggleRotated(pos, from, to);
 }
@@ -100,7 +101,7 @@ inline int castlingRookTo(int kingTo) { return kingTo == G1 ? F1 : kingTo == C1 
 // back to "just captured".
 inline uint8_t countOneMore(uint8_t count) { return uint8_t(count + (count < 255)); }
 
-inline void doMove(Position& pos, Move m) {
+inline void doMove(Board& pos, Move m) {
     const uint32_t n = pos.historyCount++;
     const int us = pos.sideToMove, them = us ^ 1;
     const int to = moveTo(m), from = moveFrom(m), type = movePiece(m);
@@ -213,11 +214,9 @@ void rebuildRepetitionList(uint64_t currentKey, const HistoryEntry& last) {
 
 }  // namespace
 
-bool makeMove(Position& pos, Move m, bool skipLegality) {
-    // The ply's hash move was legal when it was stored, so it skips the test.
-    const bool testLegality = !skipLegality && m != pos.hashMove[pos.historyCount];
+bool makeMove(Board& pos, Move m, bool knownLegal) {
     doMove(pos, m);
-    if (testLegality) {
+    if (!knownLegal) {
         const int mover = pos.sideToMove ^ 1;
         if (isSquareAttacked(pos, pos.sides[mover].kingSquare, pos.sideToMove)) {
             unmakeMove(pos);
@@ -227,7 +226,7 @@ bool makeMove(Position& pos, Move m, bool skipLegality) {
     return true;
 }
 
-void unmakeMove(Position& pos) {
+void unmakeMove(Board& pos) {
     pos.sideToMove ^= 1;
     const int us = pos.sideToMove, them = us ^ 1;
     const uint32_t n = --pos.historyCount;
@@ -278,7 +277,7 @@ void unmakeMove(Position& pos) {
     if (isCastling(m)) shiftCastlingRook(pos, mine, castlingRookTo(to), castlingRookFrom(to));
 }
 
-void playGameMove(Position& pos, Move m) {
+void playGameMove(Board& pos, Move m) {
     // Entry 0 is the game level: make the move from there, so entry 0 holds
     // the state before it and entry 1 becomes the root of the next search.
     pos.historyCount = 0;
@@ -306,7 +305,7 @@ void playGameMove(Position& pos, Move m) {
     }
 }
 
-void takeBackGameMove(Position& pos, const HistoryEntry& record) {
+void takeBackGameMove(Board& pos, const HistoryEntry& record) {
     if (record.move == 0) return;  // nothing to take back
     pos.historyCount = 1;
     HistoryEntry& game = pos.history[0];
@@ -324,8 +323,8 @@ void takeBackGameMove(Position& pos, const HistoryEntry& record) {
     rebuildRepetitionList(pos.hashKey, record);
 }
 
-bool gameDrawCheck(const Position& pos) {
-    if (pos.history[pos.historyCount].reversibleMoves >= 100) return true;
+bool gameDrawCheck(const Board& pos) {
+    if (pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES) return true;
     int seen = 0;
     for (uint32_t i = 0; i < gGame.repetitionCount; i++) seen += gGame.repetitionList[i] == pos.hashKey;
     return seen >= 3;

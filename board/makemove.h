@@ -1,22 +1,23 @@
 // Making and taking back moves, incrementally, and playing them as game moves.
 #pragma once
 
-#include "board/position.h"
+#include "board/board.h"
 
-// Makes m. With skipLegality false (and m not the ply's hash move), a move
-// that leaves the mover's king attacked is taken back and false is returned.
-bool makeMove(Position& pos, Move m, bool skipLegality);
+// Makes m. Unless the caller knows m to be legal (an evasion, a root move
+// tested when the list was built, a table move), a move that leaves the
+// mover's king attacked is taken back and false is returned.
+bool makeMove(Board& pos, Move m, bool knownLegal);
 // Takes back the move made from history entry historyCount - 1.
-void unmakeMove(Position& pos);
+void unmakeMove(Board& pos);
 
 // Game-level moves: keep the game record, the repetition list and the ply.
 // After either one the current game position is the last entry of the
 // repetition list and the history count is 1.
-void playGameMove(Position& pos, Move m);
+void playGameMove(Board& pos, Move m);
 // Takes back the game move of `record` (the last one of the game record;
 // whether the caller removes it before or after does not matter) and
 // rebuilds the repetition list from the game record. The game ply is kept.
-void takeBackGameMove(Position& pos, const HistoryEntry& record);
+void takeBackGameMove(Board& pos, const HistoryEntry& record);
 // Fifty-move rule, or the current game position standing three or more
 // times in the repetition list.
-bool gameDrawCheck(const Position& pos);
+bool gameDrawCheck(const Board& pos);

@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 
 #include <bit>
+#include <initializer_list>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
@@ -34,7 +35,7 @@ inline int nextSquare(Bitboard& b) {
 
 
 template <int Type>
-inline Bitboard attacksFrom(const Position& pos, int sq) {
+inline Bitboard attacksFrom(const Board& pos, int sq) {
     if constexpr (Type == KNIGHT) return knightAttacks[sq];
     if constexpr (Type == BISHOP) return bishopAttacks(pos, sq);
     if constexpr (Type == ROOK) return rookAttacks(pos, sq);
@@ -70,7 +71,7 @@ inline Move* emitPromotions(Move* out, int from, int to, int captured) {
 // Every move of each piece of one kind onto `allowed` squares; pinned
 // pieces left out if asked.
 template <int Us, int Type, bool SkipPinned = false>
-inline Move* pieceMoves(const Position& pos, Move* out, Bitboard allowed) {
+inline Move* pieceMoves(const Board& pos, Move* out, Bitboard allowed) {
     for (Bitboard pieces = pos.sides[Us].pieces[Type]; pieces;) {
         int from = nextSquare<Us>(pieces);
         if (SkipPinned && isPinned(pos, from)) continue;
@@ -85,7 +86,7 @@ inline Move* pieceMoves(const Position& pos, Move* out, Bitboard allowed) {
 // King steps onto `allowed` squares the opponent does not attack, judged
 // with the king still standing where it is.
 template <int Us>
-inline Move* kingMoves(const Position& pos, Move* out, Bitboard allowed) {
+inline Move* kingMoves(const Board& pos, Move* out, Bitboard allowed) {
     const int from = pos.sides[Us].kingSquare;
     for (Bitboard targets = kingAttacks[from] & allowed; targets;) {
         int to = nextSquare<Us>(targets);
@@ -98,7 +99,7 @@ inline Move* kingMoves(const Position& pos, Move* out, Bitboard allowed) {
 // scan order of the targets; moves onto the last row become promotions and
 // a move onto the en-passant square takes the pawn beside.
 template <int Us, typename Targets>
-inline Move* pawnMoves(const Position& pos, Move* out, Targets targetsOf) {
+inline Move* pawnMoves(const Board& pos, Move* out, Targets targetsOf) {
     const Bitboard epMask = pos.epSquare ? squareMask[pos.epSquare] : 0;
     for (Bitboard pawns = pos.sides[Us].pieces[PAWN]; pawns;) {
         int from = nextSquare<Us>(pawns);
@@ -132,7 +133,7 @@ constexpr CastlingRule castlingRules[2][2] = {
 
 // The king may not castle out of, through or into check.
 template <int Us>
-inline bool castlingAllowed(const Position& pos, const CastlingRule& rule) {
+inline bool castlingAllowed(const Board& pos, const CastlingRule& rule) {
     const int sign = Us == WHITE ? 1 : -1;
     if (!(pos.castling & rule.right) || (occupied(pos) & rule.mustBeEmpty)) return false;
     if (pos.board[rule.rookFrom] != sign * ROOK || pos.board[rule.kingFrom] != sign * KING) return false;
@@ -142,14 +143,14 @@ inline bool castlingAllowed(const Position& pos, const CastlingRule& rule) {
 }
 
 template <int Us>
-inline Move* castlingMoves(const Position& pos, Move* out) {
+inline Move* castlingMoves(const Board& pos, Move* out) {
     for (const CastlingRule& rule : castlingRules[Us])
         if (castlingAllowed<Us>(pos, rule)) *out++ = rule.move;
     return out;
 }
 
 template <int Us>
-Move* allMoves(const Position& pos, Move* out) {
+Move* allMoves(const Board& pos, Move* out) {
     const Bitboard own = pos.sides[Us].pieces[ALL_PIECES];
     const Bitboard enemy = pos.sides[Us ^ 1].pieces[ALL_PIECES];
     const Bitboard occ = own | enemy;
@@ -165,7 +166,7 @@ Move* allMoves(const Position& pos, Move* out) {
 }
 
 template <int Us>
-Move* captureMoves(const Position& pos, Move* out) {
+Move* captureMoves(const Board& pos, Move* out) {
     const Bitboard enemy = pos.sides[Us ^ 1].pieces[ALL_PIECES];
     const Bitboard occ = occupied(pos);
     out = pieceMoves<Us, KNIGHT>(pos, out, enemy);
@@ -179,7 +180,7 @@ Move* captureMoves(const Position& pos, Move* out) {
 }
 
 template <int Us>
-Move* quietMoves(const Position& pos, Move* out) {
+Move* quietMoves(const Board& pos, Move* out) {
     const Bitboard occ = occupied(pos);
     const Bitboard empty = ~occ;
     out = castlingMoves<Us>(pos, out);
@@ -196,7 +197,7 @@ Move* quietMoves(const Position& pos, Move* out) {
 struct Occupancy {
     Bitboard plain, fileMajor, a1h8, a8h1;
 
-    explicit Occupancy(const Position& pos)
+    explicit Occupancy(const Board& pos)
         : plain(occupied(pos)), fileMajor(pos.occFileMajor), a1h8(pos.occA1H8), a8h1(pos.occA8H1) {}
     void toggle(int sq) {
         plain ^= squareMask[sq];
@@ -217,7 +218,7 @@ struct Occupancy {
 // cannot see (a king on that rank with an enemy rook beyond both pawns), and
 // it removes a pawn that may have blocked a diagonal. Judge the position
 // after the capture directly.
-bool enPassantExposesKing(const Position& pos, int from, int to) {
+bool enPassantExposesKing(const Board& pos, int from, int to) {
     const int us = pos.sideToMove, them = us ^ 1;
     const int victim = us == WHITE ? to + 8 : to - 8;
     Occupancy after(pos);
@@ -233,7 +234,7 @@ bool enPassantExposesKing(const Position& pos, int from, int to) {
 }
 
 template <int Us>
-Move* evasionMoves(const Position& pos, Move* out) {
+Move* evasionMoves(const Board& pos, Move* out) {
     constexpr int them = Us ^ 1;
     const SideRecord& mine = pos.sides[Us];
     const int king = mine.kingSquare;
@@ -325,7 +326,7 @@ inline int firstOnRay(Bitboard occ, int d, int from) {
 }
 
 template <int Us>
-Move* checkingMoves(const Position& pos, Move* out) {
+Move* checkingMoves(const Board& pos, Move* out) {
     constexpr int them = Us ^ 1;
     const SideRecord& mine = pos.sides[Us];
     const int enemyKing = pos.sides[them].kingSquare;
@@ -404,27 +405,27 @@ Move* checkingMoves(const Position& pos, Move* out) {
 
 }  // namespace
 
-Move* generateAllMoves(const Position& pos, Move* out) {
+Move* generateAllMoves(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? allMoves<WHITE>(pos, out) : allMoves<BLACK>(pos, out);
 }
 
-Move* generateCaptures(const Position& pos, Move* out) {
+Move* generateCaptures(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? captureMoves<WHITE>(pos, out) : captureMoves<BLACK>(pos, out);
 }
 
-Move* generateQuiets(const Position& pos, Move* out) {
+Move* generateQuiets(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? quietMoves<WHITE>(pos, out) : quietMoves<BLACK>(pos, out);
 }
 
-Move* generateEvasions(const Position& pos, Move* out) {
+Move* generateEvasions(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? evasionMoves<WHITE>(pos, out) : evasionMoves<BLACK>(pos, out);
 }
 
-Move* generateChecks(const Position& pos, Move* out) {
+Move* generateChecks(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? checkingMoves<WHITE>(pos, out) : checkingMoves<BLACK>(pos, out);
 }
 
-bool isPinned(const Position& pos, int sq) {
+bool isPinned(const Board& pos, int sq) {
     const int king = pos.sides[pos.sideToMove].kingSquare;
     const int step = direction[sq][king];
     if (step == 0) return false;
@@ -449,7 +450,7 @@ bool isPinned(const Position& pos, int sq) {
 
 namespace {
 
-uint32_t countLeaves(Position& pos, int depth) {
+uint32_t countLeaves(Board& pos, int depth) {
     Move moves[MAX_MOVES];
     const int us = pos.sideToMove;
     const bool inCheck = isSquareAttacked(pos, pos.sides[us].kingSquare, us ^ 1);
@@ -467,17 +468,14 @@ uint32_t countLeaves(Position& pos, int depth) {
 
 }  // namespace
 
-uint32_t perft(Position& pos, int depth) {
+uint32_t perft(Board& pos, int depth) {
     if (depth < 1) return 1;  // the empty sequence
     // Every ply makes one move into the history, which holds only so many.
     if (pos.historyCount + uint32_t(depth) > HISTORY_SIZE - 1) return 0;
-    // makeMove trusts a ply's hash move without testing it; perft must test
-    // every move, so no stale hash move may stand in the plies it visits.
-    for (int ply = 0; ply < depth; ply++) pos.hashMove[pos.historyCount + ply] = 0;
     return countLeaves(pos, depth);
 }
 
-bool isLegalMove(Move m, Position& pos) {
+bool isLegalMove(Move m, Board& pos) {
     if (m == 0 || pos.historyCount > HISTORY_SIZE - 2) return false;
     Move moves[MAX_MOVES];
     const int us = pos.sideToMove;
@@ -485,13 +483,8 @@ bool isLegalMove(Move m, Position& pos) {
     Move* end = inCheck ? generateEvasions(pos, moves) : generateAllMoves(pos, moves);
     for (Move* candidate = moves; candidate < end; candidate++) {
         if (*candidate != m) continue;
-        // Test the move even when it happens to be this ply's hash move.
-        Move& hashMove = pos.hashMove[pos.historyCount];
-        const Move saved = hashMove;
-        hashMove = 0;
         const bool legal = makeMove(pos, m, false);
         if (legal) unmakeMove(pos);
-        hashMove = saved;
         return legal;
     }
     return false;

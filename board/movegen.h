@@ -5,25 +5,23 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "board/board.h"
 
 // The longest pseudo-legal move list fits: the FEN reader accepts only
 // material a game can reach, where no position is known with more than 218
 // moves.
 constexpr int MAX_MOVES = 256;
 
-Move* generateCaptures(const Position& pos, Move* out);  // captures, en passant, all promotions
-Move* generateQuiets(const Position& pos, Move* out);    // castling and quiet moves, no promotions
-Move* generateAllMoves(const Position& pos, Move* out);
-Move* generateEvasions(const Position& pos, Move* out);  // legal replies to check (all moves if not in check)
-Move* generateChecks(const Position& pos, Move* out);    // quiet checking moves
+Move* generateCaptures(const Board& pos, Move* out);  // captures, en passant, all promotions
+Move* generateQuiets(const Board& pos, Move* out);    // castling and quiet moves, no promotions
+Move* generateAllMoves(const Board& pos, Move* out);
+Move* generateEvasions(const Board& pos, Move* out);  // legal replies to check (all moves if not in check)
+Move* generateChecks(const Board& pos, Move* out);    // quiet checking moves
 
 // The piece on sq stands between the side to move's king and an enemy slider.
-bool isPinned(const Position& pos, int sq);
+bool isPinned(const Board& pos, int sq);
 // Legal move sequences of length depth (1 for depth 0; 0 for a depth the
-// history cannot hold). Clears the hash-move slots of the plies it visits,
-// since makeMove does not test those.
-uint32_t perft(Position& pos, int depth);
-// m is one of the legal moves of the position (tested even when it is the
-// ply's hash move).
-bool isLegalMove(Move m, Position& pos);
+// history cannot hold).
+uint32_t perft(Board& pos, int depth);
+// m is one of the legal moves of the position.
+bool isLegalMove(Move m, Board& pos);

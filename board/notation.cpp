@@ -43,7 +43,7 @@ int promotionFromLetter(char c) {
 
 // Pieces of `type` belonging to the side to move that attack sq, through
 // the current occupancy.
-Bitboard attackersOfKind(const Position& pos, int type, int sq) {
+Bitboard attackersOfKind(const Board& pos, int type, int sq) {
     Bitboard reach = 0;
     switch (type) {
         case KNIGHT: reach = knightAttacks[sq]; break;
@@ -75,7 +75,7 @@ bool isCastlingText(const char* text, bool queenSide) {
 }
 
 // A legal move of the side to move that takes the piece on `from` to `to`.
-bool pieceMoveIsLegal(Position& pos, int from, int to, int type) {
+bool pieceMoveIsLegal(Board& pos, int from, int to, int type) {
     if (pos.board[to] != 0 && (pos.board[to] > 0) == (pos.sideToMove == WHITE)) return false;
     return isLegalMove(encodeMove(from, to, type, pieceTypeOn(pos, to)), pos);
 }
@@ -142,7 +142,7 @@ const char* readSanPieceLetter(const char* work, SanParts& san) {
 
 // What is left between the piece letter and the destination: a capture
 // mark, and a file, a rank or a whole square the piece comes from.
-void readSanOrigin(const Position& pos, const char* rest, SanParts& san) {
+void readSanOrigin(const Board& pos, const char* rest, SanParts& san) {
     size_t restLength = std::strlen(rest);
     san.captureMark = restLength > 0 && rest[restLength - 1] == 'x';
     if (san.captureMark) {
@@ -168,7 +168,7 @@ void readSanOrigin(const Position& pos, const char* rest, SanParts& san) {
 
 // A pawn push, or a capture named by the capturing pawn's file; 0 when no
 // pawn of the side to move stands where the text says.
-Move pawnMoveFromSan(const Position& pos, const SanParts& san) {
+Move pawnMoveFromSan(const Board& pos, const SanParts& san) {
     const int us = pos.sideToMove;
     const Bitboard pawns = pos.sides[us].pieces[PAWN];
     const int to = san.to;
@@ -195,7 +195,7 @@ Move pawnMoveFromSan(const Position& pos, const SanParts& san) {
 // destination, picked out by the written file or rank when several can.
 // False when several could and none may legally go (the text names no
 // move); otherwise `move` is the move, or 0 when none stands ready.
-bool pieceMoveFromSan(Position& pos, const SanParts& san, Move& move) {
+bool pieceMoveFromSan(Board& pos, const SanParts& san, Move& move) {
     const int type = pieceTypeOfLetter(san.pieceLetter);
     if (type == 0) return true;  // "P" and the like name no piece move
     if (type == KING) {
@@ -244,7 +244,7 @@ int pieceFromLetter(char c) {
     }
 }
 
-void parseCoordinateMove(MoveC& result, const Position& pos, const char* text) {
+void parseCoordinateMove(MoveC& result, const Board& pos, const char* text) {
     result.move = 0;
     if (!text || !isFileLetter(text[0]) || !isRankDigit(text[1]) || !isFileLetter(text[2]) || !isRankDigit(text[3])) return;
     const int from = squareOf(text[0], text[1]), to = squareOf(text[2], text[3]);
@@ -259,7 +259,7 @@ void parseCoordinateMove(MoveC& result, const Position& pos, const char* text) {
     result.move = move;
 }
 
-void parseMove(MoveC& result, Position& pos, const char* text) {
+void parseMove(MoveC& result, Board& pos, const char* text) {
     result.text[0] = 0;
     result.move = 0;
     result.valid = 0;
@@ -325,7 +325,7 @@ const char* coordinateText(MoveC& result, bool pure) {
 const char* moveToCoordinate(MoveC& result) { return coordinateText(result, false); }
 const char* moveToPureCoordinate(MoveC& result) { return coordinateText(result, true); }
 
-bool sanIsUnambiguous(Position& pos, const char* text) {
+bool sanIsUnambiguous(Board& pos, const char* text) {
     if (!text) return false;
     char t[MAX_MOVE_TEXT];
     size_t length = strnlen(text, MAX_MOVE_TEXT - 1);
@@ -393,7 +393,7 @@ bool sanIsUnambiguous(Position& pos, const char* text) {
     return false;
 }
 
-const char* moveToSan(MoveC& result, Position& pos) {
+const char* moveToSan(MoveC& result, Board& pos) {
     if (result.text[0]) {
         result.state = 1;
         return result.text;

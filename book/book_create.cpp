@@ -67,7 +67,7 @@ void countResult(BookRecord& record, GameResult result, int mover) {
         (mover == BLACK ? record.wins : record.losses) = 1;
 }
 
-void reportIllegalMove(Position& pos, const PgnGame& game, const char* word, int gameNumber) {
+void reportIllegalMove(Board& pos, const PgnGame& game, const char* word, int gameNumber) {
     std::printf("%s", game.header.c_str());
     displayBoard(pos);
     std::printf("Illegal Move: \"%s\" in game: %d\n", word, gameNumber);
@@ -75,7 +75,7 @@ void reportIllegalMove(Position& pos, const PgnGame& game, const char* word, int
 
 // Plays the game's moves from the initial position, one record per move,
 // up to the first move that cannot be read or played.
-bool replayGame(Position& pos, const PgnGame& game, int gameNumber, RecordBlock& block) {
+bool replayGame(Board& pos, const PgnGame& game, int gameNumber, RecordBlock& block) {
     setInitialBoard(pos);
     for (int ply = 0; ply < game.moveCount; ply++) {
         MoveC parsed;
@@ -104,7 +104,7 @@ BookBuildReport createBook(const char* pgnPath, int blockRecords) {
     if (!reader.open(pgnPath)) return report;
 
     RecordBlock block(blockRecords);
-    auto pos = std::make_unique<Position>();
+    auto pos = std::make_unique<Board>();
     auto game = std::make_unique<PgnGame>();
     bool failed = false;
     for (;;) {

@@ -100,7 +100,7 @@ struct LearningPass {
 
     // The position's cluster in the cluster buffer: its record count, or -1
     // when it could not be read (reported; the pass stops).
-    int readPositionCluster(const Position& pos, int ply) {
+    int readPositionCluster(const Board& pos, int ply) {
         const int c = clusterOfPosition(pos);
         if (gOpeningBook.index[c] == NO_CLUSTER) return 0;
         ClusterReadFailure failure;
@@ -119,7 +119,7 @@ struct LearningPass {
     }
 
     // The number of book moves the engine could have chosen from here.
-    int choiceCount(Position& pos, int ply) {
+    int choiceCount(Board& pos, int ply) {
         const int count = readPositionCluster(pos, ply);
         if (count <= 0) return 0;
         BookMove found[MAX_MOVES];
@@ -129,7 +129,7 @@ struct LearningPass {
         return choices;
     }
 
-    bool update(Position& pos, Move move, float delta, int ply) {
+    bool update(Board& pos, Move move, float delta, int ply) {
         const int count = readPositionCluster(pos, ply);
         if (count <= 0) return false;
         const int c = clusterOfPosition(pos);
@@ -180,7 +180,7 @@ void learnAlongGame(const LearnContext& game, int value) {
 
     const std::vector<HistoryEntry>& record = *game.gameRecord;
     const int plies = replayableMoves(record);
-    auto pos = std::make_unique<Position>();
+    auto pos = std::make_unique<Board>();
 
     // First replay: where did the engine have a real choice?
     int choices[LEARN_PLIES] = {};
@@ -258,7 +258,7 @@ void learnFromResult(const LearnContext& game, const char* result) {
     learnFromGame(game, value, LEARN_RESULT_DEPTH, 1);
 }
 
-bool updateBookRecord(Position& pos, Move move, float delta) {
+bool updateBookRecord(Board& pos, Move move, float delta) {
     if (gOpeningBook.disabled) return false;
     LearningPass pass;
     pass.readFd = openBookForReading();

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "board/position.h"
+#include "board/board.h"
 
 // What the book needs to know about the game being played; the shell
 // fills it in.
@@ -53,4 +53,4 @@ void learnFromResult(const LearnContext& game, const char* result);
 // Moves the learned value of `move` from `pos` towards `delta` (pawns): set
 // when it was 0, averaged otherwise. The record is rewritten in place.
 // False when the move has no record or the book could not be written.
-bool updateBookRecord(Position& pos, Move move, float delta);
+bool updateBookRecord(Board& pos, Move move, float delta);

@@ -9,7 +9,7 @@
 #include "book/book_file.h"
 #include "book/book_replay.h"
 
-int bookMovesInCluster(Position& pos, int clusterCount, BookMove* out) {
+int bookMovesInCluster(Board& pos, int clusterCount, BookMove* out) {
     const BookRecord* records = gOpeningBook.cluster.data();
     Move moves[MAX_MOVES];
     const int legal = generateLegalMoves(pos, moves);
@@ -24,7 +24,7 @@ int bookMovesInCluster(Position& pos, int clusterCount, BookMove* out) {
     return found;
 }
 
-BookRead readBookMoves(Position& pos, BookMove* out, int& count, const char* openFailure) {
+BookRead readBookMoves(Board& pos, BookMove* out, int& count, const char* openFailure) {
     count = 0;
     int fd = openFailure ? open(BOOK_FILE_NAME, O_RDONLY) : openBookForReading();
     if (fd < 0) {

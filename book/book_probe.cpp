@@ -10,7 +10,6 @@
 #include "book/book_file.h"
 #include "book/book_moves.h"
 #include "book/book_state.h"
-#include "search/output.h"
 
 namespace {
 
@@ -55,20 +54,17 @@ void sortByWeight(Candidate* candidates, int count) {
             if (candidates[i + 1].weight > candidates[i].weight) std::swap(candidates[i], candidates[i + 1]);
 }
 
-std::string sanOf(Position& pos, Move move) {
+std::string sanOf(Board& pos, Move move) {
     MoveC text(move);
     return moveToSan(text, pos);
 }
 
 }  // namespace
 
-int probeBook(Position& pos, Move& move) {
+int probeBook(Board& pos, Move& move) {
     move = 0;
-    if (gOpeningBook.disabled) {
-        printNote("NoBook");
-        return -1;
-    }
-    if (gBook.missCount > MISSES_BEFORE_LEAVING) return -1;
+    if (gOpeningBook.disabled) return BOOK_DISABLED;
+    if (gBook.missCount > MISSES_BEFORE_LEAVING) return BOOK_LEFT;
 
     BookMove found[MAX_MOVES];
     int count = 0;
@@ -106,13 +102,12 @@ int probeBook(Position& pos, Move& move) {
         std::snprintf(entry, sizeof entry, "%s(%i%%) ", sanOf(pos, candidates[i].found.move).c_str(), int(share));
         text += entry;
     }
-    printNote("book moves: %s", text.c_str());
     gOpeningBook.moveText = text;
     move = candidates[0].found.move;
     return candidateCount;
 }
 
-void showBookMoves(Position& pos) {
+void showBookMoves(Board& pos) {
     if (gOpeningBook.disabled) {
         std::printf("NoBook\n");
         return;

@@ -1,13 +1,17 @@
 // Choosing a move from the book, and the console's list of book moves.
 #pragma once
 
-#include "board/position.h"
+#include "board/board.h"
 
 // The probe made when the engine is to move. Returns the number of
-// candidate moves (the chosen one in `move`), 0 when the book knows no move
-// here, -1 when there is no book or it is no longer consulted (after more
-// than three misses). Keeps the book miss count.
-int probeBook(Position& pos, Move& move);
+// candidate moves (the chosen one in `move`, the list of them with their
+// shares in gOpeningBook.moveText, "e4(53%) d4(46%) "), 0 when the book
+// knows no move here, BOOK_DISABLED when there is no usable book, BOOK_LEFT
+// when it is no longer consulted (after more than three misses). Keeps the
+// book miss count. Says nothing: the caller reports the moves.
+constexpr int BOOK_DISABLED = -2;
+constexpr int BOOK_LEFT = -1;
+int probeBook(Board& pos, Move& move);
 // "book probe": every book move of the position with its counts and
 // learned value, then their weights. Chooses nothing, counts no miss.
-void showBookMoves(Position& pos);
+void showBookMoves(Board& pos);

@@ -2,21 +2,7 @@
 
 #include "board/makemove.h"
 
-namespace {
-
-// makeMove trusts the ply's hash move; a replay has none, so every move is
-// tested for legality.
-struct HashMoveCleared {
-    Move& slot;
-    Move saved;
-    explicit HashMoveCleared(Position& pos) : slot(pos.hashMove[pos.historyCount]), saved(slot) { slot = 0; }
-    ~HashMoveCleared() { slot = saved; }
-};
-
-}  // namespace
-
-int generateLegalMoves(Position& pos, Move* out) {
-    HashMoveCleared cleared(pos);
+int generateLegalMoves(Board& pos, Move* out) {
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     int count = 0;
@@ -28,9 +14,8 @@ int generateLegalMoves(Position& pos, Move* out) {
     return count;
 }
 
-Move findLegalMove(Position& pos, Move move) {
+Move findLegalMove(Board& pos, Move move) {
     if (move == 0) return 0;
-    HashMoveCleared cleared(pos);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     for (Move* m = moves; m < end; m++) {
@@ -42,7 +27,7 @@ Move findLegalMove(Position& pos, Move move) {
     return 0;
 }
 
-void advancePosition(Position& pos, Move move) {
+void advancePosition(Board& pos, Move move) {
     // Entry 0 takes the state before the move, entry 1 becomes the root of
     // the new position, as for the moves of the game itself.
     pos.historyCount = 0;

@@ -1,6 +1,7 @@
 #include "egtb/index_scheme.h"
 
 #include <array>
+#include <initializer_list>
 #include <utility>
 
 namespace {

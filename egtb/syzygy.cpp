@@ -59,7 +59,7 @@ bool setUpSyzygy(const char* pathList, SyzygyMessage report) {
     largestMen = startSyzygyProber(linkFolder.c_str());
     // Every table is set up by the prober now, one thread at a time, so that
     // the search threads only ever read them (see syzygy_probe.h).
-    auto scratch = std::make_unique<Position>();
+    auto scratch = std::make_unique<Board>();
     int wdlFiles = 0, dtzFiles = 0;
     for (const SyzygyTable& table : tables) {
         touchSyzygyTable(table, false, 1, *scratch);

@@ -36,7 +36,7 @@ bool writeWord(int fd, uint32_t word) { return ::write(fd, &word, sizeof word) =
         ::dup2(null, 2);
     }
     startSyzygyProber(folder.c_str());
-    auto scratch = std::make_unique<Position>();
+    auto scratch = std::make_unique<Board>();
     const uint32_t end = timeNow() + SYZYGY_TRIAL_BUDGET_MS;
     size_t stepsLeft = 0;
     for (size_t i = first; i < tables.size(); i++) stepsLeft += tables[i].dtzPath.empty() ? 1 : 2;

@@ -29,7 +29,7 @@ struct ProberBoard {
     bool whiteToMove;
 };
 
-ProberBoard proberBoard(const Position& pos) {
+ProberBoard proberBoard(const Board& pos) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     auto both = [&](int type) { return toProberBitboard(w.pieces[type] | b.pieces[type]); };
@@ -92,7 +92,7 @@ uint64_t nextRandom(uint64_t& state) {
 // either side of the table, either may be to move. No castling rights, no
 // en-passant square. False when the placement is illegal (the side not to
 // move in check, kings touching).
-bool randomPosition(const SyzygyTable& table, uint64_t& rng, Position& pos) {
+bool randomPosition(const SyzygyTable& table, uint64_t& rng, Board& pos) {
     const uint64_t r = nextRandom(rng);
     const int swap = int(r & 1);
     std::memset(pos.board, 0, sizeof pos.board);
@@ -118,7 +118,7 @@ bool randomPosition(const SyzygyTable& table, uint64_t& rng, Position& pos) {
 
 // Whether the side to move can advance a pawn (the prober settles a won
 // position with a winning pawn move without its DTZ table).
-bool hasPawnMove(const Position& pos) {
+bool hasPawnMove(const Board& pos) {
     Move moves[MAX_MOVES];
     Move* end = generateQuiets(pos, moves);
     for (Move* m = moves; m < end; m++)
@@ -126,7 +126,7 @@ bool hasPawnMove(const Position& pos) {
     return false;
 }
 
-unsigned probeWdlRaw(const Position& pos) {
+unsigned probeWdlRaw(const Board& pos) {
     const ProberBoard b = proberBoard(pos);
     return tb_probe_wdl(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns, 0, 0, b.ep,
                         b.whiteToMove);
@@ -167,14 +167,14 @@ void stopSyzygyProber() {
     proberStarted = false;
 }
 
-bool probeSyzygyWdl(const Position& pos, int& wdl) {
+bool probeSyzygyWdl(const Board& pos, int& wdl) {
     const unsigned result = probeWdlRaw(pos);
     if (result == TB_RESULT_FAILED) return false;
     wdl = int(result) - 2;
     return true;
 }
 
-int probeSyzygyRoot(const Position& pos, int rule50, SyzygyMoveResult* out) {
+int probeSyzygyRoot(const Board& pos, int rule50, SyzygyMoveResult* out) {
     const ProberBoard b = proberBoard(pos);
     unsigned results[TB_MAX_MOVES];
     const unsigned result = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
@@ -185,7 +185,7 @@ int probeSyzygyRoot(const Position& pos, int rule50, SyzygyMoveResult* out) {
     return collectMoves(results, out);
 }
 
-int probeSyzygyRootByWdl(const Position& pos, int rule50, bool useRule50, SyzygyMoveResult* out) {
+int probeSyzygyRootByWdl(const Board& pos, int rule50, bool useRule50, SyzygyMoveResult* out) {
     // Large (a predicted line per move), so kept out of the stack; only
     // thread 0 probes the root.
     static TbRootMoves moves;
@@ -207,7 +207,7 @@ int probeSyzygyRootByWdl(const Position& pos, int rule50, bool useRule50, Syzygy
     return n;
 }
 
-bool probeSyzygyPosition(const Position& pos, int& wdl, int& dtz) {
+bool probeSyzygyPosition(const Board& pos, int& wdl, int& dtz) {
     const ProberBoard b = proberBoard(pos);
     const unsigned result = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
                                           b.pawns, 0, 0, b.ep, b.whiteToMove, nullptr);
@@ -232,11 +232,10 @@ namespace {
 // opponent lost, drawn when the best move draws, lost when every move wins
 // for the opponent. True also when some verdict is missing. `pos` is made
 // ready for moves and left as it was.
-bool consistentWithMoves(Position& pos, unsigned wdl) {
+bool consistentWithMoves(Board& pos, unsigned wdl) {
     if (wdl == TB_RESULT_FAILED) return true;
     pos.historyCount = 1;
     pos.history[1] = HistoryEntry{};
-    pos.hashMove[1] = 0;
     pos.hashKey = computeHashKey(pos);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
@@ -278,7 +277,7 @@ bool consistentDistances(unsigned root, const unsigned* moves) {
 
 }  // namespace
 
-bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch, bool verify,
+bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& scratch, bool verify,
                       uint32_t deadline) {
     // Enough tries to find positions of the kind needed even in tables that
     // are nearly all draws; each try costs a WDL probe at most.

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "board/board.h"
 #include "egtb/syzygy_files.h"
 
 // Win/draw/loss for the side to move. A cursed win is a win that takes more
@@ -32,7 +32,7 @@ void stopSyzygyProber();
 // WDL of a position without castling rights whose fifty-move count is 0
 // (just after a capture or a pawn move): only there is the table's value
 // exact under the rule whatever the count. False when no table answers.
-bool probeSyzygyWdl(const Position& pos, int& wdl);
+bool probeSyzygyWdl(const Board& pos, int& wdl);
 
 // One legal move's outcome at the root, for the side to move there: its WDL
 // with the fifty-move count given, and its DTZ (plies to the next capture or
@@ -47,17 +47,17 @@ constexpr int SYZYGY_MAX_MOVES = 256;
 // Every legal move of the position (no castling rights) from the DTZ tables,
 // with the fifty-move count `rule50`; the number of moves, or -1 when the
 // tables cannot answer (a DTZ table missing). Not thread-safe.
-int probeSyzygyRoot(const Position& pos, int rule50, SyzygyMoveResult* out);
+int probeSyzygyRoot(const Board& pos, int rule50, SyzygyMoveResult* out);
 // The same from the WDL tables alone, for a material whose DTZ table is
 // missing: `dtz` is then 0 and the wdl of a move that is not a capture or
 // pawn move cannot tell a win from a cursed one, so it is given as the
 // fifty-move rule (useRule50) would judge it with the count at zero.
-int probeSyzygyRootByWdl(const Position& pos, int rule50, bool useRule50, SyzygyMoveResult* out);
+int probeSyzygyRootByWdl(const Board& pos, int rule50, bool useRule50, SyzygyMoveResult* out);
 
 // The tables' verdict on a position regardless of its move counter: WDL, and
 // the DTZ signed as the WDL (0 for a draw, and for a side to move that is
 // mated or stalemated). False when the tables cannot answer.
-bool probeSyzygyPosition(const Position& pos, int& wdl, int& dtz);
+bool probeSyzygyPosition(const Board& pos, int& wdl, int& dtz);
 
 // Probes `samples` positions of the table's material through its WDL file,
 // or, with dtz, `samples` positions whose outcome the DTZ file must give;
@@ -66,5 +66,5 @@ bool probeSyzygyPosition(const Position& pos, int& wdl, int& dtz);
 // disagree, as a damaged file's may. After the deadline (a timeNow() value;
 // 0 for none) no further position is begun once one is done. `scratch` is
 // overwritten.
-bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Position& scratch, bool verify = false,
+bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& scratch, bool verify = false,
                       uint32_t deadline = 0);

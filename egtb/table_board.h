@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "board/attacks.h"
-#include "board/position.h"
+#include "board/board.h"
 #include "egtb/index_scheme.h"
 
 constexpr int NO_MAN = -1;

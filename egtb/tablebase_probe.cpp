@@ -32,7 +32,7 @@ bool buildList(const SideRecord& side, int list[LIST_SLOTS], int* counts) {
 
 int tablebaseMaxMen() { return gTablebases.count; }
 
-int probeTablebaseValue(const Position& pos, int colour) {
+int probeTablebaseValue(const Board& pos, int colour) {
     int lists[2][LIST_SLOTS] = {};
     int counts[10];
     if (!buildList(pos.sides[WHITE], lists[WHITE], counts) || !buildList(pos.sides[BLACK], lists[BLACK], counts + 5))
@@ -60,7 +60,7 @@ int probeTablebaseValue(const Position& pos, int colour) {
     return probeTableValue(table, side, index);
 }
 
-bool probeTablebase(const Position& pos, int colour, int& score) {
+bool probeTablebase(const Board& pos, int colour, int& score) {
     int value = probeTablebaseValue(pos, colour);
     if (value == TB_NOT_AVAILABLE) return false;
     score = scoreFromValue(value);

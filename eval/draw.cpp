@@ -14,7 +14,7 @@ constexpr Bitboard FILES_B_TO_G = ~(A_FILE | H_FILE);
 // King and rook pawns (perhaps with the bishop that does not control the
 // queening corner) against a king that reaches the corner in time: the
 // defender just shuffles there, a dead draw. c is the side with the pawns.
-bool defenderHoldsCorner(const Position& pos, int c) {
+bool defenderHoldsCorner(const Board& pos, int c) {
     const SideRecord& own = pos.sides[c];
     Bitboard pawns = own.pieces[PAWN];
     if (!pawns || (pawns & FILES_B_TO_G)) return false;
@@ -48,7 +48,7 @@ bool twoKnightsAlone(const SideRecord& strong, const SideRecord& weak) {
 
 }  // namespace
 
-int recogniseDraw(const Position& pos) {
+int recogniseDraw(const Board& pos) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     if (w.pieceMaterial > 8 || b.pieceMaterial > 8) return 3;

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "board/board.h"
 
 struct EvalState {
     int8_t pawnSquare[2][64];     // [colour][square]
@@ -26,7 +26,7 @@ int pawnSquareValue(int c, int sq, bool endgame);
 
 // 0 opening (a castling right remains), 1 middlegame, 2 endgame (both sides
 // below a queen, rook and minor of pieces).
-inline int gamePhaseOf(const Position& pos) {
+inline int gamePhaseOf(const Board& pos) {
     if (pos.sides[WHITE].pieceMaterial < 15 && pos.sides[BLACK].pieceMaterial < 15) return 2;
     return pos.castling == 0 ? 1 : 0;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "board/position.h"
+#include "board/board.h"
 #include "board/types.h"
 
 inline Bitboard bit(int sq) { return Bitboard(1) << sq; }

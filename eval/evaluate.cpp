@@ -81,12 +81,12 @@ constexpr int32_t loneKingEdge[64] = {
     96,  80, 70, 60, 60, 70, 80, 96,
     100, 96, 93, 90, 90, 93, 96, 100};
 
-inline int forSideToMove(const Position& pos, int whiteScore) { return pos.sideToMove == WHITE ? whiteScore : -whiteScore; }
+inline int forSideToMove(const Board& pos, int whiteScore) { return pos.sideToMove == WHITE ? whiteScore : -whiteScore; }
 
 
 // Bishop and knight alone against a bare king: the mating table of the
 // bishop's colour at the defending king, signed for the stronger side.
-int bishopKnightMate(const Position& pos, int c) {
+int bishopKnightMate(const Board& pos, int c) {
     const SideRecord& own = pos.sides[c];
     if (pos.sides[c ^ 1].pieceMaterial != 0 || own.pieceMaterial != 6 || !own.pieces[BISHOP] || !own.pieces[KNIGHT])
         return 0;
@@ -97,7 +97,7 @@ int bishopKnightMate(const Position& pos, int c) {
 
 // A bishop that took the a7 (h7) pawn and is now cut off by b6 (g6): it is
 // usually lost.
-int trappedBishops(const Position& pos) {
+int trappedBishops(const Board& pos) {
     auto trapped = [&pos](int c, int bishopSquare, int pawnSquare) {
         return (pos.sides[c].pieces[BISHOP] & bit(bishopSquare)) &&
                (pos.sides[c ^ 1].pieces[PAWN] & bit(pawnSquare)) && isDefended(pos, pawnSquare);
@@ -108,7 +108,7 @@ int trappedBishops(const Position& pos) {
     return score;
 }
 
-int passedPawnTerms(const Position& pos) {
+int passedPawnTerms(const EvalBoard& pos) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     uint8_t flags = outsidePasserFlags(pos.pawnEntry);
@@ -121,7 +121,7 @@ int passedPawnTerms(const Position& pos) {
     return score * PASSED_PAWN_PERCENT / 100;
 }
 
-int lesserOutsidePassers(const Position& pos) {
+int lesserOutsidePassers(const EvalBoard& pos) {
     uint8_t flags = outsidePasserFlags(pos.pawnEntry);
     int score = 0;
     if (!(flags & WHITE_OUTSIDE_PASSER) && (flags & WHITE_OUTSIDE_CANDIDATE))
@@ -132,7 +132,7 @@ int lesserOutsidePassers(const Position& pos) {
 }
 
 // Pressure on each king, weighted by how weak that king is.
-int kingAttack(const Position& pos) {
+int kingAttack(const EvalBoard& pos) {
     auto curve = [](int units) { return gEval.kingAttackCurve[clampIndex(units + 8, 128)]; };
     auto multiplier = [](int weakness) { return kingAttackMultiplier.value[clampIndex(weakness, 64)]; };
     return ((multiplier(pos.kingWeakness[BLACK]) * curve(pos.attackUnits[WHITE])) >> 4) -
@@ -141,7 +141,7 @@ int kingAttack(const Position& pos) {
 
 // With one bishop each on opposite colours and little else, the weaker side
 // builds a fortress: damp everything but the material.
-int dampOppositeBishops(const Position& pos, int score) {
+int dampOppositeBishops(const Board& pos, int score) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     if (w.pieceMaterial > 11 || b.pieceMaterial > 11) return score;
@@ -158,7 +158,7 @@ int dampOppositeBishops(const Position& pos, int score) {
 
 }  // namespace
 
-int materialBalance(const Position& pos) {
+int materialBalance(const Board& pos) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     int row = clampIndex(int(w.majorCount) - int(b.majorCount) + 4, 9);
@@ -166,7 +166,7 @@ int materialBalance(const Position& pos) {
     return w.materialScore - b.materialScore + imbalance[row][col] + (pos.sideToMove == WHITE ? TEMPO : -TEMPO);
 }
 
-int evaluatePawnless(const Position& pos) {
+int evaluatePawnless(const Board& pos) {
     int mate = bishopKnightMate(pos, WHITE) + bishopKnightMate(pos, BLACK);
     if (mate) return mate;
     int difference = pos.sides[WHITE].materialScore - pos.sides[BLACK].materialScore;
@@ -178,7 +178,7 @@ int evaluatePawnless(const Position& pos) {
     return 0;
 }
 
-int evaluate(Position& pos, int lower, int upper) {
+int evaluate(EvalBoard& pos, int lower, int upper) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     pos.attackUnits[WHITE] = pos.attackUnits[BLACK] = 0;
@@ -194,13 +194,13 @@ int evaluate(Position& pos, int lower, int upper) {
     int s = forSideToMove(pos, score);
     if (s + LAZY_MARGIN_PAWNS < lower || s - LAZY_MARGIN_PAWNS > upper) return s;
 
-    ++pos.stats.evals;
+    ++pos.evalStats.evals;
     if (w.pawnCount == 0 && b.pawnCount == 0) return forSideToMove(pos, score + evaluatePawnless(pos));
 
-    ++pos.stats.pawnProbes;
+    ++pos.evalStats.pawnProbes;
     const PawnEntry& entry = pos.pawnEntry;
     if (pos.pawnKey == entry.key && uint32_t(entry.word2 >> 32) == gEval.generation) {
-        ++pos.stats.pawnHits;
+        ++pos.evalStats.pawnHits;
         score += pawnScore(entry);
     } else {
         score += evaluatePawnStructure(pos);
@@ -225,7 +225,7 @@ int evaluate(Position& pos, int lower, int upper) {
         score += evaluateQueens(pos);
         score += evaluateKingPlacement(pos);
     } else {
-        ++pos.stats.lazyEvals;
+        ++pos.evalStats.lazyEvals;
     }
 
     score += kingAttack(pos);

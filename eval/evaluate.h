@@ -2,16 +2,16 @@
 // from White-relative terms.
 #pragma once
 
-#include "board/position.h"
+#include "eval/eval_board.h"
 
 // Score for the side to move; lower/upper are the caller's window, used for
 // the lazy exits (the console passes -10000, 10000).
-int evaluate(Position& pos, int lower, int upper);
+int evaluate(EvalBoard& pos, int lower, int upper);
 // Rebuilds the phase-dependent tables before a search; returns the side to move.
-int prepareEvaluation(Position& pos);
+int prepareEvaluation(EvalBoard& pos);
 // Bit 0: White can still win, bit 1: Black can. 0 = dead draw.
-int recogniseDraw(const Position& pos);
+int recogniseDraw(const Board& pos);
 // White-relative material with imbalance and tempo.
-int materialBalance(const Position& pos);
+int materialBalance(const Board& pos);
 // White-relative score of a position without pawns.
-int evaluatePawnless(const Position& pos);
+int evaluatePawnless(const Board& pos);

@@ -1,5 +1,6 @@
 // Development in the opening and the safety of both kings.
 #include "board/attacks.h"
+#include "board/game_state.h"
 #include "eval/eval_state.h"
 #include "eval/eval_util.h"
 #include "eval/pieces.h"
@@ -24,17 +25,17 @@ constexpr int ATTACK_PATTERN = 600;
 // queenside.
 inline int rightsOf(int rights, int c) { return c == WHITE ? rights & 3 : (rights >> 2) & 3; }
 
-bool fileHasNoPawns(const Position& pos, int f) {
+bool fileHasNoPawns(const Board& pos, int f) {
     return !((pos.sides[WHITE].pieces[PAWN] | pos.sides[BLACK].pieces[PAWN]) & wholeFile(f));
 }
 
 // Open centre files are highways to a king that has not left the centre.
-int openCentre(const Position& pos, int left, int middle, int right) {
+int openCentre(const Board& pos, int left, int middle, int right) {
     return (fileHasNoPawns(pos, left) ? 2 : 0) + (fileHasNoPawns(pos, middle) ? 4 : 0) +
            (fileHasNoPawns(pos, right) ? 2 : 0);
 }
 
-int weaknessOf(const Position& pos, int c) {
+int weaknessOf(const EvalBoard& pos, int c) {
     const SideRecord& own = pos.sides[c];
     const SideRecord& enemy = pos.sides[c ^ 1];
     auto at = [c](int whiteSquare) { return bit(whiteView(c, whiteSquare)); };
@@ -73,7 +74,7 @@ int weaknessOf(const Position& pos, int c) {
 
 }  // namespace
 
-int evaluateDevelopment(const Position& pos, int c) {
+int evaluateDevelopment(const Board& pos, int c) {
     const SideRecord& own = pos.sides[c];
     const SideRecord& enemy = pos.sides[c ^ 1];
     auto at = [c](int whiteSquare) { return bit(whiteView(c, whiteSquare)); };
@@ -104,7 +105,7 @@ int evaluateDevelopment(const Position& pos, int c) {
     return score - lost;
 }
 
-int evaluateKingSafety(Position& pos) {
+int evaluateKingSafety(EvalBoard& pos) {
     int white = weaknessOf(pos, WHITE);
     int black = weaknessOf(pos, BLACK);
     // Without the enemy queen a weak king is only half the problem.

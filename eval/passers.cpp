@@ -34,7 +34,7 @@ inline bool kingCatches(int k, int promotion, int moves, bool kingToMove) {
     return kingDistance(k, promotion) <= moves + (kingToMove ? 1 : 0);
 }
 
-int passedPawnsOf(const Position& pos, int c, uint8_t files) {
+int passedPawnsOf(const Board& pos, int c, uint8_t files) {
     const SideRecord& own = pos.sides[c];
     const SideRecord& enemy = pos.sides[c ^ 1];
     int score = 0;
@@ -72,7 +72,7 @@ int passedPawnsOf(const Position& pos, int c, uint8_t files) {
 
 // c has the opposition: the kings face each other on a file with an odd
 // number of squares between them, and the opponent must give way.
-bool hasOpposition(const Position& pos, int c) {
+bool hasOpposition(const Board& pos, int c) {
     int k = pos.sides[c].kingSquare, e = pos.sides[c ^ 1].kingSquare;
     int rows = rowOf(k) > rowOf(e) ? rowOf(k) - rowOf(e) : rowOf(e) - rowOf(k);
     return pos.sideToMove != c && fileOf(k) == fileOf(e) && rows % 2 == 0 && rows > 0;
@@ -80,7 +80,7 @@ bool hasOpposition(const Position& pos, int c) {
 
 // King and pawns against a bare king: does c's king control the key squares
 // of its rearmost pawn?
-int loneSideWins(const Position& pos, int c) {
+int loneSideWins(const Board& pos, int c) {
     Bitboard pawns = pos.sides[c].pieces[PAWN];
     int p = rearmost(c, pawns);
     int k = pos.sides[c].kingSquare, e = pos.sides[c ^ 1].kingSquare;
@@ -103,7 +103,7 @@ int loneSideWins(const Position& pos, int c) {
 // The fewest moves one of c's passers needs to promote when the enemy king
 // cannot catch it; NEVER when none runs. `square` receives its promotion
 // square.
-int fastestRunner(const Position& pos, int c, int& square) {
+int fastestRunner(const EvalBoard& pos, int c, int& square) {
     uint8_t files = passedFiles(pos.pawnEntry, c);
     const SideRecord& own = pos.sides[c];
     int enemyKing = pos.sides[c ^ 1].kingSquare;
@@ -132,12 +132,12 @@ int fastestRunner(const Position& pos, int c, int& square) {
 
 // Does a new queen of c on q stop the other side's promotion on target, or
 // gain the tempo of a check?
-bool newQueenPrevails(const Position& pos, int c, int q, int target) {
+bool newQueenPrevails(const Board& pos, int c, int q, int target) {
     Bitboard reach = bishopAttacks(pos, q) | rookAttacks(pos, q);
     return (reach & bit(target)) || (reach & bit(pos.sides[c ^ 1].kingSquare));
 }
 
-int race(const Position& pos) {
+int race(const EvalBoard& pos) {
     int square[2] = {-1, -1};
     int moves[2] = {NEVER, NEVER};
     for (int c = WHITE; c <= BLACK; ++c)
@@ -158,12 +158,12 @@ int race(const Position& pos) {
 
 }  // namespace
 
-int evaluatePassedPawns(const Position& pos) {
+int evaluatePassedPawns(const EvalBoard& pos) {
     return passedPawnsOf(pos, WHITE, passedFiles(pos.pawnEntry, WHITE)) -
            passedPawnsOf(pos, BLACK, passedFiles(pos.pawnEntry, BLACK));
 }
 
-int evaluatePawnRace(const Position& pos) {
+int evaluatePawnRace(const EvalBoard& pos) {
     const SideRecord& w = pos.sides[WHITE];
     const SideRecord& b = pos.sides[BLACK];
     if (w.pieceMaterial == 0 && b.pieceMaterial == 0) {

@@ -2,6 +2,7 @@
 #include "eval/pawns.h"
 
 #include "board/attacks.h"
+#include "board/game_state.h"
 #include "eval/eval_state.h"
 #include "eval/eval_util.h"
 #include "eval/pawn_table.h"
@@ -122,7 +123,7 @@ uint8_t shelterValue(int c, const int (&files)[3], Bitboard own, Bitboard all, c
     return uint8_t(value);
 }
 
-void scanSide(const Position& pos, int c, SideScan& out) {
+void scanSide(const Board& pos, int c, SideScan& out) {
     Bitboard own = pos.sides[c].pieces[PAWN];
     Bitboard enemy = pos.sides[c ^ 1].pieces[PAWN];
     for (Bitboard b = own; b; b &= b - 1) {
@@ -170,7 +171,7 @@ void scanSide(const Position& pos, int c, SideScan& out) {
 // Two of the three central pawns d5, e6, f5 of the opponent against an own
 // pawn still on e2/e3: the centre is his, and an own kingside castle will
 // meet an attack. Only counted for the engine's own side.
-bool facesCentreGrip(const Position& pos, int c) {
+bool facesCentreGrip(const Board& pos, int c) {
     Bitboard enemyCentre = c == WHITE ? centreE6D5F5 : centreE3D4F4;
     Bitboard ownStoppers = bit(whiteView(c, E2)) | bit(whiteView(c, E3));
     return popCount(pos.sides[c ^ 1].pieces[PAWN] & enemyCentre) == 2 && (pos.sides[c].pieces[PAWN] & ownStoppers);
@@ -179,7 +180,7 @@ bool facesCentreGrip(const Position& pos, int c) {
 // Outside passers: a passer far from the enemy pawns drags the enemy king
 // away from the rest. Also a protected passer when the opponent has no such
 // asset of his own.
-uint8_t outsideFlags(const SideScan& white, const SideScan& black, const Position& pos) {
+uint8_t outsideFlags(const SideScan& white, const SideScan& black, const Board& pos) {
     uint8_t whiteFiles = filesOf(pos.sides[WHITE].pieces[PAWN]);
     uint8_t blackFiles = filesOf(pos.sides[BLACK].pieces[PAWN]);
     uint8_t flags = 0;
@@ -200,10 +201,10 @@ uint8_t outsideFlags(const SideScan& white, const SideScan& black, const Positio
     return flags;
 }
 
-bool engineIsToMove(const Position& pos) { return gGame.engineSide == pos.sideToMove; }
+bool engineIsToMove(const Board& pos) { return gGame.engineSide == pos.sideToMove; }
 
 // Fills entry (key already set) from the pawns of pos and returns the score.
-int scorePawns(const Position& pos, PawnEntry& entry) {
+int scorePawns(const Board& pos, PawnEntry& entry) {
     SideScan side[2];
     scanSide(pos, WHITE, side[WHITE]);
     scanSide(pos, BLACK, side[BLACK]);
@@ -256,10 +257,10 @@ int scorePawns(const Position& pos, PawnEntry& entry) {
 
 }  // namespace
 
-int evaluatePawnStructure(Position& pos) {
+int evaluatePawnStructure(EvalBoard& pos) {
     PawnEntry& entry = pos.pawnEntry;
     if (probePawnTable(pos.pawnKey, entry)) {
-        ++pos.stats.pawnHits;
+        ++pos.evalStats.pawnHits;
     } else {
         entry.key = pos.pawnKey;
         scorePawns(pos, entry);

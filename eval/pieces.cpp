@@ -101,7 +101,7 @@ struct SideView {
     int c;
     const SideRecord& own;
     const SideRecord& enemy;
-    SideView(const Position& pos, int colour) : c(colour), own(pos.sides[colour]), enemy(pos.sides[colour ^ 1]) {}
+    SideView(const Board& pos, int colour) : c(colour), own(pos.sides[colour]), enemy(pos.sides[colour ^ 1]) {}
     Bitboard at(int whiteSquare) const { return bit(whiteView(c, whiteSquare)); }
 };
 
@@ -118,7 +118,7 @@ bool plugsCentrePawn(const SideView& v, int sq) {
     return (w == D6 || w == E6) && (v.enemy.pieces[PAWN] & bit(stepAhead(v.c, sq)));
 }
 
-int knightsOf(Position& pos, int c) {
+int knightsOf(EvalBoard& pos, int c) {
     SideView v(pos, c);
     int score = 0;
     int units = 0;
@@ -146,13 +146,13 @@ int knightsOf(Position& pos, int c) {
 
 // Pawns of either colour on both wings: the long-range bishop can play on
 // both sides at once, the knight cannot.
-bool pawnsOnBothWings(const Position& pos) {
+bool pawnsOnBothWings(const Board& pos) {
     Bitboard pawns = pos.sides[WHITE].pieces[PAWN] | pos.sides[BLACK].pieces[PAWN];
     constexpr Bitboard filesAC = 0x0707070707070707ull, filesFH = 0xE0E0E0E0E0E0E0E0ull;
     return (pawns & filesAC) && (pawns & filesFH);
 }
 
-int bishopsOf(Position& pos, int c) {
+int bishopsOf(EvalBoard& pos, int c) {
     SideView v(pos, c);
     int score = 0;
     int units = 0;
@@ -203,7 +203,7 @@ bool seventhRankMatters(const SideView& v, int sq) {
     return relativeRank(v.c ^ 1, v.enemy.kingSquare) <= 2 || (v.enemy.pieces[PAWN] & rowMask(rowOf(sq)));
 }
 
-int rooksOf(Position& pos, int c) {
+int rooksOf(EvalBoard& pos, int c) {
     SideView v(pos, c);
     Bitboard all = occupied(pos);
     Bitboard ownPawns = v.own.pieces[PAWN], enemyPawns = v.enemy.pieces[PAWN];
@@ -249,7 +249,7 @@ int rooksOf(Position& pos, int c) {
     return score;
 }
 
-int queensOf(Position& pos, int c) {
+int queensOf(EvalBoard& pos, int c) {
     SideView v(pos, c);
     Bitboard ownPawns = v.own.pieces[PAWN];
     int enemyKing = v.enemy.kingSquare;
@@ -274,7 +274,7 @@ int queensOf(Position& pos, int c) {
     return score;
 }
 
-int endgameKingValue(const Position& pos, int c) {
+int endgameKingValue(const Board& pos, int c) {
     Bitboard pawns = pos.sides[WHITE].pieces[PAWN] | pos.sides[BLACK].pieces[PAWN];
     constexpr Bitboard queenside = 0x0F0F0F0F0F0F0F0Full;  // files a-d
     bool onQueenside = pawns & queenside, onKingside = pawns & ~queenside;
@@ -285,7 +285,7 @@ int endgameKingValue(const Position& pos, int c) {
     return 0;
 }
 
-int kingOnBackRank(const Position& pos, int c) {
+int kingOnBackRank(const Board& pos, int c) {
     SideView v(pos, c);
     int k = v.own.kingSquare;
     if (relativeRank(c, k) != 1) return 0;
@@ -301,18 +301,18 @@ int kingOnBackRank(const Position& pos, int c) {
 
 }  // namespace
 
-int evaluateKnights(Position& pos) { return knightsOf(pos, WHITE) - knightsOf(pos, BLACK); }
-int evaluateBishops(Position& pos) { return bishopsOf(pos, WHITE) - bishopsOf(pos, BLACK); }
-int evaluateRooks(Position& pos) { return rooksOf(pos, WHITE) - rooksOf(pos, BLACK); }
-int evaluateQueens(Position& pos) { return queensOf(pos, WHITE) - queensOf(pos, BLACK); }
+int evaluateKnights(EvalBoard& pos) { return knightsOf(pos, WHITE) - knightsOf(pos, BLACK); }
+int evaluateBishops(EvalBoard& pos) { return bishopsOf(pos, WHITE) - bishopsOf(pos, BLACK); }
+int evaluateRooks(EvalBoard& pos) { return rooksOf(pos, WHITE) - rooksOf(pos, BLACK); }
+int evaluateQueens(EvalBoard& pos) { return queensOf(pos, WHITE) - queensOf(pos, BLACK); }
 
-int evaluateKingPlacement(const Position& pos) {
+int evaluateKingPlacement(const EvalBoard& pos) {
     int score = kingOnBackRank(pos, WHITE) - kingOnBackRank(pos, BLACK);
     if (pos.gamePhase == 2) score += endgameKingValue(pos, WHITE) - endgameKingValue(pos, BLACK);
     return score;
 }
 
-bool isDefended(const Position& pos, int sq) {
+bool isDefended(const Board& pos, int sq) {
     int piece = pos.board[sq];
     if (piece == 0) return false;
     int c = piece > 0 ? WHITE : BLACK;

@@ -6,16 +6,16 @@
 // them.
 #pragma once
 
-#include "board/position.h"
+#include "eval/eval_board.h"
 
-int evaluateKnights(Position& pos);
-int evaluateBishops(Position& pos);
-int evaluateRooks(Position& pos);
-int evaluateQueens(Position& pos);
-int evaluateKingPlacement(const Position& pos);
+int evaluateKnights(EvalBoard& pos);
+int evaluateBishops(EvalBoard& pos);
+int evaluateRooks(EvalBoard& pos);
+int evaluateQueens(EvalBoard& pos);
+int evaluateKingPlacement(const EvalBoard& pos);
 // Development of one side while it can still castle (c: 0 White, 1 Black).
-int evaluateDevelopment(const Position& pos, int c);
-int evaluateKingSafety(Position& pos);
+int evaluateDevelopment(const Board& pos, int c);
+int evaluateKingSafety(EvalBoard& pos);
 
 // The piece on sq is defended by another piece of its own colour.
-bool isDefended(const Position& pos, int sq);
+bool isDefended(const Board& pos, int sq);

@@ -71,7 +71,7 @@ void refreshWeights() {
 // A minor piece lodged on g4 (b4) against a king tucked in behind h3 (a3),
 // with the attacker's pawn on h5 (a5) ready to break open the file: with a
 // queen and a rook to follow up, the castled king is in real danger.
-bool attackPatternAgainst(const Position& pos, int defender) {
+bool attackPatternAgainst(const Board& pos, int defender) {
     int attacker = defender ^ 1;
     const SideRecord& a = pos.sides[attacker];
     const SideRecord& d = pos.sides[defender];
@@ -115,7 +115,7 @@ int pawnSquareValue(int c, int sq, bool endgame) {
     return value;
 }
 
-int prepareEvaluation(Position& pos) {
+int prepareEvaluation(EvalBoard& pos) {
     int phase = gamePhaseOf(pos);
     pos.gamePhase = uint8_t(phase);
     bool endgame = phase == 2;

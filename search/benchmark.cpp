@@ -3,12 +3,12 @@
 #include <cstring>
 #include <memory>
 
-#include "board/notation.h"
 #include "eval/eval_settings.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
+#include "search/new_game.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -30,27 +30,16 @@ const char* const benchmarkPositions[] = {
 
 }  // namespace
 
-bool searchFromEmptyTables(Position& pos, const char* fen, SearchLimits limits) {
+bool searchFromEmptyTables(Position& pos, const char* fen, SearchRequest request) {
     std::memset(&pos, 0, sizeof(Position));
-    setStartPosition(pos);
-    if (setBoardFromFen(pos, fen) != 0) return false;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.gameRecord.clear();
-
     // Every position starts from the same empty tables, so the node count
     // never depends on what ran before.
-    if (gTransposition.buckets) std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-    gTransposition.age = 0;
-    clearPawnTable();
-    gSearch.lastCompletedScore = NO_SCORE;
+    if (!beginGame(pos, fen, StoredResults::Dropped)) return false;
 
-    resetSearch(pos);
     gGame.engineSide = pos.sideToMove;
-    limits.startTime = timeNow();
-    startSearchClock(limits);
-    prepareEvaluation(pos);
-    iterate(pos);
+    request.startTime = timeNow();
+    request.newPosition = true;
+    search(pos, request);
     return true;
 }
 
@@ -68,17 +57,17 @@ BenchmarkResult runSearchBenchmark(int depth) {
     }
     auto pos = std::make_unique<Position>();
 
-    SearchLimits limits;
-    limits.depthLimit = depth + 1;  // as the "depth" command stores it
-    limits.fixedTime = true;
-    limits.moveTime = 0xFFFFFFF;
+    SearchRequest request;
+    request.depthLimit = depth + 1;  // as the "depth" command stores it
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = 0xFFFFFFF;
     // Each position is a new game, out of nobody's book, against nobody in
     // particular.
     gEvalSettings = EvalSettings{};
 
     const uint32_t start = timeNow();
     for (const char* fen : benchmarkPositions) {
-        if (!searchFromEmptyTables(*pos, fen, limits)) continue;
+        if (!searchFromEmptyTables(*pos, fen, request)) continue;
         result.nodes += pos->stats.nodes;
         result.positions++;
     }

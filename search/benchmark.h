@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "board/position.h"
-#include "search/time_control.h"
+#include "search/position.h"
+#include "search/search_request.h"
 
 struct BenchmarkResult {
     uint64_t nodes = 0;
@@ -23,10 +23,10 @@ struct BenchmarkResult {
 // Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
 
-// One search of the position `fen` with the given limits (a depth limit, a
+// One search of the position `fen` as the request asks (a depth limit, a
 // fixed time) from empty transposition and pawn tables, as a new game; false
 // when the FEN is rejected. The node counts are in pos.stats.
-bool searchFromEmptyTables(Position& pos, const char* fen, SearchLimits limits);
+bool searchFromEmptyTables(Position& pos, const char* fen, SearchRequest request);
 
 // Depth of the standard benchmark run.
 constexpr int BENCHMARK_DEPTH = 11;

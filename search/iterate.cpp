@@ -10,8 +10,8 @@
 #include "board/notation.h"
 #include "egtb/tablebase_probe.h"
 #include "platform/spin_lock.h"
-#include "search/output.h"
 #include "search/parallel.h"
+#include "search/reporter.h"
 #include "search/search.h"
 #include "search/tablebase_probes.h"
 #include "search/time_control.h"
@@ -27,7 +27,7 @@ RootMove* firstNotHandedOut() {
 
 // The root position's draw by rule, for a root move just made.
 bool rootMoveDraws(Position& pos) {
-    return pos.history[pos.historyCount].reversibleMoves >= 100 || repetitionCheck(pos) != 0;
+    return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(pos) != 0;
 }
 
 // Orders the freshly built root list by a quick look at each move: a
@@ -55,7 +55,7 @@ void scoreRootMoves(Position& pos) {
         }
         if (rootMoveDraws(pos)) {
             r.score = 0;
-            printNote("repetition detected at root %s", r.text);
+            reportNote("repetition detected at root %s", r.text);
         }
         if (r.score == NOT_SCORED) {
             r.score = -quiesce(pos, -MATE, MATE);
@@ -107,7 +107,6 @@ void buildRootMoves(Position& pos) {
     Move* begin = pos.moveStack + pos.listStart[ply];
     const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
     Move* end = inCheck ? generateEvasions(pos, begin) : generateAllMoves(pos, begin);
-    pos.hashMove[ply] = 0;  // every root move gets make move's full legality test
     int n = 0;
     for (Move* m = begin; m < end && n < MAX_ROOT_MOVES; m++) {
         if (!searchedAtRoot(*m)) continue;
@@ -196,6 +195,7 @@ const char* recordAspirationFailure(bool failedLow) {
 void resetSearch(Position& pos) {
     pos.historyCount = 1;
     std::memset(&pos.stats, 0, sizeof pos.stats);
+    pos.evalStats = EvalStatistics{};
     advanceTranspositionAge();
     pos.listStart[1] = 0;
     for (uint32_t& n : pos.movesSearched) n = 0;
@@ -220,9 +220,8 @@ void addPositionPV(Position& pos) {
         Move* end = generateAllMoves(pos, list);
         bool found = false;
         for (Move* g = list; g < end; g++) found |= *g == m;
-        pos.hashMove[pos.historyCount] = 0;  // force make move's legality test
         if (!found || !makeMove(pos, m, false)) {
-            printNote("WARNING could not verify move in PV for addPositionPV()!!!");
+            reportNote("WARNING could not verify move in PV for addPositionPV()!!!");
             break;
         }
         unmakeMove(pos);
@@ -245,9 +244,9 @@ RootMove* nextRootMove(Position& pos) {
     RootMove* r = firstNotHandedOut();
     if (!r) return nullptr;
     r->flags |= ROOT_HANDED_OUT;
-    if (!gOutput.xboard) {
+    if (currentReporter().rootMove) {
         SpinLockGuard guard(gSearch.outputLock);
-        printRootProgress(pos, int(r - gSearch.rootMoves) + 1, *r);
+        reportRootMove(pos, int(r - gSearch.rootMoves) + 1, r->move, r->text);
     }
     return r;
 }
@@ -268,7 +267,7 @@ void rootNewBest(Position& searcher, Position& root, int score, int beta, Move m
     PVRow& row = searcher.pv[1];
     if (score < beta) {
         const uint32_t nodes = &searcher == &root ? root.stats.nodes : root.stats.nodes + searcher.stats.nodes;
-        printPV(searcher, row, score, "", nodes);
+        reportVariation(searcher, row, score, "", nodes);
     } else if (row.moves[1] != move || row.end < 2) {
         // A fail-high has no line yet, only its move.
         row.moves[1] = move;
@@ -350,7 +349,7 @@ int iterate(Position& pos) {
 }
 
 static int deepen(Position& pos) {
-    if (consoleForm()) std::printf("Ply    Time\tNodes\tScore\tPV\n");
+    reportSearchStarted();
     // A depth limit counts the plies of the last iteration plus one; at
     // least one ply is searched whatever the limit, or there would be no
     // move to play.
@@ -388,7 +387,7 @@ static int deepen(Position& pos) {
                 if (d > EASY_MOVE_FAIL_LOW_DEPTH) gSearch.easyMove = 0;
             }
             const char* mark = recordAspirationFailure(failedLow);
-            printPV(pos, pos.pv[0], v, mark);
+            reportVariation(pos, pos.pv[0], v, mark);
             if (searchStopped(pos)) break;
         }
         if (complete && !searchStopped(pos)) {

@@ -2,7 +2,7 @@
 // list with its ordering, aspiration windows, and the decision when to stop.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/search_shared.h"
 
 // Deepens the search until the depth limit, a found mate or the clock ends

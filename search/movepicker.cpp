@@ -172,16 +172,15 @@ namespace {
 
 inline int victimValue(Move m) { return pieceValue[moveCaptured(m)]; }
 inline int attackerValue(Move m) { return pieceValue[movePiece(m)]; }
-inline int mvvLva(Move m) { return 128 * victimValue(m) - attackerValue(m); }
 
 // Winning and equal captures by most valuable victim, then least valuable
 // attacker; a losing one keeps its (negative) exchange value. Promotions
 // among the captures are ranked by their exchange value, which counts the
 // promoted piece.
 int captureKey(const Position& pos, Move m, bool rankPromotionsByExchange) {
-    if (attackerValue(m) < victimValue(m)) return mvvLva(m);
+    if (attackerValue(m) < victimValue(m)) return captureOrderKey(m);
     int exchange = staticExchange(pos, m, pos.sideToMove);
-    if (exchange >= 0 && !(rankPromotionsByExchange && movePromotion(m))) return mvvLva(m);
+    if (exchange >= 0 && !(rankPromotionsByExchange && movePromotion(m))) return captureOrderKey(m);
     return exchange;
 }
 
@@ -285,7 +284,7 @@ void generateRemainingStage(Position& pos, PickerState& picker) {
             pos.movesDelivered[p]--;
             continue;
         }
-        int key = isCapture(m) ? mvvLva(m) : 0;
+        int key = captureOrderKey(m);
         if (m == previousBest) key += 100000;
         pos.sortKeys[i - begin] = key;
         i++;

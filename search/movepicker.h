@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 
 // Picker status values; the stages that deliver moves double as the
 // "reported stage" that tells the search where the current move came from.
@@ -24,6 +24,13 @@ constexpr uint8_t PICK_EXHAUSTED = 12;
 // Next move of the position's current ply, or 0 when there are no more.
 // The search sets the ply's status to PICK_START, PICK_EVASIONS or
 // PICK_HASH_MOVE when it enters the node.
+// The order of captures by themselves: most valuable victim first, the
+// cheapest attacker first among equal victims (a victim's value outweighs
+// any difference of attackers). 0 for a move that takes nothing.
+inline int captureOrderKey(Move m) {
+    return isCapture(m) ? 128 * pieceValue[moveCaptured(m)] - pieceValue[movePiece(m)] : 0;
+}
+
 Move nextMove(Position& pos);
 
 // Material `side` wins or loses (centipawns) by playing `move` and letting

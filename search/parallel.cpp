@@ -26,6 +26,8 @@ inline void setWorkers(Position& record, uint32_t n) {
 
 inline int threadCount() { return int(gSearch.threadCount); }
 
+}  // namespace
+
 // An idle thread may end when no search runs and the engine will not think
 // before the opponent moves: it is started again by the next search. It
 // never ends in the middle of a search, where splits need it.
@@ -35,12 +37,10 @@ bool helperMayRest() {
             gSearch.ponderingDisabled.load(std::memory_order_relaxed));
 }
 
-// Zeroed pages straight from the system: a big pool costs nothing until a
-// split first uses a record.
-Position* newRecord() { return static_cast<Position*>(std::calloc(1, sizeof(Position))); }
+namespace {
 
 void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
-    static_assert(sizeof(SearchStatistics) == 22 * sizeof(uint32_t), "every counter is merged below");
+    static_assert(sizeof(SearchStatistics) == 18 * sizeof(uint32_t), "every counter is merged below");
     to.selDepth = std::max(to.selDepth, from.selDepth);
     to.nodes += from.nodes;
     to.quiescenceNodes += from.quiescenceNodes;
@@ -59,44 +59,6 @@ void addStatistics(SearchStatistics& to, const SearchStatistics& from) {
     to.tablebaseProbes += from.tablebaseProbes;
     to.tablebaseHits += from.tablebaseHits;
     to.passedPawnPushes += from.passedPawnPushes;
-    to.evals += from.evals;
-    to.lazyEvals += from.lazyEvals;
-    to.pawnProbes += from.pawnProbes;
-    to.pawnHits += from.pawnHits;
-}
-
-// A free record among entries [first, end) of the pool.
-Position* freeRecord(unsigned first, unsigned end) {
-    for (unsigned k = first; k < end && k < gParallel.recordCount; k++)
-        if (!gParallel.records[k]->inUse) return gParallel.records[k];
-    return nullptr;
-}
-
-void releaseRecord(Position& record) {
-    record.inUse = 0;
-    gParallel.recordsInUse--;
-}
-
-void threadEntry(int t) {
-    gParallel.readyCount.fetch_add(1, std::memory_order_acq_rel);
-    threadWait(t, nullptr);
-    gParallel.startedCount.fetch_sub(1, std::memory_order_acq_rel);
-}
-
-// Starts search thread t, on the next NUMA node when the machine has
-// several.
-bool startThread(int t) {
-    detectNuma();
-    uint64_t mask = 0;
-    if (gParallel.numa) {
-        gParallel.lastNode = gParallel.lastNode >= gParallel.highestNode ? 0 : gParallel.lastNode + 1;
-        mask = gParallel.nodeMasks[gParallel.lastNode];
-        std::printf("Starting thread on node %d CPU mask %llx\n", gParallel.lastNode, (unsigned long long)mask);
-    }
-    const bool started = startPlatformThread(gParallel.threads[t], threadEntry, t, mask);
-    // The main thread searches on node 0, near the game's records.
-    if (gParallel.numa) restrictCurrentThread(gParallel.nodeMasks[0]);
-    return started;
 }
 
 // The move a stopped worker had in hand at the root goes back into the
@@ -136,87 +98,10 @@ private:
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// The record pool and the threads
-
-bool allocateRecordPool(unsigned threads) {
-    freeRecordPool();
-    for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) setWork(int(t), THREAD_ABSENT);
-    setWork(0, nullptr);
-    if (threads <= 1) return true;
-    const unsigned count = threads * RECORDS_PER_THREAD;
-    gParallel.records = static_cast<Position**>(std::calloc(count, sizeof(Position*)));
-    if (!gParallel.records) return false;
-    for (unsigned k = 0; k < count; k++) {
-        if (!(gParallel.records[k] = newRecord())) {
-            gParallel.recordCount = k;
-            freeRecordPool();
-            return false;
-        }
-    }
-    gParallel.recordCount = count;
-    return true;
-}
-
-void freeRecordPool() {
-    for (unsigned k = 0; k < gParallel.recordCount; k++) std::free(gParallel.records[k]);
-    std::free(gParallel.records);
-    gParallel.records = nullptr;
-    gParallel.recordCount = 0;
-    gParallel.recordsInUse = 0;
-    gParallel.mostRecordsInUse = 0;
-    gParallel.failedRequests = 0;
-}
-
-unsigned changeThreadCount(unsigned threads) {
-    stopSearchThreads();
-    if (!allocateRecordPool(threads)) {
-        std::printf("Not enough memory for %u search threads\n", threads);
-        allocateRecordPool(1);
-        threads = 1;
-    }
-    gSearch.threadCount = threads;
-    return threads;
-}
-
 void beginParallelSearch(Position& root) {
     const int n = threadCount();
-    if (n > 1) {
-        int absent[MAX_THREAD_COUNT];
-        int missing = 0;
-        acquireSpinLock(gParallel.smpLock);
-        // Set before looking, under the lock the resting threads take: a
-        // thread either ends before this (and is started again below) or
-        // sees the search and stays.
-        gParallel.searchRunning.store(true, std::memory_order_release);
-        for (int t = 1; t < n; t++)
-            if (workOf(t) == THREAD_ABSENT) absent[missing++] = t;
-        releaseSpinLock(gParallel.smpLock);
-
-        if (missing > 0) {
-            gParallel.readyCount.store(0, std::memory_order_release);
-            int started = 0;
-            for (int k = 0; k < missing; k++) {
-                const int t = absent[k];
-                std::printf("starting thread %d\n", t);
-                // A thread that ended after the last search is gone or
-                // about to be: collect it before its number is reused.
-                joinPlatformThread(gParallel.threads[t]);
-                setWork(t, nullptr);
-                if (!startThread(t)) {
-                    setWork(t, THREAD_ABSENT);
-                    continue;
-                }
-                started++;
-                SpinLockGuard guard(gParallel.smpLock);
-                gParallel.startedCount.fetch_add(1, std::memory_order_acq_rel);
-            }
-            std::printf("done\n");
-            while (gParallel.readyCount.load(std::memory_order_acquire) < started) cpuRelax();
-        }
-    } else {
-        gParallel.searchRunning.store(true, std::memory_order_release);
-    }
+    if (n > 1) startMissingThreads(n);
+    else gParallel.searchRunning.store(true, std::memory_order_release);
     {
         SpinLockGuard guard(gParallel.smpLock);  // the idle threads read it under the lock
         gParallel.searchStartNanoseconds = monotonicNanoseconds();
@@ -228,52 +113,6 @@ void beginParallelSearch(Position& root) {
 void endParallelSearch() {
     setWork(0, nullptr);
     gParallel.searchRunning.store(false, std::memory_order_release);
-}
-
-void stopSearchThreads() {
-    gParallel.searchRunning.store(false, std::memory_order_release);
-    {
-        SpinLockGuard guard(gParallel.smpLock);
-        for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) setWork(int(t), THREAD_ABSENT);
-    }
-    while (gParallel.startedCount.load(std::memory_order_acquire) > 0) cpuRelax();
-    for (PlatformThread& thread : gParallel.threads) joinPlatformThread(thread);
-}
-
-void detectNuma() {
-    SpinLockGuard guard(gParallel.numaLock);
-    if (gParallel.numaDetected) return;
-    gParallel.numaDetected = true;
-    gParallel.numa = false;
-    gParallel.lastNode = 0;
-    const int highest = readNumaNodes(gParallel.numaDirectory, gParallel.nodeMasks);
-    if (highest <= 0) {
-        // One node, or no word from the system about nodes at all.
-        std::printf("System is SMP\n");
-        gParallel.highestNode = 0;
-        return;
-    }
-    gParallel.highestNode = std::min(highest, MAX_NUMA_NODES - 1);
-    gParallel.numa = true;
-    std::printf("System is NUMA. Linux reports %d nodes\n", gParallel.highestNode + 1);
-    for (int node = 0; node <= gParallel.highestNode; node++) {
-        std::printf("Node %dCPUs: ", node);
-        for (int cpu = 0; cpu < 64; cpu++)
-            if (gParallel.nodeMasks[node] >> cpu & 1) std::printf("%d ", cpu);
-        std::printf("\n");
-        // Threads cannot be placed on a node without processors.
-        if (gParallel.nodeMasks[node] == 0) gParallel.numa = false;
-    }
-    const int cpu = currentProcessor();
-    std::printf("ideal CPU is %d\n", cpu);
-    if (cpu < 0 || cpu >= 64 || (gParallel.nodeMasks[0] >> cpu & 1)) return;
-    // Node 0 is the main thread's node.
-    for (int node = 1; node <= gParallel.highestNode; node++) {
-        if (gParallel.nodeMasks[node] >> cpu & 1) {
-            std::swap(gParallel.nodeMasks[0], gParallel.nodeMasks[node]);
-            break;
-        }
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -334,44 +173,23 @@ bool split(Position& pos, int depth, int alpha, int beta) {
 }
 
 Position* copyToChild(Position& parent, int i) {
-    const unsigned first = unsigned(i) * RECORDS_PER_THREAD;
-    Position* record = freeRecord(first, first + RECORDS_PER_THREAD);
-    if (!record) {
-        gParallel.failedRequests++;
-        if (gParallel.failedRequests <= REPORTED_POOL_FAILURES)
-            std::printf("WARNING Could not allocate an SMP tree on the current node: thread %d\n", i);
-        record = freeRecord(0, gParallel.recordCount);
-        if (!record) {
-            if (gParallel.failedRequests <= REPORTED_POOL_FAILURES) std::printf("ERROR! No SMP blocks available\n");
-            return nullptr;
-        }
-    }
-    gParallel.recordsInUse++;
-    gParallel.mostRecordsInUse = std::max(gParallel.mostRecordsInUse, gParallel.recordsInUse);
+    Position* record = takeRecord(i);
+    if (!record) return nullptr;
 
     Position& c = *record;
     const int p = int(parent.historyCount);
-    c.inUse = 1;
     setStopFlag(c, false);
     for (Position*& child : c.children) child = nullptr;
     setWorkers(c, 0);
     c.parent = nullptr;
 
-    // The board, its keys and history up to the split ply.
-    std::memcpy(c.board, parent.board, sizeof c.board);
-    c.hashKey = parent.hashKey;
-    c.pawnKey = parent.pawnKey;
-    c.occFileMajor = parent.occFileMajor;
-    c.occA1H8 = parent.occA1H8;
-    c.occA8H1 = parent.occA8H1;
-    c.sides[0] = parent.sides[0];
-    c.sides[1] = parent.sides[1];
-    c.sideToMove = parent.sideToMove;
-    c.castling = parent.castling;
-    c.epSquare = parent.epSquare;
-    c.historyCount = parent.historyCount;
+    // The board with its keys and history, and the evaluation's scratch,
+    // copied whole: no field of theirs can be left behind. Only the
+    // evaluation's counters start afresh, like the search's below.
+    static_cast<EvalBoard&>(c) = parent;
+    c.evalStats = EvalStatistics{};
+    // The search path above the split ply.
     for (int ply = 0; ply <= p; ply++) {
-        c.history[ply] = parent.history[ply];
         c.currentMove[ply] = parent.currentMove[ply];
         c.inCheck[ply] = parent.inCheck[ply];
         c.movesSearched[ply] = parent.movesSearched[ply];
@@ -387,8 +205,6 @@ Position* copyToChild(Position& parent, int i) {
     c.pv[p - 1] = parent.pv[p - 1];
     c.picker[p] = parent.picker[p];
     c.movesDelivered[p] = parent.movesDelivered[p];
-    c.gamePhase = parent.gamePhase;
-    c.pawnEntry = parent.pawnEntry;
 
     std::memset(&c.stats, 0, sizeof c.stats);
     c.splitDepth = parent.splitDepth;
@@ -406,6 +222,7 @@ void copyToParent(Position& parent, Position& child, int score) {
         score > parent.splitAlpha && score >= parent.splitBestScore)
         std::memcpy(parent.killers[1], child.killers[1], sizeof(Move) * 2 * MAX_PLY);
     addStatistics(parent.stats, child.stats);
+    addEvalStatistics(parent.evalStats, child.evalStats);
     releaseRecord(child);
 }
 

@@ -17,79 +17,48 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
-#include "platform/threads.h"
+#include "search/position.h"
 #include "search/search.h"
 #include "search/search_shared.h"
+#include "search/thread_pool.h"
 
-constexpr int RECORDS_PER_THREAD = 64;
-// Only the first few failures to find a free record are reported.
-constexpr uint32_t REPORTED_POOL_FAILURES = 5;
 // How often thread 0 looks at the input and the clock while it waits for
 // its workers (milliseconds).
 constexpr uint32_t OWNER_POLL_MS = 10;
 
 struct ParallelSearch {
-    // The record pool: RECORDS_PER_THREAD copies for each search thread;
-    // entries 64t .. 64t + 63 belong to thread t. Empty with one thread.
-    Position** records = nullptr;
-    unsigned recordCount = 0;
-
     // The work table: what each thread works on. nullptr: the thread is idle
     // and may be given a copy; THREAD_ABSENT: the thread does not run (or is
     // told to end); otherwise the record it searches.
     std::atomic<Position*> work[MAX_THREAD_COUNT] = {};
+    // Guards the work table and the record pool (search/thread_pool.h).
     uint32_t smpLock = 0;
     std::atomic<int> idleCount{0};
-    std::atomic<int> startedCount{0};  // helper threads alive
-    std::atomic<int> readyCount{0};    // of those started last, the ones that reached their wait
     // A search is under way: idle threads must stay for its splits.
     std::atomic<bool> searchRunning{false};
-    PlatformThread threads[MAX_THREAD_COUNT];
 
     // Under the SMP lock.
     uint32_t splitCount = 0;   // splits of the current search
     uint32_t abortCount = 0;   // fail-highs at splits that stopped other workers
-    uint32_t failedRequests = 0;
-    uint32_t recordsInUse = 0;
-    uint32_t mostRecordsInUse = 0;  // high-water mark since the pool was made
     // Time the threads spent waiting for work during searches, all threads
     // together (nanoseconds), since the last beginParallelSearch: where the
     // time of a parallel search goes.
     std::atomic<int64_t> idleNanoseconds{0};
     int64_t searchStartNanoseconds = 0;
-
-    // NUMA placement, found out when the first thread starts.
-    const char* numaDirectory = "/sys/devices/system/node";
-    uint32_t numaLock = 0;
-    bool numaDetected = false;
-    bool numa = false;
-    int highestNode = 0;
-    uint64_t nodeMasks[MAX_NUMA_NODES] = {};
-    int lastNode = 0;  // node of the thread started last
 };
 extern ParallelSearch gParallel;
 
 inline Position* const THREAD_ABSENT = reinterpret_cast<Position*>(~uintptr_t(0));
 
-// Makes the pool for `threads` search threads. False when memory is short:
-// the pool is then empty and the engine searches with one thread.
-bool allocateRecordPool(unsigned threads);
-void freeRecordPool();
-// "cores": the helper threads end, the pool is made anew for the new count
-// and the threads start again with the next search. Returns the count in
-// force afterwards (1 when the pool could not be had).
-unsigned changeThreadCount(unsigned threads);
-
 // A search is about to start on `root` (thread 0's record): starts the
-// threads that do not run yet, printing "starting thread N" for each and
-// "done", waits until they are ready, and marks thread 0 busy with root.
+// threads that do not run yet (search/thread_pool.h), waits until they are
+// ready, and marks thread 0 busy with root.
 void beginParallelSearch(Position& root);
 // The search has ended: idle threads may end now when the engine will not
 // think again before the opponent moves (force mode, pondering off).
 void endParallelSearch();
-// Shutdown: every helper thread is told to end; returns when none runs.
-void stopSearchThreads();
+// Whether an idle thread may end now (see endParallelSearch).
+bool helperMayRest();
 
 // Whether a node (or a root move) whose own search has visited `nodes`
 // nodes should offer its remaining moves to idle threads.
@@ -104,8 +73,8 @@ inline bool splitWorthwhile(uint32_t nodes) {
 // alpha when nothing beat it), and row pos.pv[ply] the line of the best
 // move.
 bool split(Position& pos, int depth, int alpha, int beta);
-// A copy of `parent` in a free record of thread i's part of the pool, or
-// nullptr when the pool has none.
+// A copy of `parent` in a free record of the pool, thread i's own when it
+// has one, or nullptr when the pool has none.
 Position* copyToChild(Position& parent, int i);
 // Hands a finished copy back: its counters go into the parent's, its
 // killers too when it found the split's best move, and the record returns
@@ -130,5 +99,3 @@ inline Position& searchRootOf(Position& pos) {
     return *record;
 }
 
-// Reads the machine's NUMA nodes once and reports them.
-void detectNuma();

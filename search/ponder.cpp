@@ -19,18 +19,37 @@ Move predictedReply(Position& game, Position& record) {
     record.hashMove[ply] = 0;
     hashProbe(record, 1, -MATE, MATE, score);
     Move move = record.hashMove[ply];
-    record.hashMove[ply] = 0;  // isLegalMove must test it in full
     if (move && isLegalMove(move, record)) return move;
     const PVRow& own = record.pv[ply];
     if (own.end > ply && isLegalMove(own.moves[ply], record)) return own.moves[ply];
     return 0;
 }
 
+Move replyExpectedAfter(Position& pos, Move best) {
+    if (!makeMove(pos, best, false)) return 0;
+    const int ply = int(pos.historyCount);
+    const PVRow& line = pos.pv[0];
+    Move reply = line.end >= 3 && line.moves[1] == best ? line.moves[2] : 0;
+    if (!reply) {
+        int score;
+        pos.hashMove[ply] = 0;
+        hashProbe(pos, 1, -MATE, MATE, score);
+        reply = pos.hashMove[ply];
+    }
+    if (reply && !isLegalMove(reply, pos)) reply = 0;
+    unmakeMove(pos);
+    return reply;
+}
+
+void adoptPonderLine(Position& game, const Position& record, Move best) {
+    game.pv[0] = record.pv[0];
+    if (game.pv[0].end == 0) game.pv[0].moves[1] = best;
+}
+
 void makeReplyTheRoot(Position& record, Move reply) {
     // History entry 1 must describe the position after the reply, as it
     // would after a game move.
     record.historyCount = 1;
-    record.hashMove[1] = 0;
     makeMove(record, reply, true);
     record.history[1].reversibleMoves = record.history[2].reversibleMoves;
     record.history[1].castling = record.history[2].castling;

@@ -54,10 +54,7 @@ void sortByVictim(Position& pos, int begin, int end) {
     Move* moves = pos.moveStack + begin;
     int32_t* keys = pos.sortKeys;
     const int n = end - begin;
-    for (int i = 0; i < n; i++) {
-        Move m = moves[i];
-        keys[i] = isCapture(m) ? 13 * pieceValue[moveCaptured(m)] - pieceValue[movePiece(m)] : 0;
-    }
+    for (int i = 0; i < n; i++) keys[i] = captureOrderKey(moves[i]);
     for (bool exchanged = true; exchanged;) {
         exchanged = false;
         for (int i = 0; i + 1 < n; i++) {
@@ -131,7 +128,9 @@ inline bool futileMove(Position& pos, int ply, int depth, int alpha, int e, int&
     const int p = int(pos.historyCount);
     const int depth = node.depth, alpha = node.alpha, beta = node.beta;
     pos.currentMove[p] = m;
-    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p])) return false;
+    // Moves out of check come from the evasion generator, and the hash move
+    // was legal when it was stored: neither needs the test.
+    if (!makeMove(pos, m, node.knownLegal || pos.inCheck[p] || m == pos.hashMove[p])) return false;
     prefetchBucket(pos.hashKey);
     int e = extendOrReduce(pos, p, depth);
     if (e < 0 && node.keepDepth) e = 0;
@@ -208,7 +207,7 @@ void backUpVariation(Position& pos, int ply) {
 int repetitionCheck(Position& pos) {
     const int ply = int(pos.historyCount);
     const int reversible = pos.history[ply].reversibleMoves;
-    if (reversible >= 100) return 2;
+    if (reversible >= FIFTY_MOVE_PLIES) return 2;
     pos.pathKeys[ply] = pos.hashKey;
 
     // Index i of the game-plus-path list: the game's positions first (the

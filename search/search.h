@@ -7,7 +7,7 @@
 // below; the code that reads each one is named beside it.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/score.h"
 
 // ---------------------------------------------------------------------------

@@ -1,17 +1,15 @@
-// The search's shared state in one record: what every search thread and the
-// shell may read while a search runs.
+// The search's shared state in one record: what every search thread reads
+// while a search runs. Only search/ writes it; the shell asks for a search
+// with a request (search/search_request.h) and reads what it found from the
+// result.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "search/score.h"
-
-// Called by thread 0 every `check interval` nodes to look for input: it may
-// run a command that arrived, which can stop the search. Start-up installs
-// the shell's; without one (tests, the benchmark) a search never reads input.
-using InputHook = void (*)(Position& pos);
+#include "search/search_request.h"
 
 // One legal move at the root, with what the last search of it found.
 struct RootMove {
@@ -46,6 +44,10 @@ struct SearchShared {
     // shared line would travel between the processors at every node.
     alignas(64) std::atomic<int32_t> nodeCountdown{65535};
     alignas(64) int32_t checkInterval = 65535;  // set by time control after each move
+    // Called by thread 0 every `check interval` nodes to look for input: it
+    // may run a command that arrived, which can stop the search. Start-up
+    // installs the shell's; without one (tests, the benchmark) a search
+    // never reads input.
     InputHook inputHook = nullptr;
     int iterationDepth = 0;
 
@@ -65,25 +67,18 @@ struct SearchShared {
     int lastCompletedDepth = 0;
     Move easyMove = 0;
 
-    // pondering
-    bool ponderingInProgress = false;
-    bool puzzle = false;
-    Move ponderMove = 0;           // the reply the engine expects
-    char ponderMoveText[13] = {};  // and its text, for the thinking lines
-    Position* ponderRecord = nullptr;  // the copy of the game searched while pondering
-    int ponderScore = NO_SCORE;        // NO_SCORE: no result
+    // A search on the opponent's time: the reply it assumes, for the
+    // thinking lines, and its last complete root search.
+    char expectedReply[13] = {};
+    int ponderScore = NO_SCORE;  // NO_SCORE: no result
     Move ponderBestMove = 0;
-    bool ponderFailedLow = false;      // its last iteration ended below its window
-    uint32_t ponderTime = 0;           // milliseconds the ponder search ran
-
-    // What the book said about this move, for the server's kibitz line.
-    char bookMoveText[128] = {};
+    bool ponderFailedLow = false;  // its last iteration ended below its window
 
     // The root move list, built by the first nextRootMove of a search.
     RootMove rootMoves[MAX_ROOT_MOVES];
     int rootMoveCount = 0;
-    // The moves an interface has restricted the next searches to (UCI
-    // "go searchmoves"); empty: every legal move. Whoever sets it clears it.
+    // The moves the request restricted the search to (UCI "go
+    // searchmoves"); empty: every legal move.
     Move searchMoves[MAX_ROOT_MOVES];
     int searchMoveCount = 0;
     // Aspiration failures of the running iteration (FAIL_* bits). They
@@ -91,7 +86,7 @@ struct SearchShared {
     uint32_t rootFailBits = 0;
 
     // Largest tablebase (in men) the search may probe; 0 = none available.
-    // Game flow copies it from the tablebase set-up before each search.
+    // From the request.
     int tablebaseMenLimit = 0;
     // The same for the Syzygy tables (their largest size within the probe
     // limit), and whether their wins beyond the fifty-move rule are draws.
@@ -117,4 +112,3 @@ inline void setStopFlag(Position& pos, bool stop) {
 inline bool searchStopped(const Position& pos) {
     return gSearch.abortFlag.load(std::memory_order_relaxed) || stopFlagSet(pos);
 }
-inline void stopSearch() { gSearch.abortFlag.store(true, std::memory_order_relaxed); }

@@ -57,9 +57,5 @@ struct SearchStatistics {
     uint32_t tablebaseProbes;
     uint32_t tablebaseHits;
     uint32_t passedPawnPushes;
-    uint32_t evals;
-    uint32_t lazyEvals;
-    uint32_t pawnProbes;
-    uint32_t pawnHits;
     uint32_t selDepth;  // deepest ply any node of the search reached (root = 1)
 };

@@ -10,7 +10,6 @@ namespace {
 // The DTZ tables may give a distance one ply short (some store whole
 // moves), so a win counts as safe from the fifty-move rule only with a ply
 // to spare.
-constexpr int FIFTY_MOVE_PLIES = 100;
 constexpr int SAFE_WIN_PLIES = FIFTY_MOVE_PLIES - 1;
 
 // Whether the root position stood on the board before, since the last

@@ -13,7 +13,7 @@
 // among them.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 
 // The node's tablebase probe (counted in the statistics): true with the
 // score, from the side to move's view and counted from the root, when a table

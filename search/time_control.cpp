@@ -2,27 +2,25 @@
 
 #include <algorithm>
 
-#include "board/position.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/position.h"
 #include "search/score.h"
+#include "search/search_request.h"
 #include "search/search_shared.h"
 
-TimeControl gTimeControl;
 SearchLimits gLimits;
 
 namespace {
 
-uint32_t engineClockOrDefault() {
-    return gTimeControl.engineClock == CLOCK_NOT_SET ? DEFAULT_CLOCK_MS : gTimeControl.engineClock;
-}
+uint32_t clockOrDefault(uint32_t clock) { return clock == CLOCK_NOT_SET ? DEFAULT_CLOCK_MS : clock; }
 
-uint32_t suddenDeathMoveTime(uint32_t clock) {
+uint32_t suddenDeathMoveTime(const TimeControl& tc, uint32_t clock) {
     uint32_t share = DEFAULT_SHARE;
     if (clock > MIDDLE_CLOCK_MS && clock < LONG_CLOCK_MS) share = MIDDLE_CLOCK_SHARE;
     else if (clock > SHORT_CLOCK_MS && clock < MIDDLE_CLOCK_MS) share = SHORT_CLOCK_SHARE;
     if (clock < SHORT_CLOCK_MS) return PANIC_MOVE_TIME;
-    return clock / share + gTimeControl.increment / 2;
+    return clock / share + tc.increment / 2;
 }
 
 // The move about to be played is the last before the time control (the
@@ -32,9 +30,9 @@ bool lastMoveBeforeControl(int movesLeft) {
     return (side == WHITE && movesLeft == 1) || (side == BLACK && movesLeft == 0);
 }
 
-uint32_t controlMoveTime(uint32_t clock) {
-    const int left = std::max(0, gTimeControl.nextControlMove - gGame.gamePly / 2);
-    uint32_t time = clock / uint32_t(left + 1) + gTimeControl.increment;
+uint32_t controlMoveTime(const TimeControl& tc, uint32_t clock) {
+    const int left = std::max(0, tc.nextControlMove - gGame.gamePly / 2);
+    uint32_t time = clock / uint32_t(left + 1) + tc.increment;
     if (lastMoveBeforeControl(left)) time = clock > CONTROL_RESERVE_MS ? clock - CONTROL_RESERVE_MS : 0;
     if (time < MINIMUM_PLAN_MS) time = MINIMUM_MOVE_TIME;
     return time;
@@ -43,7 +41,7 @@ uint32_t controlMoveTime(uint32_t clock) {
 // Past the plan: keep going only while the score is dropping and there is
 // time to find out how far. True when the search should stop.
 bool stopAfterDeadline(uint32_t elapsed, uint32_t remaining) {
-    const TimeControl& tc = gTimeControl;
+    const TimeControl& tc = gLimits.clocks;
     const uint64_t plan = gLimits.moveTime;
     const uint32_t opponent = tc.opponentClock;
     const bool onlyFirst = rootMovesHandedOut() == 1;
@@ -66,63 +64,62 @@ bool stopAfterDeadline(uint32_t elapsed, uint32_t remaining) {
 
 }  // namespace
 
-uint32_t planMoveTime() {
-    if (gTimeControl.fixedTime) return gTimeControl.fixedMoveTime;
-    const uint32_t clock = engineClockOrDefault();
-    return gTimeControl.nextControlMove == 0 ? suddenDeathMoveTime(clock) : controlMoveTime(clock);
+uint32_t planMoveTime(const TimeControl& clocks) {
+    if (clocks.fixedTime) return clocks.fixedMoveTime;
+    const uint32_t clock = clockOrDefault(clocks.engineClock);
+    return clocks.nextControlMove == 0 ? suddenDeathMoveTime(clocks, clock) : controlMoveTime(clocks, clock);
 }
 
-SearchLimits plannedLimits(uint32_t startTime) {
-    SearchLimits limits;
-    limits.startTime = startTime;
-    limits.moveTime = planMoveTime();
-    limits.depthLimit = gTimeControl.depthLimit;
-    limits.fixedTime = gTimeControl.fixedTime;
-    limits.analysis = gTimeControl.untimed;
-    limits.nodeLimit = gTimeControl.nodeLimit;
-    return limits;
+uint32_t puzzleMoveTime(const TimeControl& clocks) {
+    const uint32_t opponent = clockOrDefault(clocks.opponentClock);
+    return (opponent / PUZZLE_CLOCK_SHARE + clocks.increment / PUZZLE_INCREMENT_SHARE) / 2;
 }
 
-SearchLimits puzzleLimits(uint32_t startTime) {
-    SearchLimits limits = plannedLimits(startTime);
-    const uint32_t opponent = gTimeControl.opponentClock == CLOCK_NOT_SET ? DEFAULT_CLOCK_MS : gTimeControl.opponentClock;
-    limits.moveTime = (opponent / PUZZLE_CLOCK_SHARE + gTimeControl.increment / PUZZLE_INCREMENT_SHARE) / 2;
-    return limits;
-}
-
-void startSearchClock(const SearchLimits& limits) {
-    gLimits = limits;
-    gLimits.deadline = limits.startTime + limits.moveTime;
+void startSearchClock(const SearchRequest& request) {
+    SearchLimits& limits = gLimits;
+    limits.startTime = request.startTime;
+    limits.clocks = request.clocks;
+    limits.moveTime = request.puzzle ? puzzleMoveTime(request.clocks) : planMoveTime(request.clocks);
+    limits.deadline = limits.startTime + limits.moveTime;
+    limits.depthLimit = request.depthLimit;
+    limits.fixedTime = request.clocks.fixedTime;
+    limits.analysis = request.analysis;
+    limits.nodeLimit = request.nodeLimit;
+    limits.pondering = request.ponder;
+    limits.puzzle = request.puzzle;
     // A small node budget is looked at sooner than the clock would be.
     if (limits.nodeLimit && limits.nodeLimit < uint32_t(gSearch.checkInterval))
         gSearch.nodeCountdown.store(int32_t(limits.nodeLimit), std::memory_order_relaxed);
 }
 
-void startClockOnPonderHit(uint32_t now) {
-    gSearch.ponderingInProgress = false;
-    gLimits.startTime = now;
-    gLimits.deadline = now + gLimits.moveTime;
-}
+uint32_t searchElapsed(uint32_t now) { return now - gLimits.startTime; }
 
-bool nodeBudgetSpent(const Position& pos) { return gLimits.nodeLimit && pos.stats.nodes >= gLimits.nodeLimit; }
+void updateSearchClocks(const TimeControl& clocks) { gLimits.clocks = clocks; }
 
-void setFixedMoveTime(uint32_t ms) {
-    gTimeControl.fixedTime = true;
-    gTimeControl.fixedMoveTime = ms;
+void setSearchMoveTime(uint32_t ms) {
     // An interface may send "st" while the engine thinks; the running
     // search measures itself against the new time from its next check.
     gLimits.fixedTime = true;
     gLimits.moveTime = ms;
 }
 
+void ponderHit(uint32_t now) {
+    gLimits.pondering = false;
+    gLimits.startTime = now;
+    gLimits.deadline = now + gLimits.moveTime;
+}
+
+bool nodeBudgetSpent(const Position& pos) { return gLimits.nodeLimit && pos.stats.nodes >= gLimits.nodeLimit; }
+
 void timeCheck(Position& pos) {
-    const TimeControl& tc = gTimeControl;
+    const TimeControl& tc = gLimits.clocks;
     const uint32_t now = timeNow();
-    const uint32_t elapsed = now - gLimits.startTime;
+    const uint32_t elapsed = searchElapsed(now);
     // Time left on the engine's clock; 0 once the clock is used up (not a
     // wrapped-around huge value).
     const uint32_t remaining = elapsed >= tc.engineClock ? 0 : tc.engineClock - elapsed;
-    const bool pondering = gSearch.ponderingInProgress;
+    const bool pondering = gLimits.pondering;
+    const bool puzzle = gLimits.puzzle;
 
     // A node budget holds whatever else does, once the first iteration has
     // found a move; until it is spent, the next look comes when it would be.
@@ -142,13 +139,13 @@ void timeCheck(Position& pos) {
     if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     // The engine's clock runs only in its own game search: analysis and
     // pondering may go on past what it shows.
-    const bool ownClockRuns = !gLimits.analysis && !(pondering && !gSearch.puzzle);
+    const bool ownClockRuns = !gLimits.analysis && !(pondering && !puzzle);
     if (remaining == 0 && ownClockRuns) return stopSearch();
-    if (pondering && !gSearch.puzzle) return;
+    if (pondering && !puzzle) return;
 
     if (int32_t(now - gLimits.deadline) < 0) {
         // Before the deadline only a clear easy move ends the search early.
-        if (!gSearch.puzzle && !gLimits.fixedTime && gSearch.easyMove && remaining <= tc.opponentClock &&
+        if (!puzzle && !gLimits.fixedTime && gSearch.easyMove && remaining <= tc.opponentClock &&
             uint64_t(elapsed) * 100 >= uint64_t(gLimits.moveTime) * EASY_MOVE_SHARE) {
             PVRow& row = pos.pv[0];
             if (row.moves[1] != gSearch.easyMove || row.end < 2) row.end = 2;
@@ -159,28 +156,27 @@ void timeCheck(Position& pos) {
     }
 
     if (gLimits.analysis) return;
-    if (gLimits.fixedTime || gSearch.puzzle) return stopSearch();
+    if (gLimits.fixedTime || puzzle) return stopSearch();
     // The last move before the time control must not overstep it.
     if (tc.nextControlMove != 0 && lastMoveBeforeControl(tc.nextControlMove - gGame.gamePly / 2)) return stopSearch();
     if (tc.engineClock < SHORT_OF_TIME_MS) return stopSearch();
     if (stopAfterDeadline(elapsed, remaining)) stopSearch();
 }
 
-void chargeEngineClock(uint32_t elapsed) {
+void chargeEngineClock(TimeControl& clocks, uint32_t elapsed) {
     // A clock that was never set stays unset: adding the increment to it
     // would wrap it round to almost nothing.
-    if (gTimeControl.engineClock == CLOCK_NOT_SET) return;
-    const uint32_t clock = gTimeControl.engineClock;
-    gTimeControl.engineClock = clock + gTimeControl.increment - std::min(clock, elapsed);
+    if (clocks.engineClock == CLOCK_NOT_SET) return;
+    const uint32_t clock = clocks.engineClock;
+    clocks.engineClock = clock + clocks.increment - std::min(clock, elapsed);
 }
 
-void advanceTimeControl(bool analysis) {
+void advanceTimeControl(TimeControl& clocks, bool analysis) {
     // A move before the opponent's control arrives: the clocks reset there.
-    if (!analysis && gGame.gamePly / 2 >= gTimeControl.nextControlMove)
-        gTimeControl.nextControlMove += gTimeControl.movesPerControl;
+    if (!analysis && gGame.gamePly / 2 >= clocks.nextControlMove) clocks.nextControlMove += clocks.movesPerControl;
 }
 
-void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes) {
+void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes, uint32_t engineClock) {
     if (elapsedMs > MEASURABLE_MS) {
         // Only thread 0 counts the nodes down: its share of the search's.
         nodes /= std::max(1u, gSearch.threadCount);
@@ -189,6 +185,6 @@ void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes) {
                                     ? int32_t(std::min<uint64_t>(perCheck, 0x7FFFFFFF))
                                     : MINIMUM_CHECK_INTERVAL;
     }
-    if (gTimeControl.engineClock <= SHORT_OF_TIME_MS) gSearch.checkInterval /= 2;
+    if (engineClock <= SHORT_OF_TIME_MS) gSearch.checkInterval /= 2;
     gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
 }

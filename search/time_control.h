@@ -2,14 +2,13 @@
 // search stops, what the clock is charged, and how often thread 0 looks at
 // the clock and the input.
 //
-// Two records. The game's clocks and control belong to the game: the
-// shell's "time", "otim", "level", "st" and "depth" write them at any time,
-// also in the middle of a search, which reads the clocks and the control
-// afresh at every time check ("st" reaches the running search's limits
-// too; "depth" waits for the next search). The limits belong to one
-// search: whoever starts a search (game flow, pondering, the test suite,
-// the analysis of a set-up position, the benchmark) fills them once,
-// before it.
+// Two records. The game's clocks and control belong to the game: the shell
+// keeps them, writes them at any time ("time", "otim", "level", "st") and
+// hands a copy to every search in its request. The limits belong to one
+// search: prepareSearch fills them once, before it, from the request; a
+// clock command that arrives in the middle of a search reaches them through
+// updateSearchClocks, since the time check reads the clocks and the control
+// afresh at every look.
 #pragma once
 
 #include <cstdint>
@@ -82,7 +81,8 @@ constexpr uint32_t MEASURABLE_MS = 10;  // shorter searches say nothing of the s
 
 // ---------------------------------------------------------------------------
 
-// The game's clocks and time control.
+// The game's clocks and time control, as the shell keeps them for the game
+// and hands them to each search in its request.
 struct TimeControl {
     uint32_t engineClock = CLOCK_NOT_SET;  // "time" gives centiseconds
     uint32_t opponentClock = CLOCK_NOT_SET;
@@ -91,46 +91,56 @@ struct TimeControl {
     uint32_t increment = 0;
     bool fixedTime = false;   // "st" or epdtest: every search gets fixedMoveTime
     uint32_t fixedMoveTime = 0;
-    int depthLimit = -1;      // "depth n" stores n + 1; <= 0: none
-    // What a UCI "go" may add: a budget of nodes (0: none), and a search no
-    // clock applies to ("go infinite", or a depth or node limit alone), which
-    // only its limit or being told to stop ends.
-    uint32_t nodeLimit = 0;
-    bool untimed = false;
 };
 
-// What one search may spend.
+// What the running search (or the last one) may spend: its request's
+// limits, its clocks and the plan made from them.
 struct SearchLimits {
     uint32_t startTime = 0;  // wall clock when the engine's turn began
     uint32_t moveTime = 0;   // the plan
-    uint32_t deadline = 0;   // startTime + moveTime, set by startSearchClock
+    uint32_t deadline = 0;   // startTime + moveTime
     int depthLimit = -1;     // iterations stop before this depth; <= 0: none
     bool fixedTime = false;  // moveTime is all the search gets
     bool analysis = false;   // runs until told to stop; the clock never ends it
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
+    // On the opponent's time: no time limit until the opponent plays the
+    // expected move (ponderHit).
+    bool pondering = false;
+    // Solving the opponent's move before pondering on it: the search is the
+    // opponent's, with a time of its own.
+    bool puzzle = false;
+    // The game's clocks as the search sees them: a "time" or "level" that
+    // arrives while it runs reaches them (updateSearchClocks).
+    TimeControl clocks;
 };
 
-extern TimeControl gTimeControl;
 // The limits of the search that runs (or ran last).
 extern SearchLimits gLimits;
 
-// The time to plan for the engine's next move from the clocks and the
-// control (or the fixed time).
-uint32_t planMoveTime();
-// Limits for a search starting at startTime under the game's settings, with
-// the planned move time.
-SearchLimits plannedLimits(uint32_t startTime);
-// Limits for solving the opponent's move before pondering on it.
-SearchLimits puzzleLimits(uint32_t startTime);
-// Makes `limits` those of the search about to start, and sets its deadline.
-void startSearchClock(const SearchLimits& limits);
+struct SearchRequest;
 
-// "st": every search gets this fixed time, the running one included.
-void setFixedMoveTime(uint32_t ms);
+// The time to plan for the engine's next move from the clocks and the
+// control (or the fixed time), at the game's current ply.
+uint32_t planMoveTime(const TimeControl& clocks);
+// The time the opponent would plan, halved: enough to find the move to
+// ponder on.
+uint32_t puzzleMoveTime(const TimeControl& clocks);
+// Makes the request's limits those of the search about to start: the plan,
+// the deadline, and the node countdown for a small node budget.
+void startSearchClock(const SearchRequest& request);
+// Milliseconds since the running (or last) search began.
+uint32_t searchElapsed(uint32_t now);
+
+// The clocks have changed while a search runs ("time", "otim", "level"):
+// the running search measures itself against them from its next check.
+void updateSearchClocks(const TimeControl& clocks);
+// "st" while a search runs: its new fixed time is the running search's
+// plan from its next check.
+void setSearchMoveTime(uint32_t ms);
 
 // The opponent played the move a ponder search assumed: the search goes on,
 // now as the engine's own, against its own clock, which starts now.
-void startClockOnPonderHit(uint32_t now);
+void ponderHit(uint32_t now);
 
 // The search's node budget is spent (thread 0's count).
 bool nodeBudgetSpent(const Position& pos);
@@ -141,9 +151,10 @@ void timeCheck(Position& pos);
 
 // After the engine's move: the clock loses what the move took and gains
 // the increment, and a control reached adds its moves.
-void chargeEngineClock(uint32_t elapsed);
-void advanceTimeControl(bool analysis);
+void chargeEngineClock(TimeControl& clocks, uint32_t elapsed);
+void advanceTimeControl(TimeControl& clocks, bool analysis);
 
 // After an engine move: aims the node countdown at about ten input and
-// clock checks per second of search.
-void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes);
+// clock checks per second of search (twice as often when the engine's
+// clock is short).
+void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes, uint32_t engineClock);

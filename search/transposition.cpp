@@ -125,6 +125,8 @@ int transpositionFullness() {
 
 void advanceTranspositionAge() { gTransposition.age = uint8_t((gTransposition.age + 1) & 0xF); }
 
+void stepTranspositionAgeBack() { gTransposition.age = uint8_t((gTransposition.age + 15) & 0xF); }
+
 int hashProbe(Position& pos, int depth, int alpha, int beta, int& score) {
     const int ply = int(pos.historyCount);
     const uint64_t key = pos.hashKey;

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/position.h"
+#include "search/position.h"
 
 // Data word, from the least significant bit: depth (8), bound (4), age (4),
 // score + 32767 (16), move (32). Check word = data ^ hash key.
@@ -72,6 +72,9 @@ inline void prefetchBucket(uint64_t key) {
 }
 // Advances the age at the start of a search (modulo 16).
 void advanceTranspositionAge();
+// The age one step back: entries written by the ponder search, one age ago,
+// count as current again when its result is played.
+void stepTranspositionAgeBack();
 
 // Field access for the data word.
 inline int entryDepth(uint64_t data) { return int(data & 0xFF); }

@@ -10,25 +10,24 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "book/book_create.h"
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
-#include "egtb/tablebase_settings.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
-#include "search/iterate.h"
-#include "search/output.h"
-#include "search/parallel.h"
-#include "search/search_shared.h"
-#include "search/time_control.h"
-#include "search/transposition.h"
+#include "search/new_game.h"
+#include "search/position.h"
+#include "search/search_request.h"
 #include "shell/config.h"
 #include "shell/diagnostics.h"
 #include "shell/epdtest.h"
+#include "shell/draw_offers.h"
 #include "shell/evaltest.h"
 #include "shell/game_flow.h"
+#include "shell/pondering.h"
+#include "shell/settings_commands.h"
+#include "shell/shell_state.h"
 
 namespace {
 
@@ -95,16 +94,6 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
 };
-
-// Draw offers (commandDraw): a computer opponent's offer is taken while the
-// engine is not 30 ahead; a person's is answered with an offer of our own
-// when the engine is 100 or more behind. Offers go only to opponents rated
-// at most 400 below the engine, and are accepted outright from those rated
-// at most 200 below it.
-constexpr int DRAW_AGAINST_COMPUTER = 30;
-constexpr int DRAW_WHEN_BEHIND = 100;
-constexpr int DRAW_RATING_MARGIN = 400;
-constexpr int DRAW_ACCEPT_RATING_MARGIN = 200;
 
 int findCommand(const char* word) {
     for (int i = 0; i < COMMAND_COUNT; i++)
@@ -207,7 +196,7 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
         length += wordLength;
     }
     fen[length] = '\0';
-    if (!fits || setBoardFromFen(pos, fen) != 0) {
+    if (!fits || !beginGame(pos, fen)) {
         std::printf("Invalid fen position.\n");
         return;
     }
@@ -216,17 +205,18 @@ void commandSetboard(Position& pos, const CommandArgs& args) {
 }
 
 void commandNew(Position& pos) {
-    gGame.gameRecord.clear();
-    gGame.gameRecord.reserve(64);
     gBook.missCount = 0;
-    setStartPosition(pos);
-    resetSearch(pos);
-    gTimeControl.depthLimit = -1;
+    beginGame(pos);
+    gShell.depthLimit = -1;
+    // The search starts afresh too, with the settings of a game out of
+    // nobody's book yet.
+    shareShellSettings();
+    prepareSearch(pos, gameRequest());
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
-    gSearch.lastCompletedScore = NO_SCORE;
+    forgetLastScore();
 }
 
 void commandUndo(Position& pos) {
@@ -253,29 +243,13 @@ void commandSides(Position& pos, int sideToMove, int engineSide) {
     gShell.playedColour = engineSide;
 }
 
-void printClock(const char* label, uint32_t ms) {
-    unsigned seconds = ms / 1000;
-    std::printf("%s%.2i:%.2i:%.2i\n", label, int(seconds / 3600 % 24), int(seconds / 60 % 60), int(seconds % 60));
-}
-
-void showClocks() {
-    const TimeControl& tc = gTimeControl;
-    uint32_t white = gGame.engineSide == WHITE ? tc.engineClock : tc.opponentClock;
-    uint32_t black = gGame.engineSide == BLACK ? tc.engineClock : tc.opponentClock;
-    std::printf("\n");
-    printClock("White: ", white);
-    printClock("Black: ", black);
-    std::printf("\n");
-}
-
-void commandLevel(const CommandArgs& args) {
-    TimeControl& tc = gTimeControl;
-    tc.movesPerControl = wordValue(args.word[1]);
-    tc.nextControlMove = tc.movesPerControl;
-    uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
-    tc.engineClock = clock;
-    tc.opponentClock = clock;
-    tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+// "." during a search: the "stat01" line of how it goes.
+void printSearchProgress(const Position& pos) {
+    const SearchProgress progress = searchProgress(pos);
+    MoveC root(progress.currentRootMove);
+    std::printf("stat01: %u %i %i %i %i %s\n", progress.elapsed / 10, int(progress.nodes), progress.depth,
+                progress.rootMoveCount, int(progress.movesAtPly), moveToCoordinate(root));
+    std::fflush(stdout);
 }
 
 void commandBook(Position& pos, const CommandArgs& args) {
@@ -306,72 +280,25 @@ void commandExit() {
     std::printf("Stopped Analysis\n");
 }
 
-void commandDepth(const CommandArgs& args) {
-    if (args.count != 2) {
-        std::printf("Usage: depth <n>\n");
-        return;
-    }
-    int n = wordValue(args.word[1]);
-    gTimeControl.depthLimit = n + 1;
-    std::printf("depth limit set to %i\n", n);
-}
-
-void commandEgtpath(const CommandArgs& args) {
-    // Syzygy folders are the rest of the line: a folder name may hold blanks.
-    if (args.count >= 3 && std::strcmp(args.word[1], "syzygy") == 0) {
-        char folders[LINE_SIZE] = "";
-        for (int i = 2; i < args.count; i++) {
-            if (i > 2) std::strncat(folders, " ", sizeof folders - std::strlen(folders) - 1);
-            std::strncat(folders, args.word[i], sizeof folders - std::strlen(folders) - 1);
-        }
-        // Scores found with other tables are stale.
-        if (setupSyzygy(folders)) clearTranspositionTable();
-        return;
-    }
-    if (args.count != 3) {
-        std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
-        std::printf("       egtpath syzygy <directories containing syzygy tables, separated by ','>\n");
-        return;
-    }
-    if (std::strcmp(args.word[1], "nalimov") != 0) return;
-    std::printf("initializing egtb\n");
-    setupTablebases(args.word[2]);
-}
-
 void commandPlayother(Position& pos) {
     gGame.engineSide = pos.sideToMove ^ 1;
     gShell.playedColour = gGame.engineSide;
-    std::swap(gTimeControl.engineClock, gTimeControl.opponentClock);
+    std::swap(gShell.clocks.engineClock, gShell.clocks.opponentClock);
+    updateSearchClocks(gShell.clocks);
     gShell.ponderNext = true;
     gShell.analysisMode = false;
 }
 
-void commandCores(const CommandArgs& args) {
-    if (args.count != 2) {
-        std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
-        return;
-    }
-    int n = wordValue(args.word[1]);
-    if (n < 1) {
-        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
-        n = 1;
-    }
-    // More threads than the engine has room for are not an error, just
-    // not had.
-    unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
-    std::printf("using %u cpus\n", threads);
-    useSearchThreads(threads);
-}
-
 void commandGo(const Position& pos) {
-    if (gTimeControl.engineClock == CLOCK_NOT_SET) {
-        gTimeControl.engineClock = DEFAULT_CLOCK_MS;
-        gTimeControl.opponentClock = DEFAULT_CLOCK_MS;
+    if (gShell.clocks.engineClock == CLOCK_NOT_SET) {
+        gShell.clocks.engineClock = DEFAULT_CLOCK_MS;
+        gShell.clocks.opponentClock = DEFAULT_CLOCK_MS;
+        updateSearchClocks(gShell.clocks);
     }
     gGame.engineSide = pos.sideToMove;
     gShell.playedColour = pos.sideToMove;
     if (gShell.ics) {
-        unsigned n = gSearch.threadCount;
+        unsigned n = searchThreadCount();
         std::printf("tellics set 1 Tarno 4.1 (%u cpus)\n", n);
         std::printf("tellics kibitz Tarno v 4.1 (%u cpus)\n", n);
         std::printf("tellics say Hi, %s.  Thanks for the game and good luck!\n", gShell.opponentName);
@@ -388,34 +315,10 @@ void commandResult(Position& pos, const CommandArgs& args) {
     if (args.count >= 2) parseResult(args.word[1]);
     // Learning has read the game; its moves cannot be taken back from the
     // start position.
-    gGame.gameRecord.clear();
-    setStartPosition(pos);
-    gTimeControl.depthLimit = -1;
+    beginGame(pos);
+    gShell.depthLimit = -1;
     gShell.ponderNext = false;
     gGame.engineSide = BLACK;
-}
-
-// An offer from the opponent, or the interface asking whether to agree.
-void commandDraw(Position& pos) {
-    int s = gSearch.rootLowerBound;
-    if (gShell.computerOpponent && s < DRAW_AGAINST_COMPUTER) {
-        std::printf("tellics draw\n");
-        stopSearch();
-        return;
-    }
-    if (s > NO_SCORE && s <= -DRAW_WHEN_BEHIND && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN) {
-        std::printf("offer draw\n");
-        return;
-    }
-    if (gameDrawCheck(pos) || recogniseDraw(pos) == 0 || drawAcceptable(pos)) {
-        if (gShell.opponentRating >= gShell.ownRating - DRAW_ACCEPT_RATING_MARGIN) {
-            std::printf("offer draw\n");
-            stopSearch();
-            return;
-        }
-        if (gShell.opponentRating >= gShell.ownRating - DRAW_RATING_MARGIN) return;
-    }
-    std::printf("tellics decline\n");
 }
 
 // The move given becomes the predicted reply the engine thinks about.
@@ -424,9 +327,8 @@ void commandPonder(Position& pos, const CommandArgs& args) {
         MoveC parsed;
         parseMove(parsed, pos, args.word[1]);
         if (parsed.move) {
-            gSearch.ponderMove = parsed.move;
-            pos.pv[0].moves[2] = parsed.move;
-            pos.pv[0].end = 3;
+            gPonder.move = parsed.move;
+            expectReply(pos, parsed.move);
         }
     }
     gGame.engineSide = pos.sideToMove ^ 1;
@@ -435,41 +337,17 @@ void commandPonder(Position& pos, const CommandArgs& args) {
     gShell.analysisMode = false;
 }
 
-void commandIcs(const CommandArgs& args) {
-    if (args.count != 2) return;
-    if (std::strcmp(args.word[1], "-") == 0) {
-        gShell.ics = false;
-    } else {
-        gShell.ics = true;
-        std::printf("tellics gameend\n");
-    }
-}
-
 }  // namespace
-
-void useSearchThreads(unsigned threads) {
-    if (threads == gSearch.threadCount) return;
-    changeThreadCount(threads);
-    // The tablebases come again from the settings file, with a decode area
-    // for each thread.
-    resetTablebases();
-}
 
 void startNewGame(Position& pos) { commandNew(pos); }
 
 void startSetUpGame(Position& pos) {
-    // A set-up position starts the book's count afresh, as a new game does,
-    // and the moves of the previous game cannot be taken back from here.
+    // A set-up position starts the book's count afresh, as a new game does.
     gBook.missCount = 0;
-    gGame.gameRecord.clear();
     gGame.engineSide = -1;
     gShell.playedColour = -1;
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    gGame.setUpPosition = true;
     gShell.ponderNext = false;
-    pos.pv[0].end = 0;
-    pos.pv[1].end = 0;
+    forgetPrincipalVariation(pos);
 }
 
 int wordValue(const char* word) {
@@ -540,13 +418,13 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
     case CMD_NEW: commandNew(pos); break;
-    case CMD_EASY: gSearch.ponderingDisabled = true; break;
-    case CMD_HARD: gSearch.ponderingDisabled = false; break;
+    case CMD_EASY: setPonderingDisabled(true); break;
+    case CMD_HARD: setPonderingDisabled(false); break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
     case CMD_BLACK: commandSides(pos, BLACK, WHITE); break;
     case CMD_CLOCKS: showClocks(); break;
     case CMD_LEVEL: commandLevel(args); break;
-    case CMD_ST: setFixedMoveTime(uint32_t(wordValue(args.word[1])) * 1000u); break;
+    case CMD_ST: commandSt(args); break;
     case CMD_NAME:
         std::strncpy(gShell.opponentName, args.word[1], sizeof gShell.opponentName - 1);
         gShell.opponentName[sizeof gShell.opponentName - 1] = '\0';
@@ -555,8 +433,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         gShell.ownRating = wordValue(args.word[1]);
         gShell.opponentRating = wordValue(args.word[2]);
         break;
-    case CMD_TIME: gTimeControl.engineClock = uint32_t(wordValue(args.word[1])) * 10u; break;
-    case CMD_OTIM: gTimeControl.opponentClock = uint32_t(wordValue(args.word[1])) * 10u; break;
+    case CMD_TIME: setClock(gShell.clocks.engineClock, args); break;
+    case CMD_OTIM: setClock(gShell.clocks.opponentClock, args); break;
     case CMD_BOOK: commandBook(pos, args); break;
     case CMD_HELP: printHelp(); break;
     case CMD_PROTOVER:
@@ -579,7 +457,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;
-    case CMD_DRAW: commandDraw(pos); break;
+    case CMD_DRAW: answerDrawOffer(pos); break;
     case CMD_PONDER: commandPonder(pos, args); break;
     case CMD_EPDTEST: commandEpdtest(pos, args); break;
     case CMD_DOT:
@@ -599,10 +477,8 @@ int enterUserMove(Position& pos, char* line) {
         line[0] = '\0';
         return -1;
     }
-    // Match the parsed move against the generated ones at the root, with the
-    // hash-move slot cleared so that making it runs the full legality test.
+    // Match the parsed move against the generated ones at the root.
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     bool generated = false;

@@ -42,9 +42,5 @@ void startSetUpGame(Position& pos);
 // and waits in the deferred line; true when the line was deferred.
 bool deferWhileThinking(const char* line);
 
-// Searches from now on with `threads` threads ("cores" and the UCI option
-// Threads): the thread records and the tablebases' decode areas follow.
-void useSearchThreads(unsigned threads);
-
 // Integer value of a word's leading decimal digits (0 when there are none).
 int wordValue(const char* word);

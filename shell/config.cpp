@@ -12,7 +12,7 @@
 #include "egtb/tablebase_settings.h"
 #include "egtb/syzygy.h"
 #include "egtb/tablebases.h"
-#include "search/search_shared.h"
+#include "search/search_request.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/shell_state.h"
@@ -175,7 +175,7 @@ void readStartupSettings() {
                 // At least the main thread searches; far more threads than
                 // any machine has would only exhaust memory.
                 if (count < 1) count = 1;
-                gSearch.threadCount = unsigned(count) > MAX_THREAD_COUNT ? MAX_THREAD_COUNT : unsigned(count);
+                gShell.threadCount = unsigned(count) > MAX_THREAD_COUNT ? MAX_THREAD_COUNT : unsigned(count);
             }
             haveThreads = true;
         }
@@ -230,7 +230,7 @@ void setupTablebases(const char* pathOrNull, bool atStartUp) {
         gTablebases.cacheBytes = megabytes > 0 ? uint64_t(megabytes) * MEGABYTE : 0;
     }
     // One decode area for each thread that may probe at once.
-    gTablebases.count = initTablebases(path, int(gSearch.threadCount), atStartUp);
+    gTablebases.count = initTablebases(path, int(searchThreadCount()), atStartUp);
     if (gTablebases.count != 0) setupTablebaseCache();
 }
 

@@ -6,12 +6,12 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/syzygy.h"
 #include "egtb/syzygy_probe.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "platform/clock.h"
+#include "search/position.h"
 #include "shell/commands.h"
 
 namespace {
@@ -69,10 +69,8 @@ void commandPerft(Position& pos, const CommandArgs& args) {
         printPerftUsage();
         return;
     }
-    // Start at the root, and forget the hash moves of the last search: making
-    // a move equal to its ply's hash move would skip the legality test.
+    // Start at the root.
     pos.historyCount = 1;
-    std::memset(pos.hashMove, 0, sizeof pos.hashMove);
     if (divide)
         perftDivide(pos, depth);
     else

@@ -6,29 +6,29 @@
 #include <cstring>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
+#include "search/new_game.h"
 #include "search/parallel.h"
-#include "search/search_shared.h"
-#include "search/time_control.h"
+#include "search/position.h"
+#include "search/search_request.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/config.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
 #include "shell/pondering.h"
+#include "shell/reporters.h"
 #include "shell/shell_state.h"
 #include "shell/uci.h"
 
 namespace {
 
 void printBanner() {
-    unsigned threads = gSearch.threadCount;
+    unsigned threads = searchThreadCount();
     std::printf("\nTarno Chess v4.1 (%u cpu%s)\n", threads, threads > 1 ? "s" : "");
     std::printf("written by the Tarno Chess developers\n\n");
 }
@@ -43,13 +43,11 @@ void printPrompt(const Position& pos) {
 void analyseNewPosition(Position& pos) {
     gGame.engineSide = pos.sideToMove;
     gShell.thinking = true;  // commands arriving now must wait again
-    SearchLimits limits = plannedLimits(timeNow());
-    limits.analysis = true;
-    startSearchClock(limits);
+    SearchRequest request = gameRequest();
+    request.startTime = timeNow();
+    request.analysis = true;
     shareShellSettings();
-    resetSearch(pos);
-    prepareEvaluation(pos);
-    iterate(pos);
+    search(pos, request);
     gShell.thinking = false;
     // Stopped with "exit": nothing else would leave analysis mode.
     if (gGame.engineSide == -1) gShell.analysisMode = false;
@@ -85,34 +83,29 @@ void startUp() {
     readStartupSettings();
 
     gShell.gamePosition = new Position();
-    gSearch.ponderRecord = new Position();
+    gPonder.record = new Position();
     initZobristKeys();
 
-    gTimeControl.engineClock = CLOCK_NOT_SET;
-    gTimeControl.opponentClock = CLOCK_NOT_SET;
-    gTimeControl.increment = 0;
+    gShell.clocks.engineClock = CLOCK_NOT_SET;
+    gShell.clocks.opponentClock = CLOCK_NOT_SET;
+    gShell.clocks.increment = 0;
     gShell.xboardMode = false;
     gGame.engineSide = -1;
-    gTimeControl.depthLimit = -1;
-    gSearch.ponderingDisabled = false;
+    gShell.depthLimit = -1;
+    setPonderingDisabled(false);
     gShell.ponderNext = true;
-    gSearch.ponderingInProgress = false;
 
     initBoardTables();
     setupHashTables(true);
     // The other search threads' records; the threads start with the first
     // search that needs them.
-    if (!allocateRecordPool(gSearch.threadCount)) {
-        std::printf("Not enough memory for %u search threads\n", gSearch.threadCount);
-        allocateRecordPool(1);
-        gSearch.threadCount = 1;
-    }
+    changeThreadCount(gShell.threadCount);
     setupTablebases(nullptr, true);
     readSyzygySettings();
     setupSyzygy(nullptr);
     openBook();
 
-    setStartPosition(*gShell.gamePosition);
+    beginGame(*gShell.gamePosition);
     printBanner();
 
     // An interface stops the engine with "quit", never with a signal; a
@@ -122,7 +115,8 @@ void startUp() {
     std::signal(SIGPIPE, SIG_IGN);
     gShell.quit = false;
     // Thread 0 of every search looks for commands through this.
-    gSearch.inputHook = pollInputDuringSearch;
+    setInputHook(pollInputDuringSearch);
+    useProtocolReporter();
 }
 
 void mainLoop() {
@@ -152,7 +146,7 @@ void mainLoop() {
         }
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
 
-        if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove();
+        if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove(gameRequest());
         gShell.thinking = false;
         runDeferredCommands(pos);
     }
@@ -167,8 +161,8 @@ void shutdown() {
     closeBook();
     delete gShell.gamePosition;
     gShell.gamePosition = nullptr;
-    delete gSearch.ponderRecord;
-    gSearch.ponderRecord = nullptr;
+    delete gPonder.record;
+    gPonder.record = nullptr;
     freeTranspositionTable();
     freePawnTable();
     std::exit(0);

@@ -8,8 +8,10 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
+#include "search/new_game.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
+#include "shell/game_flow.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -66,22 +68,19 @@ int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) 
     }
 }
 
-void searchTestPosition(Position& pos, uint32_t moveTime) {
+SearchResult searchTestPosition(Position& pos, uint32_t moveTime) {
     // The suite's time stays the fixed time of later searches too.
-    setFixedMoveTime(moveTime);
-    gSearch.lastCompletedScore = NO_SCORE;
-    resetSearch(pos);
-    for (int ply = 0; ply < 2; ply++) {
-        pos.pv[ply].end = 0;
-        pos.pv[ply].moves[1] = 0;
-    }
+    gShell.clocks.fixedTime = true;
+    gShell.clocks.fixedMoveTime = moveTime;
     gGame.engineSide = pos.sideToMove;
-    startSearchClock(plannedLimits(timeNow()));
     shareShellSettings();
-    prepareEvaluation(pos);
+    SearchRequest request = gameRequest();
+    request.startTime = timeNow();
+    request.newPosition = true;
     gShell.thinking = true;
-    iterate(pos);
+    const SearchResult result = search(pos, request);
     gShell.thinking = false;
+    return result;
 }
 
 // One line of the suite. False when the test must stop.
@@ -100,7 +99,7 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
     std::memcpy(fen, line, fenLength);
     fen[fenLength] = 0;
     if (!blank(fen)) {
-        if (setBoardFromFen(pos, fen) != 0) {
+        if (!beginGame(pos, fen)) {
             std::printf("Invalid fen %s\n", fen);
             return false;
         }
@@ -108,17 +107,11 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
         // starts afresh and pondering is allowed again.
         gBook.missCount = 0;
         gShell.ponderNext = true;
-        // A test position starts a game of its own: nothing before it can
-        // be repeated.
-        gGame.repetitionList[0] = pos.hashKey;
-        gGame.repetitionCount = 1;
     }
 
     MoveC best[MAX_BEST_MOVES];
     const int bestCount = readBestMoves(pos, bm, best);
-    searchTestPosition(pos, moveTime);
-
-    const Move found = pos.pv[0].end >= 2 ? pos.pv[0].moves[1] : 0;
+    const Move found = searchTestPosition(pos, moveTime).best;
     bool solved = false;
     for (int i = 0; i < bestCount; i++) solved |= found != 0 && best[i].move == found;
     if (solved) {
@@ -143,7 +136,7 @@ void commandEpdtest(Position& pos, const CommandArgs& args) {
     }
     gShell.epdtest = true;
     gShell.ponderNext = false;
-    gSearch.ponderingDisabled = true;
+    setPonderingDisabled(true);
     const char* fileName = args.word[1];
     const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
 

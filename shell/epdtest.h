@@ -2,7 +2,7 @@
 // and checking the move found against the position's best moves.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 #include "shell/commands.h"
 
 // "epdtest <file> <seconds>" on the game position.

@@ -9,6 +9,7 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
+#include "search/new_game.h"
 #include "search/score.h"
 #include "shell/shell_state.h"
 
@@ -95,7 +96,7 @@ void commandEvaltest(Position& pos, int wordCount, const char* fileName) {
         // Our EPD files carry "#" comment lines; they are shown, not scored.
         const char* first = fen + std::strspn(fen, " \t");
         if (*first != '#' && !isBlank(fen)) {
-            if (setBoardFromFen(pos, fen) != 0) {
+            if (!beginGame(pos, fen)) {
                 // A half-set board is no position to judge symmetry on.
                 std::printf("Invalid fen %s\n", fen);
             } else {
@@ -121,6 +122,6 @@ void commandEvaltest(Position& pos, int wordCount, const char* fileName) {
         }
         if (!endedLine) skipRestOfLine(file);
     }
-    setStartPosition(pos);
+    beginGame(pos);
     std::fclose(file);
 }

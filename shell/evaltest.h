@@ -3,7 +3,7 @@
 // colour-reversed mirror get the same score.
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 
 void commandEval(Position& pos);
 // wordCount as the command interpreter counts words (0 for a bare word).

@@ -9,34 +9,28 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_learn.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
-#include "search/output.h"
+#include "egtb/tablebase_probe.h"
+#include "egtb/tablebase_settings.h"
+#include "search/ponder.h"
+#include "search/position.h"
+#include "search/reporter.h"
 #include "search/score.h"
-#include "search/search_shared.h"
-#include "search/statistics.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "shell/draw_offers.h"
+#include "shell/pondering.h"
 #include "shell/shell_state.h"
 #include "shell/uci.h"
 
 namespace {
 
-// The engine offers or accepts a draw only against an opponent rated no
-// more than 400 below it.
-constexpr int DRAW_RATING_MARGIN = 400;
-// Short of time a modest position is drawn rather than lost on the clock.
-constexpr int DRAW_SCORE_SHORT_OF_TIME = 300;
-constexpr uint32_t DRAW_CLOCK_MS = 5000;
-// A search that ran to depth 63 and still scores 0 has found nothing but a
-// draw: the engine offers one.
-constexpr int DRAWN_DEPTH = 63;
 // The final line is printed when the search found a decisive score, or was
 // too short to have shown it.
 constexpr int DECISIVE_SCORE = 9500;
@@ -47,7 +41,7 @@ constexpr uint32_t SHORT_SEARCH_NODES = 200000;
 constexpr int LEARN_LOST = -300;
 constexpr int LEARN_WON = 300;
 
-bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= 100; }
+bool fiftyMoveRule(const Position& pos) { return pos.history[pos.historyCount].reversibleMoves >= FIFTY_MOVE_PLIES; }
 
 // What a move does to the opponent: 0 nothing, 1 check, 2 mate.
 int checkKind(Position& pos, Move move) {
@@ -63,7 +57,6 @@ int checkKind(Position& pos, Move move) {
 }
 
 Move firstLegalMove(Position& pos) {
-    std::memset(pos.hashMove, 0, sizeof pos.hashMove);
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     for (Move* m = moves; m < end; m++)
@@ -74,8 +67,8 @@ Move firstLegalMove(Position& pos) {
 // The move to play when the search has none to offer (stopped before its
 // first root move was searched): the root move that looked best when the
 // list was ordered, else any legal move, which beats none.
-Move fallbackMove(Position& pos) {
-    if (gSearch.rootMoveCount > 0 && isLegalMove(gSearch.rootMoves[0].move, pos)) return gSearch.rootMoves[0].move;
+Move fallbackMove(Position& pos, const SearchResult& found) {
+    if (found.rootMoveCount > 0 && isLegalMove(found.firstRootMove, pos)) return found.firstRootMove;
     return firstLegalMove(pos);
 }
 
@@ -84,10 +77,32 @@ bool analysisContinues() {
     return gGame.engineSide != -1 && std::strncmp(gShell.deferredLine, "setboard", 8) == 0;
 }
 
+// The line the engine whispers (to people) or kibitzes (to a computer
+// opponent) on a chess server after its move; `text`, when not empty (the
+// book's moves), replaces the search figures.
+void kibitzLine(const Position& pos, uint32_t elapsed, int score, int depth, uint32_t knps, const char* text) {
+    char line[256];
+    int n = std::snprintf(line, sizeof line, "%s", gShell.computerOpponent ? "kibitz " : "whisper ");
+    if (text && text[0]) {
+        std::snprintf(line + n, sizeof line - n, "%s", text);
+    } else {
+        n += std::snprintf(line + n, sizeof line - n, "score=%+.2f depth=%i Knps=%u time=%.2fs", score / 100.0, depth,
+                           knps, double(elapsed) / 1000.0);
+        if (pos.stats.tablebaseProbes)
+            std::snprintf(line + n, sizeof line - n, " tbprobes=%u tbhits=%u", pos.stats.tablebaseProbes,
+                          pos.stats.tablebaseHits);
+    }
+    std::printf("%s\n", line);
+    if (score > SHOWN_AS_MATE) {
+        int moves = (MATE - score) / 2;
+        if (moves) std::printf("kibitz mate in %i\n", moves);
+    }
+}
+
 // Whether to think on the opponent's time after this move.
 void decidePondering(const Position& pos, int score) {
     bool ponder = gShell.ponderNext;
-    if (!ponder) ponder = !gSearch.ponderingDisabled;
+    if (!ponder) ponder = !ponderingDisabled();
     const SearchStatistics& stats = pos.stats;
     int magnitude = std::abs(score);
     // A position the tablebases settle completely leaves nothing to ponder.
@@ -128,70 +143,74 @@ void announceMate() {
 // the engine expected. Returns true when the result can be played as it is.
 bool usePonderResult(Position& pos, Move& best, int& score) {
     if (!gShell.ponderResult || gGame.gameRecord.empty() || gBook.missCount <= 0) return false;
-    if (gGame.gameRecord.back().move != gSearch.ponderMove) {
-        pos.pv[1].end = 0;
+    if (gGame.gameRecord.back().move != gPonder.move) {
+        forgetPrincipalVariation(pos);
         return false;
     }
     // The ponder search's entries were written one age ago: count them as
     // current again.
-    gTransposition.age = uint8_t((gTransposition.age + 15) & 15);
-    const Position& ponderRecord = *gSearch.ponderRecord;
-    pos.pv[0] = ponderRecord.pv[0];
-    if (pos.pv[0].end == 0) pos.pv[0].moves[1] = gSearch.ponderBestMove;
-    if (gSearch.ponderFailedLow || gSearch.ponderTime == 0 || gLimits.moveTime > gSearch.ponderTime) return false;
-    best = gSearch.ponderBestMove;
-    score = gSearch.ponderScore;
+    stepTranspositionAgeBack();
+    const SearchResult& pondered = gPonder.result;
+    adoptPonderLine(pos, *gPonder.record, pondered.ponderBest);
+    if (pondered.ponderFailedLow || gPonder.time == 0 || searchStatus().moveTime > gPonder.time) return false;
+    best = pondered.ponderBest;
+    score = pondered.ponderScore;
     return true;
 }
 
 // The start of the engine's turn: the clock starts, the search and the
 // evaluation are prepared for the game position. False when the game is
 // already drawn by rule.
-bool startEngineTurn(Position& pos, uint32_t now) {
+bool startEngineTurn(Position& pos, SearchRequest& request) {
     shareShellSettings();
-    resetSearch(pos);
-    prepareEvaluation(pos);
+    request.analysis = request.analysis || gShell.analysisMode;
+    prepareSearch(pos, request);
     gShell.thinking = true;
     // A UCI interface judges draws itself and always wants a move.
     if (!gShell.uciMode && reportRuleDraw(pos)) {
         gShell.ponderNext = false;
         return false;
     }
-    if (!gShell.uciMode && recogniseDraw(pos) == 0 && gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN &&
-        gShell.opponentRating > 0)
-        std::printf("offer draw\n");
-    SearchLimits limits = plannedLimits(now);
-    limits.analysis = limits.analysis || gShell.analysisMode;
-    startSearchClock(limits);
+    if (!gShell.uciMode) offerDrawInDeadPosition(pos);
     return true;
 }
 
 // The move to play: the ponder search's when it guessed right, else the
 // book's, else the search's. False when there is no legal move at all.
-bool chooseMove(Position& pos, Move& best, int& score) {
+// The book's move, when it has one: the list of its moves is said (and
+// kept for the server's kibitz line).
+bool bookMove(Position& pos, Move& best) {
+    Move move = 0;
+    const int found = gShell.ownBook ? probeBook(pos, move) : 0;
+    if (found == BOOK_DISABLED) reportNote("NoBook");
+    if (found > 0 && move) {
+        reportNote("book moves: %s", gOpeningBook.moveText.c_str());
+        std::snprintf(gShell.bookMoveText, sizeof gShell.bookMoveText, "%s", gOpeningBook.moveText.c_str());
+        best = move;
+        return true;
+    }
+    gShell.bookMoveText[0] = '\0';
+    gBook.missCount++;
+    return false;
+}
+
+bool chooseMove(Position& pos, const SearchRequest& request, Move& best, int& score) {
     bool haveMove = usePonderResult(pos, best, score);
     // An analysis, or a search among chosen root moves, wants the search's
     // opinion; with the book switched off every move is a book miss.
-    if (!haveMove && !gShell.analysisMode && !gShell.uciAnalysis && gSearch.searchMoveCount == 0) {
-        Move bookMove = 0;
-        if (gShell.ownBook && probeBook(pos, bookMove) > 0 && bookMove) {
-            best = bookMove;
-            score = NO_SCORE;
-            haveMove = true;
-            // The list of book moves, for the server's kibitz line.
-            std::snprintf(gSearch.bookMoveText, sizeof gSearch.bookMoveText, "%s", gOpeningBook.moveText.c_str());
-        } else {
-            gSearch.bookMoveText[0] = '\0';
-            gBook.missCount++;
-        }
+    if (!haveMove && !gShell.analysisMode && !gShell.uciAnalysis && request.searchMoveCount == 0) {
+        haveMove = bookMove(pos, best);
+        if (haveMove) score = NO_SCORE;
     }
     if (!haveMove) {
-        score = iterate(pos);
-        best = pos.pv[0].moves[1];
-        if (gSearch.rootMoveCount == 0 && !firstLegalMove(pos)) return false;
+        const SearchResult found = runSearch(pos);
+        score = found.score;
+        best = found.best;
+        if (found.rootMoveCount == 0 && !firstLegalMove(pos)) return false;
+        if (!isLegalMove(best, pos)) best = fallbackMove(pos, found);
+        return true;
     }
-    pos.hashMove[pos.historyCount] = 0;  // or making it would skip the legality test
-    if (!isLegalMove(best, pos)) best = fallbackMove(pos);
+    if (!isLegalMove(best, pos)) best = firstLegalMove(pos);
     return true;
 }
 
@@ -202,18 +221,18 @@ void showFinalLine(Position& pos, int score, int depth) {
     if (gShell.uciMode) return;
     if ((std::abs(score) != MATE && (pos.stats.nodes < SHORT_SEARCH_NODES || std::abs(score) > DECISIVE_SCORE)) ||
         depth > MAX_PLY)
-        printPV(pos, pos.pv[0], score, "");
+        reportVariation(pos, pos.pv[0], score, "");
     std::printf("\n");
-    if (depth == DRAWN_DEPTH && score == 0) std::printf("offer draw\n");
+    offerDrawAfterFutileSearch(score, depth);
 }
 
 // Resigns a lost game while the opponent still has time to win it.
 bool resignIfLost(int score) {
     if (gShell.uciMode || gShell.analysisMode || score <= -MATE || score >= gShell.resignScore ||
-        gTimeControl.opponentClock <= SHORT_OF_TIME_MS)
+        gShell.clocks.opponentClock <= SHORT_OF_TIME_MS)
         return false;
     gShell.ponderNext = false;
-    gSearch.ponderMove = 0;
+    gPonder.move = 0;
     if (gShell.xboardMode) {
         std::printf("resign\n");
     } else {
@@ -247,21 +266,20 @@ bool playChosenMove(Position& pos, Move best, int score, bool legalMoveExists) {
 // After the move: the clocks, the statistics and learning, and whether to
 // ponder or leave analysis mode.
 void finishEngineTurn(Position& pos, int score, int depth) {
-    advanceTimeControl(gShell.analysisMode);
+    advanceTimeControl(gShell.clocks, gShell.analysisMode);
     const uint32_t now = timeNow();
-    const uint32_t elapsed = now - gLimits.startTime;
-    chargeEngineClock(elapsed);
+    const uint32_t elapsed = searchElapsed(now);
+    chargeEngineClock(gShell.clocks, elapsed);
     decidePondering(pos, score);
-    updateCheckInterval(elapsed, pos.stats.nodes);
+    updateCheckInterval(elapsed, pos.stats.nodes, gShell.clocks.engineClock);
     const uint32_t knps = elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0;
 
     if (gShell.xboardMode && gShell.ics && !gShell.analysisMode)
-        kibitzLine(pos, now, score, knps, gSearch.bookMoveText);
-    char buffer[512];
-    printStatistics(pos, buffer, now, knps);
+        kibitzLine(pos, elapsed, score, depth, knps, gShell.bookMoveText);
+    reportStatistics(pos, now, knps);
     if (gBook.missCount) learnFromGame(bookLearnContext(), score, depth, 0);
 
-    if (gTimeControl.engineClock < SHORT_OF_TIME_MS) {
+    if (gShell.clocks.engineClock < SHORT_OF_TIME_MS) {
         gShell.ponderNext = false;
         return;
     }
@@ -270,7 +288,7 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     if (gShell.analysisMode && analysisContinues()) return;
     if (gShell.analysisMode) {
         gGame.engineSide = pos.sideToMove ^ 1;
-        gSearch.ponderingDisabled = true;
+        setPonderingDisabled(true);
         gShell.ponderNext = false;
     }
     gShell.analysisMode = false;
@@ -299,37 +317,35 @@ LearnContext bookLearnContext() {
 
 void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
 
-bool drawAcceptable(Position& pos) {
-    int v = gSearch.lastCompletedScore;
-    if (v == NO_SCORE) {
-        shareShellSettings();
-        v = evaluate(pos, -MATE, MATE);
-    }
-    if (v < DRAW_SCORE_SHORT_OF_TIME && gTimeControl.engineClock < DRAW_CLOCK_MS &&
-        gShell.opponentRating > gShell.ownRating - DRAW_RATING_MARGIN)
-        return true;
-
-    const SideRecord& w = pos.sides[WHITE];
-    const SideRecord& b = pos.sides[BLACK];
-    if (w.pawnCount || b.pawnCount) return false;
-    int white = w.pieceMaterial, black = b.pieceMaterial;
-    if (white < 5 && black < 5) return true;
-    if (white == 5 || white > 6 || black == 5 || black > 6) return false;
-    // Six units without a bishop are two knights, which cannot force mate.
-    if ((white == 6 && w.pieces[BISHOP] == 0 && w.materialScore > 0) ||
-        (black == 6 && b.pieces[BISHOP] == 0 && b.materialScore > 0))
-        return true;
-    return white == black;
+void setTableLimits(SearchRequest& request) {
+    // The largest tables set up now: "egtpath" or "cores" may have changed them.
+    request.tablebaseMen = tablebaseMaxMen();
+    request.syzygyMen = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);
+    request.syzygy50MoveRule = gTablebases.syzygy50MoveRule;
 }
 
-void playEngineMove() {
+SearchRequest gameRequest() {
+    SearchRequest request;
+    request.clocks = gShell.clocks;
+    request.depthLimit = gShell.depthLimit;
+    request.nodeLimit = gShell.nodeLimit;
+    request.analysis = gShell.analysisMode;
+    setTableLimits(request);
+    return request;
+}
+
+void playEngineMove(SearchRequest request) {
     Position& pos = *gShell.gamePosition;
-    if (!startEngineTurn(pos, timeNow())) return;
+    request.startTime = timeNow();
+    setTableLimits(request);
+    if (!startEngineTurn(pos, request)) return;
 
     Move best = 0;
     int score = 0;
-    const bool legalMoveExists = chooseMove(pos, best, score);
-    const int depth = gSearch.iterationDepth;
+    const bool legalMoveExists = chooseMove(pos, request, best, score);
+    // The last search's depth: this move's, the ponder search's, or (after
+    // a book move) the one before.
+    const int depth = searchStatus().depth;
     showFinalLine(pos, score, depth);
     if (resignIfLost(score)) return;
     if (gShell.uciMode) {
@@ -339,7 +355,7 @@ void playEngineMove() {
         return;
     }
     if (!gShell.analysisMode && !playChosenMove(pos, best, score, legalMoveExists)) return;
-    pos.pv[0].moves[1] = 0;
+    forgetBestMove(pos);
 
     if (reportRuleDraw(pos)) {
         if (!gShell.xboardMode) parseResult("1/2-1/2");

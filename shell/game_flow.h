@@ -5,14 +5,21 @@
 #include <cstdint>
 
 #include "book/book_learn.h"
+#include "search/search_request.h"
 
 struct Position;
 
+// The request for a search of the game under the game's clocks and
+// settings: its clocks and control, the depth limit, analysis mode and the
+// tables set up now. The caller sets the start time and anything special.
+SearchRequest gameRequest();
+// The tables set up now, as a request's limits.
+void setTableLimits(SearchRequest& request);
 // Plays the engine's move in the game position (or analyses it): draw tests,
-// time, ponder hit, book, search, resignation, the move and the clocks.
-void playEngineMove();
-// Sets the shell's move time for this move from the clocks and time control.
-void computeMoveTime();
+// time, ponder hit, book, search, resignation, the move and the clocks. The
+// request is the game's (gameRequest) or the interface's (UCI "go"); its
+// clock starts now.
+void playEngineMove(SearchRequest request);
 // Learns from a result text ("1-0", "0-1", "1/2-1/2").
 void parseResult(const char* text);
 // What book learning needs to know of the game being played: the colour the
@@ -23,5 +30,3 @@ LearnContext bookLearnContext();
 // Prints the result line for the interface and returns true.
 bool reportRuleDraw(const Position& pos);
 
-// The engine would accept a draw in the game position.
-bool drawAcceptable(Position& pos);

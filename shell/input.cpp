@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/console.h"
-#include "search/search_shared.h"
+#include "search/search_request.h"
 #include "shell/commands.h"
 #include "shell/shell_state.h"
 
@@ -128,13 +128,13 @@ int readLine(bool wait, char* out) {
 }
 
 int inputAvailable() {
-    gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);
+    restartInputCountdown();
     bool terminal = standardInputIsTerminal();
     if (!gShell.xboardMode && !gShell.uciMode && !terminal) {
         // Redirected console input never interrupts a search that ends by
         // itself; an endless one (pondering, analysis) must still hear the
         // next line or the end of the input, or it would never stop.
-        if (!gSearch.ponderingInProgress && !gShell.analysisMode) return 0;
+        if (!searchStatus().pondering && !gShell.analysisMode) return 0;
         return pendingHasLine() ? 1 : standardInputWaiting();
     }
     if (pendingHasLine()) return 1;

@@ -4,16 +4,17 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "eval/evaluate.h"
 #include "platform/clock.h"
-#include "search/iterate.h"
 #include "search/ponder.h"
+#include "search/position.h"
 #include "search/search.h"
-#include "search/search_shared.h"
-#include "search/time_control.h"
+#include "search/search_request.h"
+#include "shell/game_flow.h"
 #include "shell/input.h"
 #include "shell/shell_state.h"
+
+PonderState gPonder;
 
 namespace {
 
@@ -23,9 +24,17 @@ bool gameStillOpen(const Position& game) {
     return !gameDrawCheck(game) && recogniseDraw(game) != 0 && !gShell.quit;
 }
 
+// A search of the ponder record on the opponent's time, starting `now`.
+SearchRequest ponderRequest(uint32_t now) {
+    SearchRequest request = gameRequest();
+    request.startTime = now;
+    request.opponentsTime = true;
+    return request;
+}
+
 // Gives up on pondering for this move.
 void stopPondering(Position& record) {
-    resetSearch(record);
+    prepareSearch(record, ponderRequest(timeNow()));
     gShell.ponderNext = false;
     gShell.thinking = false;
 }
@@ -35,16 +44,15 @@ bool inputArrived() { return gShell.inputLine[0] != '\0' || inputAvailable(); }
 // Without a prediction, a short search from the opponent's side finds one.
 Move puzzleOutReply(Position& record, uint32_t now) {
     std::printf("No move to ponder... Puzzling.\n");
-    gSearch.puzzle = true;
-    startSearchClock(puzzleLimits(now));
-    ponderSearch(record);
-    gSearch.puzzle = false;
+    SearchRequest request = ponderRequest(now);
+    request.puzzle = true;
+    const SearchResult puzzled = search(record, request);
     if (inputArrived() || !gameStillOpen(*gShell.gamePosition)) return 0;
-    if (gSearch.rootMoveCount == 0) {
+    if (puzzled.rootMoveCount == 0) {
         std::printf("No move to ponder\n");
         return 0;
     }
-    return gSearch.rootMoves[0].move;
+    return puzzled.firstRootMove;
 }
 
 void announce(const char* text) {
@@ -60,17 +68,17 @@ void announce(const char* text) {
 
 void ponder() {
     Position& game = *gShell.gamePosition;
-    Position& record = *gSearch.ponderRecord;
+    Position& record = *gPonder.record;
     uint32_t now = timeNow();
     gShell.thinking = true;
     shareShellSettings();
     record = game;
-    resetSearch(record);
-    gSearch.ponderTime = 0;
-    gSearch.ponderScore = NO_SCORE;
+    prepareSearch(record, ponderRequest(now));
+    gPonder.time = 0;
+    gPonder.result = SearchResult{};
 
-    if (gSearch.ponderingDisabled || !gShell.ponderNext || inputAvailable() || !gameStillOpen(game) ||
-        gSearch.iterationDepth == 63) {
+    if (ponderingDisabled() || !gShell.ponderNext || inputAvailable() || !gameStillOpen(game) ||
+        searchStatus().depth == 63) {
         gShell.ponderNext = false;
         gShell.thinking = false;
         return;
@@ -88,8 +96,8 @@ void ponder() {
 
     MoveC text(reply);
     moveToSan(text, record);
-    gSearch.ponderMove = reply;
-    std::snprintf(gSearch.ponderMoveText, sizeof gSearch.ponderMoveText, "%s", text.text);
+    gPonder.move = reply;
+    std::snprintf(gPonder.moveText, sizeof gPonder.moveText, "%s", text.text);
     makeReplyTheRoot(record, reply);
 
     // The ponder search sees the reply as the game's last position, so that
@@ -97,22 +105,21 @@ void ponder() {
     uint32_t savedCount = gGame.repetitionCount;
     gGame.repetitionList[savedCount] = record.hashKey;
     gGame.repetitionCount = savedCount + 1;
-    resetSearch(record);
-    if (record.history[1].reversibleMoves >= 100 || repetitionCheck(record) != 0) {
+    if (record.history[1].reversibleMoves >= FIFTY_MOVE_PLIES || repetitionCheck(record) != 0) {
         gGame.repetitionCount = savedCount;
         return stopPondering(record);
     }
 
-    announce(gSearch.ponderMoveText);
-    gSearch.ponderingInProgress = true;
+    announce(gPonder.moveText);
     // The time check never stops a ponder search; only input does.
-    startSearchClock(plannedLimits(timeNow()));
-    ponderSearch(record);
-    gSearch.ponderTime = timeNow() - gLimits.startTime;
-    gSearch.ponderingInProgress = false;
+    SearchRequest request = ponderRequest(timeNow());
+    request.ponder = true;
+    std::snprintf(request.expectedReply, sizeof request.expectedReply, "%s", gPonder.moveText);
+    gPonder.result = search(record, request);
+    gPonder.time = searchElapsed(timeNow());
     gGame.repetitionCount = savedCount;
 
-    gShell.ponderResult = gSearch.ponderScore != NO_SCORE;
+    gShell.ponderResult = gPonder.result.ponderScore != NO_SCORE;
     if (!gShell.ponderResult) gShell.ponderNext = false;
     gShell.thinking = false;
 }

@@ -2,16 +2,18 @@
 // pondering, the command lines, ratings and the settings read at start-up.
 // All of it is written on the main thread; search threads only read it.
 //
-// What lower layers need of it they get through their own records, which
-// the shell fills: the game's clocks and control are time control's
-// (search/time_control.h), the side the engine plays is the game record's
-// (gGame.engineSide), whether it ponders is the search's
-// (gSearch.ponderingDisabled), the search's output and the evaluation get their
-// settings from shareShellSettings, and the book and tablebase state live
-// with the book and tablebase code.
+// What lower layers need of it they get through their own records: every
+// search gets a request (search/search_request.h) built from the clocks,
+// the depth limit and the tables set up; the side the engine plays is the
+// game record's (gGame.engineSide); whether it ponders is a setting of the
+// search (setPonderingDisabled); the evaluation gets its settings from
+// shareShellSettings; the book and tablebase state live with the book and
+// tablebase code.
 #pragma once
 
 #include <cstdint>
+
+#include "search/time_control.h"
 
 struct Position;
 
@@ -54,15 +56,26 @@ struct ShellState {
     int opponentRating = 0;
     char opponentName[64] = {};
 
+    // The game's clocks and control ("time", "otim", "level", "st"), and the
+    // depth limit of its searches ("depth n" stores n + 1; -1: none).
+    TimeControl clocks;
+    int depthLimit = -1;
+    // A node budget for every search of the game (0: none).
+    uint32_t nodeLimit = 0;
+    // What the book said about the move just played, for the server's
+    // kibitz line.
+    char bookMoveText[128] = {};
+
     // settings from Tarno.ini
     int resignScore = -1000;
+    unsigned threadCount = 1;  // search threads at start-up ("cores" changes them later)
     int transpositionTableMB = 16;
     int pawnTableMB = 8;
 };
 
 extern ShellState gShell;
 
-// Hands the evaluation and the search's output what they need of the
-// shell's modes (protocol, test suite, opponent, book). Called before every
+// Hands the evaluation what it needs of the shell's modes (opponent, book)
+// and installs the reporter of the protocol in use. Called before every
 // search and before a position is scored for a command.
 void shareShellSettings();

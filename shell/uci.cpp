@@ -17,13 +17,16 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
-#include "search/search_shared.h"
+#include "search/new_game.h"
+#include "search/ponder.h"
+#include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/config.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
+#include "shell/settings_commands.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -122,8 +125,8 @@ void printIdentity() {
     std::printf("id author the Tarno Chess developers\n");
     std::printf("option name Hash type spin default %llu min %d max %d\n",
                 (unsigned long long)(gTransposition.bytes / MEGABYTE), HASH_MIN_MB, HASH_MAX_MB);
-    std::printf("option name Threads type spin default %u min 1 max %u\n", gSearch.threadCount, MAX_THREAD_COUNT);
-    std::printf("option name Ponder type check default %s\n", gSearch.ponderingDisabled ? "false" : "true");
+    std::printf("option name Threads type spin default %u min 1 max %u\n", searchThreadCount(), MAX_THREAD_COUNT);
+    std::printf("option name Ponder type check default %s\n", ponderingDisabled() ? "false" : "true");
     std::printf("option name OwnBook type check default %s\n", gShell.ownBook ? "true" : "false");
     std::printf("option name NalimovPath type string default %s\n",
                 gTablebases.path[0] ? gTablebases.path : "<empty>");
@@ -244,9 +247,9 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setThreads(value.c_str());
     } else if (named("Ponder")) {
         if (needsValue()) {
-            bool disabled = gSearch.ponderingDisabled;
+            bool disabled = ponderingDisabled();
             setCheck("Ponder", value.c_str(), disabled, false);
-            gSearch.ponderingDisabled = disabled;
+            setPonderingDisabled(disabled);
         }
     } else if (named("OwnBook")) {
         if (needsValue()) setCheck("OwnBook", value.c_str(), gShell.ownBook, true);
@@ -277,7 +280,6 @@ bool playListedMove(Position& pos, const char* text) {
     MoveC parsed;
     parseMove(parsed, pos, text);
     pos.historyCount = 1;
-    pos.hashMove[1] = 0;
     if (!parsed.valid || !isLegalMove(parsed.move, pos)) return false;
     playGameMove(pos, parsed.move);
     return true;
@@ -289,7 +291,7 @@ bool setUpBase(Position& pos, const std::string& base) {
     if (base == "startpos") {
         startNewGame(pos);
     } else {
-        if (base.size() > 255 || setBoardFromFen(pos, base.c_str()) != 0) return false;
+        if (base.size() > 255 || !beginGame(pos, base.c_str())) return false;
         startSetUpGame(pos);
     }
     gGame.engineSide = -1;
@@ -342,9 +344,7 @@ void commandPosition(Position& pos, const Tokens& t, int at) {
     gUci.positionSet = true;
     // The last search's line belongs to another position: a search stopped
     // at once must not mistake its first move for this one's.
-    pos.pv[0].end = 0;
-    pos.pv[0].moves[1] = 0;
-    pos.pv[1].end = 0;
+    forgetPrincipalVariation(pos);
     gGame.engineSide = -1;
 }
 
@@ -364,6 +364,7 @@ struct GoRequest {
     bool ponder = false;
     bool searchMovesGiven = false;
     int searchMoveCount = 0;
+    Move searchMoves[MAX_REQUESTED_MOVES];
 };
 
 bool isGoKeyword(const char* word) {
@@ -400,12 +401,11 @@ void readSearchMoves(Position& pos, const Tokens& t, int& i, GoRequest& go) {
         const char* text = t.word[i + 1];
         MoveC parsed;
         parseMove(parsed, pos, text);
-        pos.hashMove[pos.historyCount] = 0;
         if (!parsed.valid || !isLegalMove(parsed.move, pos)) {
             std::printf("info string searchmoves: '%s' is no legal move here\n", text);
             continue;
         }
-        if (go.searchMoveCount < MAX_ROOT_MOVES) gSearch.searchMoves[go.searchMoveCount++] = parsed.move;
+        if (go.searchMoveCount < MAX_REQUESTED_MOVES) go.searchMoves[go.searchMoveCount++] = parsed.move;
     }
 }
 
@@ -429,9 +429,9 @@ void parseGo(Position& pos, const Tokens& t, int at, GoRequest& go) {
 }
 
 // The game's clocks and control as this "go" gives them, for the engine's
-// own time control to plan the move from.
-void applyGoLimits(const GoRequest& go, int side) {
-    TimeControl& tc = gTimeControl;
+// own time control to plan the move from, and the search it asks for.
+SearchRequest applyGoLimits(const GoRequest& go, int side) {
+    TimeControl& tc = gShell.clocks;
     const int other = side ^ 1;
     auto clock = [](long ms) { return ms < 0 ? CLOCK_NOT_SET : uint32_t(std::min<long>(ms, UINT32_MAX - 1)); };
     tc.engineClock = clock(go.time[side]);
@@ -450,38 +450,40 @@ void applyGoLimits(const GoRequest& go, int side) {
     }
     tc.fixedTime = go.moveTime >= 0;
     tc.fixedMoveTime = uint32_t(std::clamp<long>(go.moveTime, 0, UINT32_MAX / 2));
+    SearchRequest request = gameRequest();
     // "depth n" searches n plies, "mate n" 2n plies (a mate in n moves); a
     // limit of nothing still searches one ply, or there would be no move.
     const long plies = go.depth >= 0 ? go.depth : go.mate >= 0 ? 2 * std::min<long>(go.mate, MAX_PLY) : -1;
-    tc.depthLimit = plies >= 0 ? int(std::clamp<long>(plies, 1, MAX_PLY)) + 1 : -1;
-    tc.nodeLimit = go.nodes >= 0 ? uint32_t(std::clamp<long>(go.nodes, 1, UINT32_MAX)) : 0;
+    request.depthLimit = plies >= 0 ? int(std::clamp<long>(plies, 1, MAX_PLY)) + 1 : -1;
+    request.nodeLimit = go.nodes >= 0 ? uint32_t(std::clamp<long>(go.nodes, 1, UINT32_MAX)) : 0;
+    // No clock applies to "go infinite", nor to a depth or node limit alone.
     const bool timed = tc.engineClock != CLOCK_NOT_SET || tc.fixedTime;
-    tc.untimed = go.infinite || !timed;
+    request.analysis = go.infinite || !timed;
+    request.ponder = go.ponder;
+    request.searchMoveCount = go.searchMoveCount;
+    std::copy(go.searchMoves, go.searchMoves + go.searchMoveCount, request.searchMoves);
+    return request;
 }
 
 void commandGo(Position& pos, const Tokens& t, int at) {
     if (!gUci.positionSet) printInfoString("go without position: searching the position as it stands");
-    GoRequest go;
-    gSearch.searchMoveCount = 0;
+    static GoRequest go;  // a few kilobytes: not on the stack of a session's every line
+    go = GoRequest{};
     parseGo(pos, t, at, go);
-    gSearch.searchMoveCount = go.searchMoveCount;
     if (go.searchMovesGiven && go.searchMoveCount == 0) printInfoString("searchmoves: no legal move given; searching every move");
 
-    applyGoLimits(go, pos.sideToMove);
-    const bool limited = gTimeControl.depthLimit > 0 || gTimeControl.nodeLimit > 0;
-    gUci.waitForStop = go.infinite || go.ponder || (gTimeControl.untimed && !limited);
+    const SearchRequest request = applyGoLimits(go, pos.sideToMove);
+    const bool limited = request.depthLimit > 0 || request.nodeLimit > 0;
+    gUci.waitForStop = go.infinite || go.ponder || (request.analysis && !limited);
     gUci.released = false;
     // An analysis: the interface wants the search's view, not the book's.
     gShell.uciAnalysis = gUci.waitForStop && !go.ponder;
-    gSearch.ponderingInProgress = go.ponder;
     gShell.ponderResult = false;
     gGame.engineSide = pos.sideToMove;
     gShell.playedColour = pos.sideToMove;
 
-    playEngineMove();
+    playEngineMove(request);
 
-    gSearch.searchMoveCount = 0;
-    gSearch.ponderingInProgress = false;
     gShell.uciAnalysis = false;
     gGame.engineSide = -1;
     gShell.thinking = false;
@@ -511,7 +513,7 @@ void takeLineWhileSearching(char* line) {
     case UCI_PONDERHIT:
         // The opponent played the predicted move: the engine's own clock
         // runs from here, and the answer goes out when the search ends.
-        if (gSearch.ponderingInProgress) startClockOnPonderHit(timeNow());
+        if (searchStatus().pondering) ponderHit(timeNow());
         gUci.waitForStop = false;
         gUci.released = true;
         break;
@@ -546,7 +548,7 @@ void pollUciInput(Position&) {
             return;
         }
         takeLineWhileSearching(searchLine);
-        if (gSearch.abortFlag.load(std::memory_order_relaxed)) return;
+        if (searchStatus().stopped) return;
     }
 }
 
@@ -560,26 +562,6 @@ void waitForRelease() {
         }
         takeLineWhileSearching(searchLine);
     }
-}
-
-// The reply the engine expects to `best`: the search's line, else the move
-// the table holds for the position after it.
-Move expectedReply(Position& pos, Move best) {
-    pos.hashMove[pos.historyCount] = 0;
-    if (!makeMove(pos, best, false)) return 0;
-    const int ply = int(pos.historyCount);
-    const PVRow& line = pos.pv[0];
-    Move reply = line.end >= 3 && line.moves[1] == best ? line.moves[2] : 0;
-    if (!reply) {
-        int score;
-        pos.hashMove[ply] = 0;
-        hashProbe(pos, 1, -MATE, MATE, score);
-        reply = pos.hashMove[ply];
-    }
-    pos.hashMove[ply] = 0;  // isLegalMove must test it in full
-    if (reply && !isLegalMove(reply, pos)) reply = 0;
-    unmakeMove(pos);
-    return reply;
 }
 
 // ---------------------------------------------------------------------------
@@ -628,7 +610,7 @@ void runUciSession(Position& pos) {
     gShell.uciMode = true;
     gShell.inputLine[0] = '\0';
     setLineCapacity(UCI_LINE_SIZE);
-    gSearch.inputHook = pollUciInput;
+    setInputHook(pollUciInput);
     shareShellSettings();
     gGame.engineSide = -1;
     // The console's prompt ("W> ") stands unfinished on the last line: the
@@ -656,7 +638,7 @@ void answerBestMove(Position& pos, Move best) {
         std::printf("bestmove 0000\n");
         return;
     }
-    const Move reply = expectedReply(pos, best);
+    const Move reply = replyExpectedAfter(pos, best);
     if (reply) {
         MoveC text(best);
         std::printf("bestmove %s ponder %s\n", moveToPureCoordinate(text), moveText(reply));

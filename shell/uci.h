@@ -6,7 +6,7 @@
 // "stop", "ponderhit" and "quit".
 #pragma once
 
-#include "board/position.h"
+#include "search/position.h"
 
 // The line opens a UCI session.
 bool isUciRequest(const char* line);

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "egtb/catalogue.h"
 #include "egtb/table_entries.h"
 #include "egtb/table_store.h"
 #include "egtb/tablebase_values.h"
 #include "tools/table_progress.h"
+#include "search/position.h"
 
 namespace {
 

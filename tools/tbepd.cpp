@@ -23,12 +23,12 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/block_cache.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
 #include "platform/progress_line.h"
+#include "search/position.h"
 
 namespace {
 
@@ -131,7 +131,6 @@ int main(int argc, char** argv) {
             std::getline(fields, operations);
             if (!expectedValue(operations, expected)) continue;
             const std::string fen = board + " " + side + " " + castling + " " + ep;
-            setStartPosition(*pos);
             if (setBoardFromFen(*pos, fen.c_str()) != 0) {
                 clearProgressLine(progress);
                 std::printf("  unreadable: %s\n", fen.c_str());

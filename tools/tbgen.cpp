@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "egtb/catalogue.h"
 #include "egtb/table_store.h"
 #include "platform/progress_line.h"
+#include "search/position.h"
 #include "tools/table_progress.h"
 
 namespace {

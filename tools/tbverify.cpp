@@ -23,12 +23,12 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "egtb/catalogue.h"
 #include "egtb/table_entries.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_values.h"
 #include "egtb/tablebases.h"
+#include "search/position.h"
 
 namespace {
 
@@ -98,7 +98,6 @@ int main(int argc, char** argv) {
         for (int side = 0; side < 2; side++) {
             auto check = [&](uint32_t index, const int* sq) {
                 const std::string fen = entryFen(t, sq, side);
-                setStartPosition(*pos);
                 if (setBoardFromFen(*pos, fen.c_str()) != 0) return;
                 const int stored = probeTablebaseValue(*pos, side ^ 1);
                 const int expected = valueFromChildren(*pos);

@@ -16,6 +16,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "search/new_game.h"
 #include "support/test_support.h"
 
 // Positions rich in special moves: castling both ways, pins, en passant,
@@ -37,13 +38,12 @@ inline const std::vector<std::string>& samplePositions() {
 
 // Plays `games` random games of up to `plies` legal moves from each sample
 // position (fixed seed), calling visit on every position reached.
-inline void forEachRandomPosition(int games, int plies, const std::function<void(Position&)>& visit) {
+inline void forEachRandomPosition(int games, int plies, const std::function<void(Board&)>& visit) {
     std::mt19937 rng(20240601);
     for (const std::string& fen : samplePositions()) {
         auto pos = positionFromFen(fen);
         for (int game = 0; game < games; game++) {
-            ASSERT_EQ(setBoardFromFen(*pos, fen.c_str()), 0);
-            gGame.gameRecord.clear();
+            ASSERT_TRUE(beginGame(*pos, fen.c_str()));
             for (int ply = 0; ply < plies; ply++) {
                 visit(*pos);
                 Move moves[MAX_MOVES];
@@ -63,7 +63,7 @@ inline void forEachRandomPosition(int games, int plies, const std::function<void
     }
 }
 
-inline std::vector<Move> legalMoves(Position& pos) {
+inline std::vector<Move> legalMoves(Board& pos) {
     Move moves[MAX_MOVES];
     Move* end = generateAllMoves(pos, moves);
     std::vector<Move> legal;
@@ -130,12 +130,12 @@ inline bool slowAttacked(const int8_t* board, int sq, int colour) {
     return false;
 }
 
-inline bool inCheck(const Position& pos) {
+inline bool inCheck(const Board& pos) {
     return isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
 }
 
 // The board part of a position, field by field, with names for failures.
-inline void expectSameBoard(const Position& a, const Position& b, const std::string& what) {
+inline void expectSameBoard(const Board& a, const Board& b, const std::string& what) {
     EXPECT_EQ(0, std::memcmp(a.board, b.board, sizeof a.board)) << what << ": board";
     EXPECT_EQ(a.hashKey, b.hashKey) << what << ": hash key";
     EXPECT_EQ(a.pawnKey, b.pawnKey) << what << ": pawn key";
@@ -160,8 +160,8 @@ inline void expectSameBoard(const Position& a, const Position& b, const std::str
 
 // Everything derived from the board array, recomputed from scratch, must
 // equal what the incremental updates left.
-inline void expectConsistent(const Position& pos, const std::string& what) {
-    auto fresh = std::make_unique<Position>(pos);
+inline void expectConsistent(const Board& pos, const std::string& what) {
+    auto fresh = std::make_unique<Board>(pos);
     rebuildDerivedState(*fresh);
     fresh->hashKey = computeHashKey(*fresh);
     fresh->pawnKey = computePawnKey(*fresh);

@@ -1,14 +1,15 @@
 // Setting up positions from FEN, good and bad.
 #include "board/board_helpers.h"
-#include "eval/pawn_table.h"
 
 namespace {
 
 TEST(Fen, PositionAfterE4) {
-    auto pos = positionFromFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    auto pos = startPosition();
+    int gamePly = 0;
+    ASSERT_EQ(setBoardFromFen(*pos, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", &gamePly), 0);
     EXPECT_EQ(pos->epSquare, 44);
     EXPECT_EQ(pos->sideToMove, BLACK);
-    EXPECT_EQ(gGame.gamePly, 2);
+    EXPECT_EQ(gamePly, 2);
     EXPECT_EQ(pos->castling, 15);
     expectConsistent(*pos, "after e4");
     // The same position reached by playing e4 has no en-passant square, as
@@ -19,42 +20,38 @@ TEST(Fen, PositionAfterE4) {
 }
 
 TEST(Fen, ClocksAndMoveNumber) {
-    auto pos = positionFromFen("4k3/8/8/8/8/8/8/R3K3 w Q - 37 42");
+    auto pos = startPosition();
+    int gamePly = 0;
+    ASSERT_EQ(setBoardFromFen(*pos, "4k3/8/8/8/8/8/8/R3K3 w Q - 37 42", &gamePly), 0);
     EXPECT_EQ(pos->history[1].reversibleMoves, 37);
     EXPECT_EQ(pos->history[0].reversibleMoves, 37);  // the game's count goes on from it
     EXPECT_EQ(pos->history[1].castling, WHITE_QUEENSIDE);
     EXPECT_EQ(pos->historyCount, 1u);
-    EXPECT_EQ(gGame.gamePly, 83);
-    ASSERT_EQ(setBoardFromFen(*pos, "4k3/8/8/8/8/8/8/R3K3 b - - 999 7"), 0);
+    EXPECT_EQ(gamePly, 83);
+    ASSERT_EQ(setBoardFromFen(*pos, "4k3/8/8/8/8/8/8/R3K3 b - - 999 7", &gamePly), 0);
     EXPECT_EQ(pos->history[1].reversibleMoves, 255);
-    EXPECT_EQ(gGame.gamePly, 14);
+    EXPECT_EQ(gamePly, 14);
 }
 
 TEST(Fen, EpdStyleTextWithoutClocks) {
     auto pos = startPosition();
     for (const char* text : {"4k3/8/8/8/8/8/8/R3K3 b - - ", "4k3/8/8/8/8/8/8/R3K3 b -", "4k3/8/8/8/8/8/8/R3K3 b",
                              "4k3/8/8/8/8/8/8/R3K3  b  -  -  0  1 ", "4k3/8/8/8/8/8/8/R3K3\tb - - 0 1\r\n"}) {
-        ASSERT_EQ(setBoardFromFen(*pos, text), 0) << text;
+        int gamePly = 0;
+        ASSERT_EQ(setBoardFromFen(*pos, text, &gamePly), 0) << text;
         EXPECT_EQ(pos->sideToMove, BLACK);
         EXPECT_EQ(pos->history[1].reversibleMoves, 0);
-        EXPECT_EQ(gGame.gamePly, 2);  // a missing move number is the first move
+        EXPECT_EQ(gamePly, 2);  // a missing move number is the first move
     }
 }
 
-TEST(Fen, SetsTheGameLevelState) {
-    allocatePawnTable(1 << 16);
-    gPawnTable.entries[5].key = 77;
+TEST(Fen, FillsTheBoardAlone) {
     auto pos = startPosition();
-    pos->pawnEntry.key = 99;
-    gGame.setUpPosition = true;
-    // (The book's count and pondering are the business of the commands that
-    // read a FEN; the shell's tests cover them.)
+    gGame.gamePly = 17;
+    gGame.repetitionCount = 3;
     ASSERT_EQ(setBoardFromFen(*pos, "4k3/8/8/8/8/8/8/R3K3 w Q - 0 1"), 0);
-    EXPECT_EQ(gPawnTable.entries[5].key, 0u);
-    EXPECT_EQ(pos->pawnEntry.key, 0u);
-    EXPECT_EQ(gGame.repetitionCount, 1u);
-    EXPECT_EQ(gGame.repetitionList[0], pos->hashKey);
-    freePawnTable();
+    EXPECT_EQ(gGame.gamePly, 17);
+    EXPECT_EQ(gGame.repetitionCount, 3u);
 }
 
 TEST(Fen, RejectedTextLeavesThePositionAlone) {
@@ -83,14 +80,12 @@ TEST(Fen, RejectedTextLeavesThePositionAlone) {
         "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",                     // nine pawns
     };
     auto pos = positionFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    gGame.gamePly = 17;
     auto before = std::make_unique<Position>(*pos);
-    const uint32_t repetitions = gGame.repetitionCount;
     for (const char* text : bad) {
-        EXPECT_EQ(setBoardFromFen(*pos, text), -1) << text;
+        int gamePly = 17;
+        EXPECT_EQ(setBoardFromFen(*pos, text, &gamePly), -1) << text;
         expectSameBoard(*before, *pos, text);
-        EXPECT_EQ(gGame.gamePly, 17) << text;
-        EXPECT_EQ(gGame.repetitionCount, repetitions) << text;
+        EXPECT_EQ(gamePly, 17) << text;
     }
     EXPECT_EQ(setBoardFromFen(*pos, nullptr), -1);
     std::string endless = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" + std::string(100000, '1');

@@ -17,7 +17,7 @@ std::vector<std::string> texts(const std::vector<Move>& moves) {
     return result;
 }
 
-std::vector<Move> generated(Move* (*generator)(const Position&, Move*), const Position& pos) {
+std::vector<Move> generated(Move* (*generator)(const Board&, Move*), const Board& pos) {
     Move moves[MAX_MOVES];
     return listOf(moves, generator(pos, moves));
 }
@@ -71,7 +71,7 @@ std::tuple<int, int, int, int> orderKey(Move m, int side) {
 }
 
 TEST(GeneratorOrder, ScanOrderOnRandomGames) {
-    forEachRandomPosition(8, 80, [](Position& pos) {
+    forEachRandomPosition(8, 80, [](Board& pos) {
         if (inCheck(pos)) return;
         for (auto generator : {generateAllMoves, generateCaptures, generateQuiets}) {
             std::vector<Move> moves = generated(generator, pos);
@@ -83,7 +83,7 @@ TEST(GeneratorOrder, ScanOrderOnRandomGames) {
 }
 
 TEST(Generators, CapturesAndQuietsSplitAllMoves) {
-    forEachRandomPosition(8, 80, [](Position& pos) {
+    forEachRandomPosition(8, 80, [](Board& pos) {
         std::vector<Move> all = generated(generateAllMoves, pos);
         std::vector<Move> captures = generated(generateCaptures, pos);
         std::vector<Move> quiets = generated(generateQuiets, pos);
@@ -104,8 +104,8 @@ TEST(Generators, CapturesAndQuietsSplitAllMoves) {
 
 // Every position in check that a random game passes through or reaches in
 // one move.
-void forEachPositionInCheck(const std::function<void(Position&)>& visit) {
-    forEachRandomPosition(12, 80, [&](Position& pos) {
+void forEachPositionInCheck(const std::function<void(Board&)>& visit) {
+    forEachRandomPosition(12, 80, [&](Board& pos) {
         if (inCheck(pos)) visit(pos);
         for (Move m : legalMoves(pos)) {
             makeMove(pos, m, true);
@@ -117,7 +117,7 @@ void forEachPositionInCheck(const std::function<void(Position&)>& visit) {
 
 TEST(Evasions, AreExactlyTheLegalMoves) {
     int positions = 0;
-    forEachPositionInCheck([&](Position& pos) {
+    forEachPositionInCheck([&](Board& pos) {
         positions++;
         std::vector<Move> evasions = generated(generateEvasions, pos);
         ASSERT_EQ(sorted(evasions), sorted(legalMoves(pos))) << "position " << positions;
@@ -169,7 +169,7 @@ TEST(Generators, EnPassantThatOpensTheRankIsPseudoLegalOnly) {
 }
 
 // The pieces of the side to move that attack the enemy king after m.
-Bitboard checkersAfter(Position& pos, Move m) {
+Bitboard checkersAfter(Board& pos, Move m) {
     const int us = pos.sideToMove;
     makeMove(pos, m, true);
     Bitboard checkers = attackersOf(pos, pos.sides[us ^ 1].kingSquare) & pos.sides[us].pieces[ALL_PIECES];
@@ -185,7 +185,7 @@ TEST(Checks, AreTheQuietCheckingMovesTheGeneratorLooksFor) {
     // steps next to the other king, and judges castling before the king
     // and rook move (so a check along the back rank is not seen).
     int checking = 0;
-    forEachRandomPosition(16, 80, [&](Position& pos) {
+    forEachRandomPosition(16, 80, [&](Board& pos) {
         if (inCheck(pos)) return;
         const int us = pos.sideToMove;
         const int enemyKing = pos.sides[us ^ 1].kingSquare;
@@ -242,7 +242,7 @@ TEST(Checks, CastlingThatChecks) {
 }
 
 TEST(IsPinned, MatchesRemovingThePiece) {
-    forEachRandomPosition(8, 80, [](Position& pos) {
+    forEachRandomPosition(8, 80, [](Board& pos) {
         const int us = pos.sideToMove;
         const int king = pos.sides[us].kingSquare;
         for (Bitboard own = pos.sides[us].pieces[ALL_PIECES] & ~squareMask[king]; own; own &= own - 1) {

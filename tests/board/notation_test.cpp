@@ -5,21 +5,21 @@
 
 namespace {
 
-Move parsed(Position& pos, const char* text, int* valid = nullptr) {
+Move parsed(Board& pos, const char* text, int* valid = nullptr) {
     MoveC result;
     parseMove(result, pos, text);
     if (valid) *valid = result.valid;
     return result.move;
 }
 
-std::string san(Position& pos, Move m) {
+std::string san(Board& pos, Move m) {
     MoveC c(m);
     return moveToSan(c, pos);
 }
 
 // Every legal move's SAN and coordinate text reads back as the same move,
 // and no two legal moves share a SAN text.
-void checkRoundTrips(Position& pos) {
+void checkRoundTrips(Board& pos) {
     std::map<std::string, Move> seen;
     for (Move m : legalMoves(pos)) {
         std::string text = san(pos, m);
@@ -34,7 +34,7 @@ void checkRoundTrips(Position& pos) {
 }
 
 TEST(RoundTrips, SanAndCoordinatesOnRandomGames) {
-    forEachRandomPosition(10, 80, [](Position& pos) { checkRoundTrips(pos); });
+    forEachRandomPosition(10, 80, [](Board& pos) { checkRoundTrips(pos); });
 }
 
 TEST(RoundTrips, PositionsThatNeedDisambiguation) {

@@ -109,7 +109,6 @@ std::vector<std::unique_ptr<Position>> referencesAndTheirMoves(bool withReferenc
         Move* end = generateAllMoves(*pos, moves);
         for (Move* m = moves; m < end; m++) {
             pos->historyCount = 1;
-            pos->hashMove[1] = 0;
             if (!makeMove(*pos, *m, false)) continue;
             positions.push_back(std::make_unique<Position>(*pos));
             unmakeMove(*pos);

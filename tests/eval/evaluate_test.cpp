@@ -58,22 +58,22 @@ TEST_F(Evaluate, LoneKingIsPushedToTheEdgeAgainstARook) {
 
 TEST_F(Evaluate, FarWindowReturnsMaterialOnly) {
     auto pos = prepared("r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4");
-    uint32_t evalsBefore = pos->stats.evals;
+    uint32_t evalsBefore = pos->evalStats.evals;
     EXPECT_EQ(evaluate(*pos, 2000, 2100), 5);
     EXPECT_EQ(evaluate(*pos, -2100, -2000), 5);
-    EXPECT_EQ(pos->stats.evals, evalsBefore) << "the first lazy exit comes before the counter";
+    EXPECT_EQ(pos->evalStats.evals, evalsBefore) << "the first lazy exit comes before the counter";
     evaluate(*pos, -10000, 10000);
-    EXPECT_EQ(pos->stats.evals, evalsBefore + 1);
+    EXPECT_EQ(pos->evalStats.evals, evalsBefore + 1);
 }
 
 TEST_F(Evaluate, SecondLazyExitSkipsPieceTerms) {
     auto pos = prepared("r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4");
     evaluate(*pos, -10000, 10000);
-    EXPECT_EQ(pos->stats.lazyEvals, 0u);
+    EXPECT_EQ(pos->evalStats.lazyEvals, 0u);
     // Inside the first margin (5 + 295 >= 250), outside the second.
     evaluate(*pos, 250, 260);
-    EXPECT_EQ(pos->stats.lazyEvals, 1u);
-    EXPECT_EQ(pos->stats.evals, 2u);
+    EXPECT_EQ(pos->evalStats.lazyEvals, 1u);
+    EXPECT_EQ(pos->evalStats.evals, 2u);
     EXPECT_EQ(pos->attackUnits[WHITE] + pos->attackUnits[BLACK], 0) << "no piece raised attack units";
 }
 

@@ -87,10 +87,10 @@ TEST_F(PawnStructure, PassedFilesAndFlagsAreRecorded) {
 TEST_F(PawnStructure, TableHitMissAndTornEntry) {
     auto pos = prepared("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
     int first = evaluatePawnStructure(*pos);
-    EXPECT_EQ(pos->stats.pawnHits, 0u);
+    EXPECT_EQ(pos->evalStats.pawnHits, 0u);
     pos->pawnEntry = PawnEntry{};
     EXPECT_EQ(evaluatePawnStructure(*pos), first);
-    EXPECT_EQ(pos->stats.pawnHits, 1u) << "the second probe finds the stored entry";
+    EXPECT_EQ(pos->evalStats.pawnHits, 1u) << "the second probe finds the stored entry";
 
     // Tear the one stored slot: its score word from another write.
     PawnEntry* slot = nullptr;
@@ -100,22 +100,22 @@ TEST_F(PawnStructure, TableHitMissAndTornEntry) {
     slot->word1 ^= 0x1234;
     pos->pawnEntry = PawnEntry{};
     EXPECT_EQ(evaluatePawnStructure(*pos), first) << "a torn entry is a miss and is recomputed";
-    EXPECT_EQ(pos->stats.pawnHits, 1u);
+    EXPECT_EQ(pos->evalStats.pawnHits, 1u);
     // The recomputed entry was written back whole.
     pos->pawnEntry = PawnEntry{};
     EXPECT_EQ(evaluatePawnStructure(*pos), first);
-    EXPECT_EQ(pos->stats.pawnHits, 2u);
+    EXPECT_EQ(pos->evalStats.pawnHits, 2u);
 }
 
 TEST_F(PawnStructure, OneEntryCacheSparesTheTable) {
     auto pos = prepared("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
     int first = evaluate(*pos, -10000, 10000);
-    EXPECT_EQ(pos->stats.pawnProbes, 1u);
-    EXPECT_EQ(pos->stats.pawnHits, 0u);
+    EXPECT_EQ(pos->evalStats.pawnProbes, 1u);
+    EXPECT_EQ(pos->evalStats.pawnHits, 0u);
     clearPawnTable();  // the cache alone must answer now
     EXPECT_EQ(evaluate(*pos, -10000, 10000), first);
-    EXPECT_EQ(pos->stats.pawnProbes, 2u);
-    EXPECT_EQ(pos->stats.pawnHits, 1u);
+    EXPECT_EQ(pos->evalStats.pawnProbes, 2u);
+    EXPECT_EQ(pos->evalStats.pawnHits, 1u);
 }
 
 TEST_F(PawnStructure, PhaseChangeAfterLeavingTheBookEmptiesTheTable) {
@@ -139,9 +139,9 @@ TEST_F(PawnStructure, PhaseChangeAfterLeavingTheBookEmptiesTheTable) {
     prepareEvaluation(*middle);
     EXPECT_TRUE(probePawnTable(late->pawnKey, probe));
     // A thread's private copy from before the change is not trusted.
-    uint32_t hits = late->stats.pawnHits;
+    uint32_t hits = late->evalStats.pawnHits;
     evaluate(*late, -10000, 10000);
-    EXPECT_EQ(late->stats.pawnHits, hits + 1) << "found in the table, not in the stale copy";
+    EXPECT_EQ(late->evalStats.pawnHits, hits + 1) << "found in the table, not in the stale copy";
 }
 
 TEST_F(PawnStructure, BlockedPawnsCountOnlyForTheEngine) {

@@ -75,8 +75,8 @@ TEST(ThreadsPlatform, NodesAndTheirProcessors) {
 }
 
 std::string detectWith(const char* directory) {
-    gParallel.numaDirectory = directory;
-    gParallel.numaDetected = false;
+    gThreadPool.numaDirectory = directory;
+    gThreadPool.numaDetected = false;
     testing::internal::CaptureStdout();
     detectNuma();
     return testing::internal::GetCapturedStdout();
@@ -84,7 +84,7 @@ std::string detectWith(const char* directory) {
 
 TEST(ThreadsPlatform, DetectionReportsSmpOrTheNodes) {
     EXPECT_EQ(detectWith("/nonexistent/tarno/node"), "System is SMP\n");
-    EXPECT_FALSE(gParallel.numa);
+    EXPECT_FALSE(gThreadPool.numa);
 
     NodeDirectory one;
     one.addNode(0, "0-1\n");
@@ -97,21 +97,21 @@ TEST(ThreadsPlatform, DetectionReportsSmpOrTheNodes) {
     EXPECT_EQ(out.rfind("System is NUMA. Linux reports 2 nodes\nNode 0CPUs: 0 1 \nNode 1CPUs: 2 3 \nideal CPU is ", 0),
               0u)
         << out;
-    EXPECT_TRUE(gParallel.numa);
+    EXPECT_TRUE(gThreadPool.numa);
     // Node 0 is always the main thread's node.
     const int cpu = currentProcessor();
     if (cpu >= 0 && cpu < 4) {
-        EXPECT_TRUE(gParallel.nodeMasks[0] >> cpu & 1);
+        EXPECT_TRUE(gThreadPool.nodeMasks[0] >> cpu & 1);
     }
 
     NodeDirectory empty;
     empty.addNode(0, "0-1\n");
     empty.addNode(1, "\n");
     detectWith(empty.path());
-    EXPECT_FALSE(gParallel.numa) << "threads cannot be placed on a node without processors";
-    gParallel.numaDirectory = "/sys/devices/system/node";
-    gParallel.numaDetected = false;
-    gParallel.numa = false;
+    EXPECT_FALSE(gThreadPool.numa) << "threads cannot be placed on a node without processors";
+    gThreadPool.numaDirectory = "/sys/devices/system/node";
+    gThreadPool.numaDetected = false;
+    gThreadPool.numa = false;
 }
 
 std::atomic<int> ranWith{-1};

@@ -38,9 +38,13 @@ TEST_F(SearchTest, RootMovesThatRepeatScoreAsDraws) {
     const int game[][2] = {{G1, F3}, {G8, F6}, {F3, G1}, {F6, G8}, {G1, F3}};
     for (auto& m : game) playGameMove(*pos, findMove(*pos, m[0], m[1]));
     resetSearch(*pos);
-    testing::internal::CaptureStdout();
+    // The remark goes to the reporter, whatever the protocol makes of it.
+    static std::string out;
+    out.clear();
+    Reporter noting;
+    noting.note = [](const char* text) { out += std::string(text) + "\n"; };
+    setReporter(noting);
     RootMove* first = nextRootMove(*pos);
-    std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(first, nullptr);
     // ...Nf6 would repeat the position after 1...Nf6.
     EXPECT_NE(out.find("repetition detected at root Nf6\n"), std::string::npos) << out;

@@ -138,16 +138,15 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
             }
             splits += gParallel.splitCount;
             aborts += gParallel.abortCount;
-            highWater = std::max(highWater, gParallel.mostRecordsInUse);
+            highWater = std::max(highWater, gThreadPool.mostRecordsInUse);
 
             // Once an iteration is complete the root line holds a legal move.
             if (gSearch.lastCompletedDepth >= 1 && gSearch.rootMoveCount > 0) {
                 const Move best = pos->pv[0].moves[1];
-                pos->hashMove[1] = 0;
                 ASSERT_TRUE(pos->pv[0].end >= 2 && isLegalMove(best, *pos))
                     << "search " << searches << " with " << threads << " threads, " << fen << " depth " << depth;
             }
-            ASSERT_EQ(gParallel.recordsInUse, 0u) << "a record was left in use after search " << searches;
+            ASSERT_EQ(gThreadPool.recordsInUse, 0u) << "a record was left in use after search " << searches;
             ASSERT_EQ(pos->workerCount, 0u);
             for (unsigned t = 1; t < threads; t++) {
                 Position* work = gParallel.work[t].load();

@@ -28,16 +28,15 @@ protected:
     // After a search every copy is back in the pool and nobody works for
     // the root any more.
     void expectPoolEmpty(Position& root) {
-        EXPECT_EQ(gParallel.recordsInUse, 0u);
-        for (unsigned k = 0; k < gParallel.recordCount; k++)
-            EXPECT_EQ(gParallel.records[k]->inUse, 0u) << "record " << k;
+        EXPECT_EQ(gThreadPool.recordsInUse, 0u);
+        for (unsigned k = 0; k < gThreadPool.recordCount; k++)
+            EXPECT_EQ(gThreadPool.records[k]->inUse, 0u) << "record " << k;
         EXPECT_EQ(root.workerCount, 0u);
     }
 
     bool legalAtRoot(Position& pos, Move move) {
         Move list[MAX_MOVES];
         Move* end = generateAllMoves(pos, list);
-        pos.hashMove[pos.historyCount] = 0;
         for (Move* m = list; m < end; m++)
             if (*m == move) return isLegalMove(move, pos);
         return false;
@@ -49,8 +48,8 @@ TEST_F(ParallelTest, OneThreadNeverSplitsNorStartsAThread) {
     auto pos = setUp(kMiddlegame);
     searchToDepth(*pos, 8);
     EXPECT_EQ(gParallel.splitCount, 0u);
-    EXPECT_EQ(gParallel.startedCount.load(), 0);
-    EXPECT_EQ(gParallel.recordCount, 0u) << "one thread needs no copies";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 0);
+    EXPECT_EQ(gThreadPool.recordCount, 0u) << "one thread needs no copies";
     EXPECT_EQ(searchOutput.find("starting thread"), std::string::npos);
 }
 
@@ -107,29 +106,132 @@ TEST_F(ParallelTest, WorkersLineReachesTheRootRecord) {
     EXPECT_EQ(gSearch.rootMoves[0].move, second) << "the new best goes to the front";
 }
 
-TEST_F(ParallelTest, CopyCarriesThePathAboveTheSplit) {
+// What a worker reads of its copy must be what its parent had at the split:
+// the whole board, the evaluation's scratch, the path above the split and
+// the split node's own ply. The pool's records are filled with rubbish
+// first, as a record that served an earlier split would be, so a field the
+// copy leaves out shows.
+TEST_F(ParallelTest, CopyAgreesWithItsParentOnEverythingAWorkerReads) {
     allocateRecordPool(2);
-    auto parent = setUp(kMiddlegame);
-    // Two plies played on the parent's search path.
-    Move list[MAX_MOVES];
-    for (int ply = 1; ply <= 2; ply++) {
-        Move* end = generateAllMoves(*parent, list);
-        for (Move* m = list; m < end; m++) {
-            if (!makeMove(*parent, *m, false)) continue;
-            parent->pathKeys[parent->historyCount] = parent->hashKey;
-            break;
-        }
+    for (unsigned k = 0; k < gThreadPool.recordCount; k++) {
+        std::memset(static_cast<void*>(gThreadPool.records[k]), 0xA5, sizeof(Position));
+        gThreadPool.records[k]->inUse = 0;
     }
+    auto parent = setUp("rnbqkbnr/ppp1pppp/8/8/3p4/8/PPPPPPPP/RNBQKBNR w KQkq - 4 9");
+    // Three plies down a search path; the last, a double step beside the
+    // black pawn, leaves an en-passant square.
+    const int path[3][2] = {{G1, F3}, {B8, C6}, {E2, E4}};
+    for (int i = 0; i < 3; i++) {
+        const int ply = int(parent->historyCount);
+        const Move m = findMove(*parent, path[i][0], path[i][1]);
+        parent->currentMove[ply] = m;
+        parent->inCheck[ply] = uint8_t(ply & 1);
+        parent->movesSearched[ply] = uint32_t(10 + ply);
+        parent->pathKeys[ply] = parent->hashKey;
+        ASSERT_TRUE(makeMove(*parent, m, false));
+    }
+    const int p = int(parent->historyCount);
+    ASSERT_EQ(p, 4);
+    ASSERT_NE(parent->epSquare, 0);
+    parent->inCheck[p] = 1;
+    parent->movesSearched[p] = 3;
+    parent->pathKeys[p] = parent->hashKey;
+    parent->hashMove[p] = findMove(*parent, D4, E3);
+    parent->currentMove[p] = findMove(*parent, G8, F6);
+    for (int ply = 0; ply < PLY_SLOTS; ply++)
+        for (int k = 0; k < 2; k++) parent->killers[ply][k] = Move(1000 + 2 * ply + k);
+    for (int row : {p - 1, p}) {
+        for (int i = 0; i <= MAX_PLY; i++) parent->pv[row].moves[i] = Move(row * 100 + i);
+        parent->pv[row].end = uint8_t(row + 2);
+        parent->pv[row].depth = uint8_t(row + 5);
+    }
+    parent->picker[p] = PickerState{2, 3, 17, 21};
+    parent->movesDelivered[p] = 7;
+    parent->gamePhase = 1;
+    parent->pawnEntry = PawnEntry{parent->pawnKey, 0x1234, 0x5678};
+    parent->splitDepth = 6;
+    parent->splitAlpha = -30;
+    parent->splitBeta = 40;
+    parent->stats.nodes = 123;
+    parent->evalStats.evals = 45;
+
     Position* copy = copyToChild(*parent, 1);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->historyCount, parent->historyCount);
-    EXPECT_EQ(copy->hashKey, parent->hashKey);
-    for (uint32_t ply = 1; ply <= parent->historyCount; ply++) EXPECT_EQ(copy->pathKeys[ply], parent->pathKeys[ply]);
-    EXPECT_EQ(std::memcmp(copy->board, parent->board, 64), 0);
-    EXPECT_EQ(copy->listStart[parent->historyCount + 1], 0) << "the copy's moves go on its own stack";
-    EXPECT_EQ(gParallel.recordsInUse, 1u);
+    const Position& c = *copy;
+    // The board.
+    EXPECT_EQ(std::memcmp(c.board, parent->board, sizeof c.board), 0);
+    EXPECT_EQ(c.hashKey, parent->hashKey);
+    EXPECT_EQ(c.pawnKey, parent->pawnKey);
+    EXPECT_EQ(c.occFileMajor, parent->occFileMajor);
+    EXPECT_EQ(c.occA1H8, parent->occA1H8);
+    EXPECT_EQ(c.occA8H1, parent->occA8H1);
+    for (int colour : {WHITE, BLACK}) {
+        const SideRecord &mine = c.sides[colour], &theirs = parent->sides[colour];
+        EXPECT_EQ(std::memcmp(mine.pieces, theirs.pieces, sizeof mine.pieces), 0) << colour;
+        EXPECT_EQ(mine.pawnCount, theirs.pawnCount) << colour;
+        EXPECT_EQ(mine.pieceMaterial, theirs.pieceMaterial) << colour;
+        EXPECT_EQ(mine.minorCount, theirs.minorCount) << colour;
+        EXPECT_EQ(mine.majorCount, theirs.majorCount) << colour;
+        EXPECT_EQ(mine.kingSquare, theirs.kingSquare) << colour;
+        EXPECT_EQ(mine.materialScore, theirs.materialScore) << colour;
+    }
+    EXPECT_EQ(c.sideToMove, parent->sideToMove);
+    EXPECT_EQ(c.castling, parent->castling);
+    EXPECT_EQ(c.epSquare, parent->epSquare);
+    EXPECT_EQ(c.historyCount, parent->historyCount);
+    for (int ply = 0; ply <= p; ply++) {
+        const HistoryEntry &mine = c.history[ply], &theirs = parent->history[ply];
+        EXPECT_EQ(mine.move, theirs.move) << ply;
+        EXPECT_EQ(mine.castling, theirs.castling) << ply;
+        EXPECT_EQ(mine.epSquare, theirs.epSquare) << ply;
+        EXPECT_EQ(mine.reversibleMoves, theirs.reversibleMoves) << ply;
+        EXPECT_EQ(mine.hashKey, theirs.hashKey) << ply;
+        EXPECT_EQ(mine.pawnKey, theirs.pawnKey) << ply;
+    }
+    // The evaluation's scratch.
+    EXPECT_EQ(c.gamePhase, parent->gamePhase);
+    EXPECT_EQ(c.pawnEntry.key, parent->pawnEntry.key);
+    EXPECT_EQ(c.pawnEntry.word1, parent->pawnEntry.word1);
+    EXPECT_EQ(c.pawnEntry.word2, parent->pawnEntry.word2);
+    // The path above the split, and the split node's ply.
+    for (int ply = 0; ply <= p; ply++) {
+        EXPECT_EQ(c.currentMove[ply], parent->currentMove[ply]) << ply;
+        EXPECT_EQ(c.inCheck[ply], parent->inCheck[ply]) << ply;
+        EXPECT_EQ(c.movesSearched[ply], parent->movesSearched[ply]) << ply;
+        EXPECT_EQ(c.pathKeys[ply], parent->pathKeys[ply]) << ply;
+    }
+    EXPECT_EQ(c.hashMove[p], parent->hashMove[p]);
+    EXPECT_EQ(std::memcmp(c.killers, parent->killers, sizeof c.killers), 0);
+    for (int row : {p - 1, p}) {
+        EXPECT_EQ(std::memcmp(c.pv[row].moves, parent->pv[row].moves, sizeof c.pv[row].moves), 0) << row;
+        EXPECT_EQ(c.pv[row].end, parent->pv[row].end) << row;
+        EXPECT_EQ(c.pv[row].depth, parent->pv[row].depth) << row;
+    }
+    EXPECT_EQ(c.picker[p].reportedStage, parent->picker[p].reportedStage);
+    EXPECT_EQ(c.picker[p].status, parent->picker[p].status);
+    EXPECT_EQ(c.picker[p].badCaptureMark, parent->picker[p].badCaptureMark);
+    EXPECT_EQ(c.picker[p].next, parent->picker[p].next);
+    EXPECT_EQ(c.movesDelivered[p], parent->movesDelivered[p]);
+    EXPECT_EQ(c.splitDepth, parent->splitDepth);
+    EXPECT_EQ(c.splitAlpha, parent->splitAlpha);
+    EXPECT_EQ(c.splitBeta, parent->splitBeta);
+    // What starts afresh: the counters, the copy's own move stack and its
+    // place among the splits.
+    EXPECT_EQ(c.stats.nodes, 0u);
+    EXPECT_EQ(c.stats.selDepth, 0u);
+    EXPECT_EQ(c.evalStats.evals, 0u);
+    EXPECT_EQ(c.evalStats.pawnHits, 0u);
+    for (int32_t start : c.listStart) EXPECT_EQ(start, 0) << "the copy's moves go on its own stack";
+    EXPECT_EQ(c.parent, nullptr);
+    for (Position* below : c.children) EXPECT_EQ(below, nullptr);
+    EXPECT_EQ(c.workerCount, 0u);
+    EXPECT_FALSE(stopFlagSet(c));
+    EXPECT_EQ(c.splitBestScore, 0);
+    EXPECT_EQ(c.splitBestMove, 0u);
+
+    EXPECT_EQ(gThreadPool.recordsInUse, 1u);
     copyToParent(*parent, *copy, -MATE);
-    EXPECT_EQ(gParallel.recordsInUse, 0u);
+    EXPECT_EQ(gThreadPool.recordsInUse, 0u);
 }
 
 TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
@@ -154,11 +256,13 @@ TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
 
     const Move killer = findMove(*parent, G2, G4);
     b->stats.nodes = 1000;
+    b->evalStats.pawnHits = 40;
     b->killers[5][0] = killer;
     parent->splitBestScore = 900;  // as if b had got there before it was stopped
     copyToParent(*parent, *b, 900);
     EXPECT_NE(parent->killers[5][0], killer) << "a stopped copy's killers are not taken";
     EXPECT_EQ(parent->stats.nodes, 1000u) << "its nodes still count";
+    EXPECT_EQ(parent->evalStats.pawnHits, 40u) << "and so do its evaluations";
 
     a->stats.nodes = 10;
     a->killers[5][0] = killer;
@@ -166,7 +270,7 @@ TEST_F(ParallelTest, StoppedWorkersPassOnCountsButNoKillers) {
     EXPECT_EQ(parent->killers[5][0], killer) << "the copy that found the best move passes on its killers";
     EXPECT_EQ(parent->stats.nodes, 1010u);
     copyToParent(*b, *below, 0);
-    EXPECT_EQ(gParallel.recordsInUse, 0u);
+    EXPECT_EQ(gThreadPool.recordsInUse, 0u);
 }
 
 TEST_F(ParallelTest, OwnerKeepsPollingInputWhileItsWorkersSearch) {
@@ -222,12 +326,12 @@ TEST_F(ParallelTest, IdleThreadsStayForTheWholeSearchAndEndAfterItWhenNotPonderi
     EXPECT_NE(started.find("starting thread 1\n"), std::string::npos) << started;
     EXPECT_NE(started.find("starting thread 2\n"), std::string::npos) << started;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(gParallel.startedCount.load(), 2) << "no helper ends while a search runs";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 2) << "no helper ends while a search runs";
     EXPECT_EQ(gParallel.idleCount.load(), 2);
     endParallelSearch();
-    for (int i = 0; i < 2000 && gParallel.startedCount.load() > 0; i++)
+    for (int i = 0; i < 2000 && gThreadPool.startedCount.load() > 0; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(gParallel.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
     EXPECT_EQ(gParallel.work[1].load(), THREAD_ABSENT);
     EXPECT_EQ(gParallel.work[2].load(), THREAD_ABSENT);
 

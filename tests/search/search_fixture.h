@@ -15,8 +15,10 @@
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/iterate.h"
+#include "search/new_game.h"
 #include "eval/eval_settings.h"
-#include "search/output.h"
+#include "search/reporter.h"
+#include "search/search_request.h"
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
@@ -29,69 +31,57 @@ protected:
         if (!gTransposition.buckets) {
             ASSERT_TRUE(allocateTranspositionTable(4u << 20));
         }
-        std::memset(gTransposition.buckets, 0, (gTransposition.bucketMask + 1) * sizeof(HashBucket));
-        gTransposition.age = 0;
         if (!gPawnTable.entries) {
             ASSERT_TRUE(allocatePawnTable(1u << 20));
         }
-        clearPawnTable();
+        // A new game with nothing stored from earlier tests.
+        static EvalBoard board;
+        beginGame(board, nullptr, StoredResults::Dropped);
 
-        gTimeControl = TimeControl{};
-        gLimits = SearchLimits{};
-        gOutput = OutputSettings{};
+        // The search as start-up leaves it: no protocol, no input, no
+        // earlier search.
+        setReporter(Reporter{});
+        setInputHook(nullptr);
+        setCheckInterval(65535);
+        forgetLastScore();
         gEvalSettings = EvalSettings{};
         gGame.engineSide = -1;
-        gSearch.abortFlag = false;
-        gSearch.nodeCountdown = 65535;
-        gSearch.checkInterval = 65535;
-        gSearch.iterationDepth = 1;
-        gSearch.rootAlpha = -10000;
-        gSearch.rootBeta = 10000;
-        gSearch.rootLowerBound = -10000;
-        gSearch.lastCompletedScore = -10000;
-        gSearch.lastCompletedDepth = 0;
-        gSearch.easyMove = 0;
-        gSearch.ponderingInProgress = false;
-        gSearch.puzzle = false;
-        gSearch.rootMoveCount = 0;
-        gSearch.rootFailBits = 0;
-        gSearch.tablebaseMenLimit = 0;
-        gSearch.syzygyMenLimit = 0;
-        gSearch.syzygy50MoveRule = true;
-        gGame.repetitionCount = 0;
-        gGame.gameRecord.clear();
     }
 
-    // A position as a game would hold it: its key is the game's only entry
-    // in the repetition list, and the search state is reset.
+    // A position as a game would hold it (a new game from the FEN), with the
+    // search state reset.
     std::unique_ptr<Position> setUp(const std::string& fen) {
         auto pos = positionFromFen(fen);
-        gGame.repetitionList[0] = pos->hashKey;
-        gGame.repetitionCount = 1;
-        resetSearch(*pos);
-        prepareEvaluation(*pos);
+        prepareSearch(*pos, requestDefaults);
         return pos;
+    }
+
+    // A search to a fixed depth, as the "depth" command asks for it, with
+    // the tables of `requestDefaults`.
+    SearchRequest depthRequest(int depth) const {
+        SearchRequest request = requestDefaults;
+        request.depthLimit = depth + 1;
+        request.clocks.fixedTime = true;
+        request.clocks.fixedMoveTime = 100000000;
+        request.startTime = timeNow();
+        return request;
     }
 
     // Iterative deepening to a fixed depth; returns the last complete
     // iteration's score. Output is swallowed.
-    int searchToDepth(Position& pos, int depth) {
-        SearchLimits limits;
-        limits.depthLimit = depth + 1;
-        limits.fixedTime = true;
-        limits.moveTime = 100000000;
+    int searchToDepth(Position& pos, int depth) { return searchAsRequested(pos, depthRequest(depth)); }
+    int searchAsRequested(Position& pos, const SearchRequest& request) {
         gGame.engineSide = pos.sideToMove;
-        resetSearch(pos);
-        limits.startTime = timeNow();
-        startSearchClock(limits);
-        prepareEvaluation(pos);
         testing::internal::CaptureStdout();
-        iterate(pos);
+        lastResult = search(pos, request);
         searchOutput = testing::internal::GetCapturedStdout();
         return gSearch.lastCompletedScore;
     }
 
     std::string searchOutput;
+    SearchResult lastResult;
+    // What every search of the test asks besides its depth (the tables).
+    SearchRequest requestDefaults;
 };
 
 inline Move findMove(Position& pos, int from, int to, int promotion = 0) {

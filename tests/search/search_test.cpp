@@ -101,7 +101,6 @@ TEST_F(SearchTest, SearchesAlwaysReturnALegalMove) {
         }
         searchToDepth(*pos, 4);
         const Move best = pos->pv[0].end >= 2 ? pos->pv[0].moves[1] : 0;
-        pos->hashMove[1] = 0;
         if (legal > 0) {
             EXPECT_NE(best, 0u) << fen;
             EXPECT_TRUE(isLegalMove(best, *pos)) << fen;
@@ -126,10 +125,10 @@ TEST_F(SearchNodeTest, CheckmateAndStalemateAtTheNode) {
 
 TEST_F(SearchNodeTest, FiftyMovesAreNotClaimedByAMatedSide) {
     auto pos = atRoot("k7/1Q6/1K6/8/8/8/8/8 b - - 0 1");
-    pos->history[1].reversibleMoves = 100;
+    pos->history[1].reversibleMoves = FIFTY_MOVE_PLIES;
     EXPECT_EQ(search(*pos, 2, -10000, 10000, false), 1 - 10000);
     pos = atRoot("k7/8/1K6/8/8/8/8/7R b - - 0 1");
-    pos->history[1].reversibleMoves = 100;
+    pos->history[1].reversibleMoves = FIFTY_MOVE_PLIES;
     EXPECT_EQ(search(*pos, 2, -10000, 10000, false), 0);
     EXPECT_EQ(repetitionCheck(*pos), 2);
 }
@@ -258,7 +257,6 @@ TEST_F(SearchNodeTest, PrincipalVariationIsPlayable) {
     ASSERT_GE(row.end, 2);
     int made = 0;
     for (int i = 1; i < row.end; i++) {
-        pos->hashMove[pos->historyCount] = 0;
         ASSERT_TRUE(validMoveTest(*pos, row.moves[i])) << "ply " << i;
         ASSERT_TRUE(makeMove(*pos, row.moves[i], false)) << "ply " << i;
         made++;

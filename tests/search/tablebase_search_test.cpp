@@ -28,8 +28,7 @@ protected:
         SearchTest::SetUp();
         ASSERT_TRUE(setUpSyzygy(testDataPath("syzygy").c_str(), quiet));
         ASSERT_EQ(syzygyLargestMen(), 4);
-        gSearch.syzygyMenLimit = 4;
-        gOutput.xboard = true;  // no progress lines
+        requestDefaults.syzygyMen = 4;
     }
     void TearDown() override { releaseSyzygy(); }
 
@@ -98,7 +97,7 @@ TEST_F(TablebaseSearchTest, RootKeepsTheWinsTheFiftyMoveRuleAllows) {
     EXPECT_EQ(rootMoves(*pos).size(), 16u);
     // Without the rule the same wins are wins, and only the quickest is
     // sure to get anywhere.
-    gSearch.syzygy50MoveRule = false;
+    requestDefaults.syzygy50MoveRule = false;
     pos = setUp(withCount(95));
     EXPECT_EQ(rootMoves(*pos), std::vector<std::string>{"d1h5"});
 }
@@ -149,10 +148,10 @@ TEST_F(TablebaseSearchTest, SyzygySaysWhoWinsOurTablesHowFar) {
     std::vector<uint8_t> cache(64 * CACHE_BLOCK_BYTES);
     ASSERT_EQ(initTablebases(threeManTables().c_str(), 1, false), 3);
     setTablebaseCache(cache.data(), cache.size());
-    gSearch.tablebaseMenLimit = 3;
+    requestDefaults.tablebaseMen = 3;
     pos = setUp(fen);
     const int both = searchToDepth(*pos, 4);
-    gSearch.syzygyMenLimit = 0;
+    requestDefaults.syzygyMen = 0;
     pos = setUp(fen);
     const int oursOnly = searchToDepth(*pos, 4);
     releaseTablebases();
@@ -184,7 +183,7 @@ TEST_F(TablebaseSearchTest, SeveralThreadsProbeTheTablesInOneSearch) {
             if (threads > 1) {
                 EXPECT_GT(gParallel.splitCount, 0u) << c.fen;
             }
-            EXPECT_EQ(gParallel.recordsInUse, 0u);
+            EXPECT_EQ(gThreadPool.recordsInUse, 0u);
         }
     }
     changeThreadCount(1);

@@ -11,24 +11,23 @@ const char* const kMiddlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/
 
 class MoveTime : public ::testing::Test {
 protected:
-    TimeControl saved = gTimeControl;
+    TimeControl tc;
     int savedPly = gGame.gamePly;
     int savedSide = gGame.engineSide;
     void TearDown() override {
-        gTimeControl = saved;
         gGame.gamePly = savedPly;
         gGame.engineSide = savedSide;
     }
     uint32_t plan(uint32_t clock, uint32_t increment = 0) {
-        gTimeControl.fixedTime = false;
-        gTimeControl.engineClock = clock;
-        gTimeControl.increment = increment;
-        return planMoveTime();
+        tc.fixedTime = false;
+        tc.engineClock = clock;
+        tc.increment = increment;
+        return planMoveTime(tc);
     }
 };
 
 TEST_F(MoveTime, SuddenDeathSharesTheClockByItsSize) {
-    gTimeControl.nextControlMove = 0;
+    tc.nextControlMove = 0;
     EXPECT_EQ(plan(10000), 333u);
     EXPECT_EQ(plan(10000, 2000), 1333u);  // half the increment on top
     EXPECT_EQ(plan(9999), 142u);
@@ -39,8 +38,8 @@ TEST_F(MoveTime, SuddenDeathSharesTheClockByItsSize) {
 }
 
 TEST_F(MoveTime, MovesPerControlShareTheClockOverTheMovesLeft) {
-    gTimeControl.movesPerControl = 40;
-    gTimeControl.nextControlMove = 40;
+    tc.movesPerControl = 40;
+    tc.nextControlMove = 40;
     gGame.engineSide = WHITE;
     gGame.gamePly = 1;
     EXPECT_EQ(plan(60000, 0), 60000u / 41);
@@ -58,14 +57,14 @@ TEST_F(MoveTime, MovesPerControlShareTheClockOverTheMovesLeft) {
 }
 
 TEST_F(MoveTime, FixedTimeIsKept) {
-    gTimeControl.fixedTime = true;
-    gTimeControl.fixedMoveTime = 7000;
-    gTimeControl.engineClock = 1000;
-    EXPECT_EQ(planMoveTime(), 7000u);
+    tc.fixedTime = true;
+    tc.fixedMoveTime = 7000;
+    tc.engineClock = 1000;
+    EXPECT_EQ(planMoveTime(tc), 7000u);
 }
 
 TEST_F(MoveTime, AClockNeverSetPlansLikeFiveMinutes) {
-    gTimeControl.nextControlMove = 0;
+    tc.nextControlMove = 0;
     EXPECT_EQ(plan(CLOCK_NOT_SET), 300000u / 30);
 }
 
@@ -76,8 +75,8 @@ protected:
         SearchTest::SetUp();
         pos = setUp(kMiddlegame);
         gGame.engineSide = WHITE;
-        gTimeControl.engineClock = 60000;
-        gTimeControl.opponentClock = 60000;
+        gLimits.clocks.engineClock = 60000;
+        gLimits.clocks.opponentClock = 60000;
         gLimits.moveTime = 1000;
         gSearch.iterationDepth = 5;
         gSearch.rootAlpha = 0;
@@ -138,7 +137,7 @@ TEST_F(TimeCheckTest, EasyMoveIsPlayedAfterAThirdOfTheTime) {
     gLimits.fixedTime = true;
     EXPECT_FALSE(stopsAfter(400));
     gLimits.fixedTime = false;
-    gTimeControl.engineClock = 70000;  // more time left than the opponent: no hurry
+    gLimits.clocks.engineClock = 70000;  // more time left than the opponent: no hurry
     EXPECT_FALSE(stopsAfter(400));
 }
 
@@ -153,14 +152,14 @@ TEST_F(TimeCheckTest, FixedTimeAnalysisAndPonderingAtTheDeadline) {
     gLimits.analysis = true;
     EXPECT_FALSE(stopsAfter(100000));
     gLimits.analysis = false;
-    gSearch.ponderingInProgress = true;
+    gLimits.pondering = true;
     EXPECT_FALSE(stopsAfter(59000));
     EXPECT_FALSE(stopsAfter(100000));
 }
 
 TEST_F(TimeCheckTest, TheLastMoveBeforeTheControlIsNotExtended) {
-    gTimeControl.movesPerControl = 40;
-    gTimeControl.nextControlMove = 40;
+    gLimits.clocks.movesPerControl = 40;
+    gLimits.clocks.nextControlMove = 40;
     gGame.gamePly = 78;  // 40 - 78 / 2 = 1 move to go, White to play it
     gSearch.lastCompletedScore = 100;
     gSearch.rootLowerBound = 0;  // a big drop would otherwise extend
@@ -176,7 +175,7 @@ TEST_F(TimeCheckTest, FallingScoresBuyTime) {
     EXPECT_FALSE(stopsAfter(2400));
     // ...and, dropping by more than 67, up to seven times.
     EXPECT_FALSE(stopsAfter(6900));
-    gTimeControl.opponentClock = 90000;
+    gLimits.clocks.opponentClock = 90000;
     EXPECT_TRUE(stopsAfter(7100));
     // A drop of 50 stops after 2.5 times when only the first move is out.
     gSearch.rootLowerBound = 50;
@@ -189,9 +188,9 @@ TEST_F(TimeCheckTest, FallingScoresBuyTime) {
 TEST_F(TimeCheckTest, SmallDropsOrAFailLowKeepGoingWhileAheadOnTheClock) {
     gSearch.lastCompletedScore = 40;
     gSearch.rootLowerBound = 20;  // small drop
-    gTimeControl.opponentClock = 50000;
+    gLimits.clocks.opponentClock = 50000;
     EXPECT_FALSE(stopsAfter(3000));  // 57 s left against 50 s
-    gTimeControl.opponentClock = 60000;
+    gLimits.clocks.opponentClock = 60000;
     EXPECT_FALSE(stopsAfter(1500));
     EXPECT_TRUE(stopsAfter(2100));
     // A fail-low keeps the search alive even without a completed score.

@@ -32,7 +32,7 @@ protected:
         dir = templ;
         std::filesystem::current_path(dir);
         gShell.resignScore = -1000;
-        gSearch.threadCount = 1;
+        gShell.threadCount = 1;
         gShell.transpositionTableMB = 16;
         gShell.pawnTableMB = 8;
         gTablebases.count = 0;
@@ -50,7 +50,7 @@ TEST_F(ConfigFile, MissingFileKeepsEveryDefault) {
     setupHashTables(true);
     setupTablebases(nullptr);
     EXPECT_EQ(gShell.resignScore, -1000);
-    EXPECT_EQ(gSearch.threadCount, 1u);
+    EXPECT_EQ(gShell.threadCount, 1u);
     EXPECT_EQ(gTransposition.bytes, 16u << 20);
     EXPECT_EQ(gTransposition.bucketMask, (16u << 20) / 64 - 1);
     // 8 MB hold 349525 entries; the largest power of two below is 2^18.
@@ -107,17 +107,17 @@ TEST_F(ConfigFile, ResignScoreAndThreadCount) {
     write("\n# engine settings\nresign_score = -500\n\nn_cpus=2\nn_cpus=7\nresign_score=-200\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, -500) << "the first line with the key counts";
-    EXPECT_EQ(gSearch.threadCount, 2u);
+    EXPECT_EQ(gShell.threadCount, 2u);
 }
 
 TEST_F(ConfigFile, NonNumericStartupValues) {
     write("resign_score=never\nn_cpus=all\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, 0);
-    EXPECT_EQ(gSearch.threadCount, 1u) << "at least one thread searches";
+    EXPECT_EQ(gShell.threadCount, 1u) << "at least one thread searches";
     write("n_cpus=100000\n");
     readStartupSettings();
-    EXPECT_EQ(gSearch.threadCount, MAX_THREAD_COUNT);
+    EXPECT_EQ(gShell.threadCount, MAX_THREAD_COUNT);
 }
 
 TEST_F(ConfigFile, OverlongLinesNeitherOverrunNorSplit) {
@@ -129,7 +129,7 @@ TEST_F(ConfigFile, OverlongLinesNeitherOverrunNorSplit) {
           "\n");
     readStartupSettings();
     EXPECT_EQ(gShell.resignScore, -1000);
-    EXPECT_EQ(gSearch.threadCount, 3u);
+    EXPECT_EQ(gShell.threadCount, 3u);
     setupHashTables(true);
     EXPECT_EQ(gTransposition.bytes, 16u << 20);
     EXPECT_EQ(gPawnTable.count, 65536u);

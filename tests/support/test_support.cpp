@@ -22,6 +22,7 @@
 #include "board/notation.h"
 #include "egtb/catalogue.h"
 #include "egtb/table_store.h"
+#include "search/new_game.h"
 
 void initEngineTables() {
     static bool done = false;
@@ -34,15 +35,14 @@ void initEngineTables() {
 std::unique_ptr<Position> positionFromFen(const std::string& fen) {
     initEngineTables();
     auto pos = std::make_unique<Position>();
-    setStartPosition(*pos);
-    EXPECT_EQ(setBoardFromFen(*pos, fen.c_str()), 0) << fen;
+    EXPECT_TRUE(beginGame(*pos, fen.c_str())) << fen;
     return pos;
 }
 
 std::unique_ptr<Position> startPosition() {
     initEngineTables();
     auto pos = std::make_unique<Position>();
-    setStartPosition(*pos);
+    beginGame(*pos);
     return pos;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "board/position.h"
+#include "search/position.h"
 
 // Builds the Zobrist keys and attack tables once per test program.
 void initEngineTables();

@@ -16,13 +16,13 @@
 
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_format.h"
 #include "book/book_learn.h"
 #include "book/book_maintenance.h"
 #include "book/book_probe.h"
 #include "book/book_state.h"
+#include "search/position.h"
 #include "tools/fuzz/fuzz_support.h"
 
 namespace {

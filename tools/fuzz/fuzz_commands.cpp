@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string>
 
-#include "board/position.h"
+#include "search/position.h"
 #include "shell/engine.h"
 #include "shell/shell_state.h"
 #include "shell/uci.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "search/search_shared.h"
+#include "search/search_request.h"
 #include "shell/config.h"
 #include "shell/shell_state.h"
 #include "tools/fuzz/fuzz_support.h"
@@ -53,7 +53,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setupTablebases(nullptr, false);
     shareShellSettings();
     showHashInfo();
-    // The file's thread count was only read: no threads were made for it.
-    gSearch.threadCount = 1;
     return 0;
 }

@@ -2,7 +2,7 @@
 // position scored, and its mirror) and then to "epdtest" (every position
 // searched, its best moves read), each on a fresh engine. Searches get no
 // time of their own and stop at the harness's node budget.
-#include "board/position.h"
+#include "search/position.h"
 #include "shell/commands.h"
 #include "shell/epdtest.h"
 #include "shell/evaltest.h"

@@ -10,9 +10,11 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/position.h"
 #include "eval/evaluate.h"
-#include "search/iterate.h"
+#include "search/new_game.h"
+#include "search/position.h"
+#include "search/search_request.h"
+#include "shell/game_flow.h"
 #include "search/time_control.h"
 #include "shell/commands.h"
 #include "shell/evaltest.h"
@@ -33,14 +35,12 @@ void checkMoves(Position& pos, const char* fen) {
     Move list[MAX_MOVES];
     Move* end = generateAllMoves(pos, list);
     for (Move* m = list; m < end; m++) {
-        pos.hashMove[pos.historyCount] = 0;
         if (!isLegalMove(*m, pos)) continue;
         MoveC san(*m);
         const std::string text = moveToSan(san, pos);
         MoveC back;
         parseMove(back, pos, text.c_str());
         if (!back.valid || back.move != *m) fail(("SAN does not read back: " + text).c_str(), fen);
-        pos.hashMove[pos.historyCount] = 0;
         if (!makeMove(pos, *m, false)) continue;
         if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after a move", fen);
         unmakeMove(pos);
@@ -59,18 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 512) return -1;
     const std::string fen(reinterpret_cast<const char*>(data), size);
     Position& pos = fuzzFreshEngine();
-    if (setBoardFromFen(pos, fen.c_str()) != 0) return 0;
+    if (!beginGame(pos, fen.c_str())) return 0;
     startSetUpGame(pos);
     if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after set-up", fen.c_str());
     checkMoves(pos, fen.c_str());
     perft(pos, 2);
     consoleEvaluation(pos);
 
-    resetSearch(pos);
     gGame.engineSide = pos.sideToMove;
-    startSearchClock(plannedLimits(timeNow()));
     shareShellSettings();
-    prepareEvaluation(pos);
-    iterate(pos);
+    SearchRequest request = gameRequest();
+    request.startTime = timeNow();
+    search(pos, request);
     return 0;
 }

@@ -1,10 +1,10 @@
 // PGN text given to the book builder: the input is the game collection.
 // Blocks of a few records make even short inputs go through several run
 // files and their merge; the book made is opened and probed.
-#include "board/position.h"
 #include "book/book_create.h"
 #include "book/book_file.h"
 #include "book/book_probe.h"
+#include "search/position.h"
 #include "tools/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/position.h"
 #include "book/book_file.h"
 #include "book/book_learn.h"
 #include "book/book_state.h"
@@ -19,7 +18,9 @@
 #include "eval/pawn_table.h"
 #include "search/iterate.h"
 #include "search/parallel.h"
-#include "search/search_shared.h"
+#include "search/position.h"
+#include "search/search_request.h"
+#include "shell/pondering.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
@@ -119,7 +120,7 @@ void fuzzStartUp(int* argc, char*** argv) {
     gShell.transpositionTableMB = 1;
     gShell.pawnTableMB = 1;
     gShell.gamePosition = new Position();
-    gSearch.ponderRecord = new Position();
+    gPonder.record = new Position();
     initZobristKeys();
     initBoardTables();
     setupHashTables(false);
@@ -141,19 +142,13 @@ Position& fuzzFreshEngine() {
     clearPendingInput();
     setLineCapacity(LINE_SIZE);
 
-    gTimeControl = TimeControl{};
-    gTimeControl.nodeLimit = FUZZ_NODE_LIMIT;
-    gLimits = SearchLimits{};
+    gShell.nodeLimit = FUZZ_NODE_LIMIT;
     // "cores" may have started helper threads: they end here.
-    if (gSearch.threadCount != 1) changeThreadCount(1);
-    gSearch.ponderingDisabled = false;
-    gSearch.checkInterval = 1024;
-    gSearch.nodeCountdown.store(1024);
-    gSearch.inputHook = pollInputDuringSearch;
-    gSearch.ponderingInProgress = false;
-    gSearch.puzzle = false;
-    gSearch.searchMoveCount = 0;
-    gSearch.lastCompletedScore = NO_SCORE;
+    if (searchThreadCount() != 1) changeThreadCount(1);
+    setPonderingDisabled(false);
+    setCheckInterval(1024);
+    setInputHook(pollInputDuringSearch);
+    forgetLastScore();
 
     // Commands may have resized the tables; small ones keep inputs fast.
     if (gTransposition.bytes != 1u << 20) resizeHashTables(1, 1);
@@ -161,10 +156,9 @@ Position& fuzzFreshEngine() {
     clearPawnTable();
 
     *game = Position();
-    *gSearch.ponderRecord = Position();
+    *gPonder.record = Position();
     startNewGame(*game);
     gGame.engineSide = -1;
-    gGame.setUpPosition = false;
     gBook.missCount = 0;
     return *game;
 }

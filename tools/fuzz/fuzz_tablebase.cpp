@@ -15,12 +15,12 @@
 #include <cstring>
 #include <string>
 
-#include "board/position.h"
 #include "board/notation.h"
 #include "egtb/catalogue.h"
 #include "egtb/tablebase_probe.h"
 #include "egtb/tablebase_settings.h"
 #include "egtb/tablebases.h"
+#include "search/position.h"
 #include "tools/fuzz/fuzz_support.h"
 
 namespace {

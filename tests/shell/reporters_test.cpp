@@ -1,10 +1,11 @@
-// The principal-variation line in its console, xboard and UCI forms.
-#include "search/output.h"
+// The principal-variation line in its console, xboard and UCI forms: what
+// the search reports, as each protocol's reporter says it.
+#include "shell/reporters.h"
 
 #include <cstdio>
 #include <regex>
 
-#include "search_fixture.h"
+#include "search/search_fixture.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ protected:
         pos = setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
         gSearch.iterationDepth = 7;
         pos->stats.nodes = 300000;
+        setReporter(consoleReporter);
     }
     // Fills pv[1] with the given moves (from, to pairs), played from the root.
     PVRow& line(std::initializer_list<std::pair<int, int>> moves) {
@@ -34,7 +36,7 @@ protected:
     std::string print(PVRow& row, int score, const char* mark = "") {
         testing::internal::CaptureStdout();
         gLimits.startTime = timeNow() - 1500;
-        printPV(*pos, row, score, mark);
+        reportVariation(*pos, row, score, mark);
         std::string out = testing::internal::GetCapturedStdout();
         out = std::regex_replace(out, std::regex("^( 7    )1\\.5[0-9]"), "$011.50");
         return std::regex_replace(out, std::regex("^(7 -?[0-9]+ )15[0-9] "), "$01150 ");
@@ -46,7 +48,7 @@ TEST_F(OutputTest, ConsoleAndXboardForms) {
     PVRow& row = line({{E2, E4}, {E7, E5}});
     EXPECT_EQ(print(row, 25), " 7    1.50     300000   +0.25   e4 e5\n");
     EXPECT_EQ(print(row, -25, "+1"), " 7    1.50     300000      +1   e4 e5\n");
-    gOutput.xboard = true;
+    setReporter(xboardReporter);
     EXPECT_EQ(print(row, 25), "7 25 150 300000 e4 e5\n");
     EXPECT_EQ(pos->historyCount, 1u);
 }
@@ -83,7 +85,7 @@ TEST_F(OutputTest, LongLinesWrapUnderTheFirstMove) {
 }
 
 TEST_F(OutputTest, UciFormIsAnInfoLineWithCoordinateMoves) {
-    gOutput.uci = true;
+    setReporter(uciReporter);
     PVRow& row = line({{E2, E4}, {E7, E5}});
     pos->stats.nodes = 1000;  // a small search is shown as well
     pos->stats.selDepth = 12;  // the root is ply 1
@@ -106,7 +108,7 @@ TEST_F(OutputTest, UciFormIsAnInfoLineWithCoordinateMoves) {
 }
 
 TEST_F(OutputTest, UciMateScoresCountMovesForTheSideToMove) {
-    gOutput.uci = true;
+    setReporter(uciReporter);
     PVRow& row = line({{E2, E4}});
     // The root is ply 1: mating at ply 2 is a mate in one, at ply 4 in two;
     // being mated at ply 3 is mated in one. A mate of a hundred moves (our

@@ -1,17 +1,16 @@
-// The position record as a whole: the Zobrist keys and their generator,
+// The board record as a whole: the Zobrist keys and their generator,
 // setting up the initial position, recounting everything that is derived
 // from the board array, full key computation, mirroring and the board
 // display.
-#include "board/position.h"
+#include "board/board.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "board/attacks.h"
-#include "search/transposition.h"
 
-GameState gGame;
 ZobristKeys zobrist;
 
 // --- Zobrist keys --------------------------------------------------------
@@ -97,7 +96,7 @@ constexpr int8_t initialBoard[64] = {
 
 }  // namespace
 
-void setInitialBoard(Position& pos) {
+void setInitialBoard(Board& pos) {
     std::memcpy(pos.board, initialBoard, sizeof pos.board);
     pos.sideToMove = WHITE;
     pos.castling = WHITE_KINGSIDE | WHITE_QUEENSIDE | BLACK_KINGSIDE | BLACK_QUEENSIDE;
@@ -110,25 +109,9 @@ void setInitialBoard(Position& pos) {
     rebuildDerivedState(pos);
     pos.hashKey = computeHashKey(pos);
     pos.pawnKey = computePawnKey(pos);
-    pos.pawnEntry = PawnEntry{};
-    pos.gamePhase = 0;
 }
 
-int setStartPosition(Position& pos) {
-    setInitialBoard(pos);
-    gTransposition.age = 0;
-
-    gGame.gamePly = 1;
-    gGame.setUpPosition = false;
-    // The current game position is always the last entry of the repetition
-    // list, so a return to the initial position counts towards a threefold
-    // repetition and the search always finds its root in the list.
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    return 0;
-}
-
-void rebuildDerivedState(Position& pos) {
+void rebuildDerivedState(Board& pos) {
     pos.occFileMajor = pos.occA1H8 = pos.occA8H1 = 0;
     for (SideRecord& side : pos.sides) {
         for (Bitboard& b : side.pieces) b = 0;
@@ -158,7 +141,7 @@ void rebuildDerivedState(Position& pos) {
     }
 }
 
-uint64_t computeHashKey(const Position& pos) {
+uint64_t computeHashKey(const Board& pos) {
     uint64_t key = 0;
     for (int sq = 0; sq < 64; sq++) {
         int piece = pos.board[sq];
@@ -171,7 +154,7 @@ uint64_t computeHashKey(const Position& pos) {
     return key ^ pos.castling;
 }
 
-uint64_t computePawnKey(const Position& pos) {
+uint64_t computePawnKey(const Board& pos) {
     uint64_t key = 0;
     for (int colour : {WHITE, BLACK})
         for (Bitboard b = pos.sides[colour].pieces[PAWN]; b; b &= b - 1)
@@ -179,7 +162,7 @@ uint64_t computePawnKey(const Position& pos) {
     return key;
 }
 
-void mirrorPosition(const Position& in, Position& out) {
+void mirrorPosition(const Board& in, Board& out) {
     std::memset(&out, 0, sizeof out);
     for (int sq = 0; sq < 64; sq++) out.board[squareAt(7 - rowOf(sq), fileOf(sq))] = int8_t(-in.board[sq]);
     out.castling = uint8_t((in.castling >> 2) | ((in.castling & 3) << 2));
@@ -199,7 +182,7 @@ void mirrorPosition(const Position& in, Position& out) {
     out.hashKey = computeHashKey(out);
 }
 
-void displayBoard(const Position& pos) {
+void displayBoard(const Board& pos) {
     static const char whiteLetters[] = " PNBRQ";
     static const char blackLetters[] = " pnbrq";
     char text[64 * 2 + 8 + 2 + 1];

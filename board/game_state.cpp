@@ -1,0 +1,3 @@
+#include "board/game_state.h"
+
+GameState gGame;

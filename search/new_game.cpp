@@ -1,0 +1,35 @@
+#include "search/new_game.h"
+
+#include "board/game_state.h"
+#include "board/notation.h"
+#include "eval/pawn_table.h"
+#include "search/transposition.h"
+
+bool beginGame(EvalBoard& pos, const char* fen, StoredResults results) {
+    int gamePly = 1;
+    if (fen) {
+        if (setBoardFromFen(pos, fen, &gamePly) != 0) return false;
+        // A position typed in may share its pawns with one the table scored
+        // under another game's phase tables.
+        clearPawnTable();
+    } else {
+        setInitialBoard(pos);
+    }
+    pos.pawnEntry = PawnEntry{};
+    pos.gamePhase = 0;
+    gTransposition.age = 0;
+    if (results == StoredResults::Dropped) {
+        clearTranspositionTable();
+        clearPawnTable();
+    }
+
+    gGame.gameRecord.clear();
+    gGame.gamePly = gamePly;
+    gGame.setUpPosition = fen != nullptr;
+    // The current game position is always the last entry of the repetition
+    // list, so a return to it counts towards a threefold repetition and the
+    // search always finds its root in the list.
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+    return true;
+}

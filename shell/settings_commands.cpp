@@ -1,0 +1,124 @@
+#include "shell/settings_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "search/position.h"
+#include "egtb/tablebase_settings.h"
+#include "search/parallel.h"
+#include "search/search_request.h"
+#include "search/time_control.h"
+#include "search/transposition.h"
+#include "shell/config.h"
+#include "shell/shell_state.h"
+
+static void printClock(const char* label, uint32_t ms) {
+    unsigned seconds = ms / 1000;
+    std::printf("%s%.2i:%.2i:%.2i\n", label, int(seconds / 3600 % 24), int(seconds / 60 % 60), int(seconds % 60));
+}
+
+void showClocks() {
+    const TimeControl& tc = gShell.clocks;
+    uint32_t white = gGame.engineSide == WHITE ? tc.engineClock : tc.opponentClock;
+    uint32_t black = gGame.engineSide == BLACK ? tc.engineClock : tc.opponentClock;
+    std::printf("\n");
+    printClock("White: ", white);
+    printClock("Black: ", black);
+    std::printf("\n");
+}
+
+void commandLevel(const CommandArgs& args) {
+    TimeControl& tc = gShell.clocks;
+    tc.movesPerControl = wordValue(args.word[1]);
+    tc.nextControlMove = tc.movesPerControl;
+    uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
+    tc.engineClock = clock;
+    tc.opponentClock = clock;
+    tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+    updateSearchClocks(tc);
+}
+
+// "st": every search gets this fixed time, the running one included.
+void commandSt(const CommandArgs& args) {
+    const uint32_t ms = uint32_t(wordValue(args.word[1])) * 1000u;
+    gShell.clocks.fixedTime = true;
+    gShell.clocks.fixedMoveTime = ms;
+    updateSearchClocks(gShell.clocks);
+    setSearchMoveTime(ms);
+}
+
+// "time" and "otim": a clock in centiseconds, which a running search sees
+// at its next look at the clock.
+void setClock(uint32_t& clock, const CommandArgs& args) {
+    clock = uint32_t(wordValue(args.word[1])) * 10u;
+    updateSearchClocks(gShell.clocks);
+}
+
+void commandDepth(const CommandArgs& args) {
+    if (args.count != 2) {
+        std::printf("Usage: depth <n>\n");
+        return;
+    }
+    int n = wordValue(args.word[1]);
+    gShell.depthLimit = n + 1;
+    std::printf("depth limit set to %i\n", n);
+}
+
+void commandEgtpath(const CommandArgs& args) {
+    // Syzygy folders are the rest of the line: a folder name may hold blanks.
+    if (args.count >= 3 && std::strcmp(args.word[1], "syzygy") == 0) {
+        char folders[LINE_SIZE] = "";
+        for (int i = 2; i < args.count; i++) {
+            if (i > 2) std::strncat(folders, " ", sizeof folders - std::strlen(folders) - 1);
+            std::strncat(folders, args.word[i], sizeof folders - std::strlen(folders) - 1);
+        }
+        // Scores found with other tables are stale.
+        if (setupSyzygy(folders)) clearTranspositionTable();
+        return;
+    }
+    if (args.count != 3) {
+        std::printf("Usage: egtpath nalimov <path to directory containing nalimov egtbs>\n");
+        std::printf("       egtpath syzygy <directories containing syzygy tables, separated by ','>\n");
+        return;
+    }
+    if (std::strcmp(args.word[1], "nalimov") != 0) return;
+    std::printf("initializing egtb\n");
+    setupTablebases(args.word[2]);
+}
+
+void commandCores(const CommandArgs& args) {
+    if (args.count != 2) {
+        std::printf("usage: cores [n] where n is the number of cpus to use while searching\n");
+        return;
+    }
+    int n = wordValue(args.word[1]);
+    if (n < 1) {
+        std::printf("could not interpret '%s' as an integer greater than 1\n", args.word[1]);
+        n = 1;
+    }
+    // More threads than the engine has room for are not an error, just
+    // not had.
+    unsigned threads = std::min(unsigned(n), MAX_THREAD_COUNT);
+    std::printf("using %u cpus\n", threads);
+    useSearchThreads(threads);
+}
+
+void commandIcs(const CommandArgs& args) {
+    if (args.count != 2) return;
+    if (std::strcmp(args.word[1], "-") == 0) {
+        gShell.ics = false;
+    } else {
+        gShell.ics = true;
+        std::printf("tellics gameend\n");
+    }
+}
+
+void useSearchThreads(unsigned threads) {
+    if (threads == searchThreadCount()) return;
+    changeThreadCount(threads);
+    // The tablebases come again from the settings file, with a decode area
+    // for each thread.
+    resetTablebases();
+}
+
