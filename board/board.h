@@ -29,6 +29,10 @@ struct HistoryEntry {
     uint64_t pawnKey;
 };
 
+// A game record entry for a turn passed without a move (the side to move
+// changed by command). No generated move has this code.
+constexpr Move GAME_PASS = 0xFFFFFFFFu;
+
 // The fifty-move rule: a game is drawn once this many half-moves have
 // passed without a capture or a pawn move.
 constexpr int FIFTY_MOVE_PLIES = 100;

@@ -305,9 +305,46 @@ void playGameMove(Board& pos, Move m) {
     }
 }
 
+void passGameTurn(Board& pos) {
+    pos.historyCount = 1;
+    HistoryEntry pass;
+    pass.move = GAME_PASS;
+    pass.castling = pos.castling;
+    pass.epSquare = pos.epSquare;
+    pass.reversibleMoves = pos.history[1].reversibleMoves;
+    pass.hashKey = pos.hashKey;
+    pass.pawnKey = pos.pawnKey;
+    std::vector<HistoryEntry>& record = gGame.gameRecord;
+    if (record.size() == record.capacity()) record.reserve(record.capacity() + 64);
+    record.push_back(pass);
+
+    // The right to take en passant lapses with the turn.
+    if (pos.epSquare) {
+        pos.hashKey ^= zobrist.enPassant[pos.epSquare];
+        pos.epSquare = 0;
+        pos.history[1].epSquare = 0;
+    }
+    pos.hashKey ^= zobrist.side[WHITE] ^ zobrist.side[BLACK];
+    pos.sideToMove ^= 1;
+    gGame.gamePly++;
+    // No position before the pass, with the other side to move, can recur.
+    gGame.repetitionList[0] = pos.hashKey;
+    gGame.repetitionCount = 1;
+}
+
 void takeBackGameMove(Board& pos, const HistoryEntry& record) {
     if (record.move == 0) return;  // nothing to take back
+    if (gGame.gamePly > 1) gGame.gamePly--;
     pos.historyCount = 1;
+    if (record.move == GAME_PASS) {
+        pos.sideToMove ^= 1;
+        pos.epSquare = record.epSquare;
+        pos.hashKey = record.hashKey;
+        pos.history[1].epSquare = record.epSquare;
+        pos.history[1].reversibleMoves = record.reversibleMoves;
+        rebuildRepetitionList(pos.hashKey, record);
+        return;
+    }
     HistoryEntry& game = pos.history[0];
     game.move = record.move;
     game.castling = record.castling;

@@ -16,8 +16,13 @@ void unmakeMove(Board& pos);
 void playGameMove(Board& pos, Move m);
 // Takes back the game move of `record` (the last one of the game record;
 // whether the caller removes it before or after does not matter) and
-// rebuilds the repetition list from the game record. The game ply is kept.
+// rebuilds the repetition list from the game record; the game ply goes
+// back one with it. A pass is taken back too.
 void takeBackGameMove(Board& pos, const HistoryEntry& record);
+// The side to move passes its turn ("white"/"black" with the other side on
+// move): the game record keeps the pass, so that the moves before it can
+// still be taken back.
+void passGameTurn(Board& pos);
 // Fifty-move rule, or the current game position standing three or more
 // times in the repetition list.
 bool gameDrawCheck(const Board& pos);

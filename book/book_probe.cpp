@@ -44,6 +44,7 @@ struct Weighing {
 struct Candidate {
     BookMove found;
     float weight;
+    float share;  // per cent of the choice
 };
 
 // Highest weight first; equal weights keep the order the moves were
@@ -57,6 +58,27 @@ void sortByWeight(Candidate* candidates, int count) {
 std::string sanOf(Board& pos, Move move) {
     MoveC text(move);
     return moveToSan(text, pos);
+}
+
+// The moves the book may choose among (a move that has learned it loses
+// is never played), highest weight first, each with its share of the
+// choice. Returns how many.
+int weighCandidates(const BookMove* found, int count, Candidate* candidates) {
+    Weighing weighing;
+    int candidateCount = 0;
+    for (int i = 0; i < count; i++) {
+        weighing.see(found[i]);
+        if (found[i].learned() >= EXCLUDED_LEARNED) candidates[candidateCount++] = {found[i], 0, 0};
+    }
+    float excessSum = 0;
+    for (int i = 0; i < candidateCount; i++) {
+        candidates[i].weight = weighing.weight(candidates[i].found);
+        excessSum += candidates[i].weight - 1;
+    }
+    sortByWeight(candidates, candidateCount);
+    for (int i = 0; i < candidateCount; i++)
+        candidates[i].share = excessSum > 0 ? (candidates[i].weight - 1) * 100 / excessSum : 0;
+    return candidateCount;
 }
 
 }  // namespace
@@ -75,31 +97,19 @@ int probeBook(Board& pos, Move& move) {
         case BookRead::readError: return 0;
     }
 
-    Weighing weighing;
     Candidate candidates[MAX_MOVES];
-    int candidateCount = 0;
-    for (int i = 0; i < count; i++) {
-        weighing.see(found[i]);
-        if (found[i].learned() >= EXCLUDED_LEARNED) candidates[candidateCount++] = {found[i], 0};
-    }
+    const int candidateCount = weighCandidates(found, count, candidates);
     if (candidateCount == 0) {
         gBook.missCount++;
         return 0;
     }
     gBook.missCount = 0;
 
-    float excessSum = 0;
-    for (int i = 0; i < candidateCount; i++) {
-        candidates[i].weight = weighing.weight(candidates[i].found);
-        excessSum += candidates[i].weight - 1;
-    }
-    sortByWeight(candidates, candidateCount);
-
     std::string text;
     for (int i = 0; i < candidateCount; i++) {
-        float share = excessSum > 0 ? (candidates[i].weight - 1) * 100 / excessSum : 0;
         char entry[32];
-        std::snprintf(entry, sizeof entry, "%s(%i%%) ", sanOf(pos, candidates[i].found.move).c_str(), int(share));
+        std::snprintf(entry, sizeof entry, "%s(%i%%) ", sanOf(pos, candidates[i].found.move).c_str(),
+                      int(candidates[i].share));
         text += entry;
     }
     gOpeningBook.moveText = text;
@@ -130,4 +140,15 @@ void showBookMoves(Board& pos) {
         line += entry;
     }
     std::printf("%s\n", line.c_str());
+}
+
+int bookMoveShares(Board& pos, BookShare* shares) {
+    if (gOpeningBook.disabled) return 0;
+    BookMove found[MAX_MOVES];
+    int count = 0;
+    if (readBookMoves(pos, found, count) != BookRead::ok) return 0;
+    Candidate candidates[MAX_MOVES];
+    const int candidateCount = weighCandidates(found, count, candidates);
+    for (int i = 0; i < candidateCount; i++) shares[i] = {candidates[i].found.move, int(candidates[i].share)};
+    return candidateCount;
 }

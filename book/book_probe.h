@@ -15,3 +15,12 @@ int probeBook(Board& pos, Move& move);
 // "book probe": every book move of the position with its counts and
 // learned value, then their weights. Chooses nothing, counts no miss.
 void showBookMoves(Board& pos);
+
+// The moves the book would choose among here, with the share (per cent)
+// each has of the choice, most likely first; 0 when the book knows none or
+// there is no usable book. Chooses nothing, counts no miss.
+struct BookShare {
+    Move move;
+    int percent;
+};
+int bookMoveShares(Board& pos, BookShare* shares);

@@ -393,6 +393,8 @@ static int deepen(Position& pos) {
         if (complete && !searchStopped(pos)) {
             gSearch.lastCompletedScore = v;
             gSearch.lastCompletedDepth = d;
+            // The mate asked for is proved: nothing more to find.
+            if (gLimits.mateLimit > 0 && v > TABLEBASE_WIN && (MATE - v + 1) / 2 <= gLimits.mateLimit) break;
         }
 
         // A found mate ends the deepening (read one root search late, as a

@@ -94,6 +94,7 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uin
     line.nodes = nodes;
     line.selDepth = pos.stats.selDepth;
     line.hashfull = transpositionFullness();
+    line.tablebaseHits = pos.stats.tablebaseHits;
     line.expectedReply = gLimits.pondering ? gSearch.expectedReply : "";
     if (row.end == 0 && gSearch.rootMoveCount > 0) {
         line.hasRootMove = true;

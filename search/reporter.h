@@ -31,6 +31,7 @@ struct VariationReport {
     uint32_t nodes = 0;
     uint32_t selDepth = 0;    // deepest ply reached, the root being ply 1
     int hashfull = 0;         // transposition table use, per mille
+    uint32_t tablebaseHits = 0;  // positions the tables answered in this search
     // The reply a ponder search assumes ("(e5)" in front of the root move);
     // empty when the search is the engine's own.
     const char* expectedReply = "";

@@ -92,6 +92,10 @@ SearchProgress searchProgress(const Position& pos) {
     progress.nodes = pos.stats.nodes;
     progress.depth = gSearch.iterationDepth;
     progress.rootMoveCount = gSearch.rootMoveCount;
+    // Handed out in this iteration: searched, or being searched now.
+    progress.rootMovesSearched = 0;
+    for (int i = 0; i < gSearch.rootMoveCount; i++)
+        progress.rootMovesSearched += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
     progress.movesAtPly = pos.movesDelivered[pos.historyCount];
     progress.currentRootMove = pos.currentMove[1];
     return progress;

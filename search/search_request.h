@@ -46,6 +46,9 @@ struct SearchRequest {
     TimeControl clocks;      // the game's clocks and control now
     int depthLimit = -1;     // iterations stop before this depth ("depth n" is n + 1); <= 0: none
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
+    // UCI "go mate N": the search ends once an iteration has proved a mate
+    // in N moves or fewer (0: none).
+    int mateLimit = 0;
 
     // --- the root ---
     // The root moves to consider (UCI "searchmoves"); none: every legal move.
@@ -112,6 +115,7 @@ struct SearchProgress {
     uint32_t nodes;         // thread 0's
     int depth;
     int rootMoveCount;
+    int rootMovesSearched;  // handed out in this iteration, the current one included
     uint32_t movesAtPly;    // moves the node now searched has delivered
     Move currentRootMove;   // the root move being searched
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "search/parallel.h"
+#include "search/reporter.h"
 #include "search/search_shared.h"
 #include "platform/spin_lock.h"
 
@@ -40,7 +41,7 @@ bool startThread(int t) {
     if (gThreadPool.numa) {
         gThreadPool.lastNode = gThreadPool.lastNode >= gThreadPool.highestNode ? 0 : gThreadPool.lastNode + 1;
         mask = gThreadPool.nodeMasks[gThreadPool.lastNode];
-        std::printf("Starting thread on node %d CPU mask %llx\n", gThreadPool.lastNode, (unsigned long long)mask);
+        reportNote("Starting thread on node %d CPU mask %llx", gThreadPool.lastNode, (unsigned long long)mask);
     }
     const bool started = startPlatformThread(gThreadPool.threads[t], threadEntry, t, mask);
     // The main thread searches on node 0, near the game's records.
@@ -82,7 +83,7 @@ void freeRecordPool() {
 unsigned changeThreadCount(unsigned threads) {
     stopSearchThreads();
     if (!allocateRecordPool(threads)) {
-        std::printf("Not enough memory for %u search threads\n", threads);
+        reportNote("Not enough memory for %u search threads", threads);
         allocateRecordPool(1);
         threads = 1;
     }
@@ -107,7 +108,7 @@ void startMissingThreads(int n) {
     int started = 0;
     for (int k = 0; k < missing; k++) {
         const int t = absent[k];
-        std::printf("starting thread %d\n", t);
+        reportNote("starting thread %d", t);
         // A thread that ended after the last search is gone or about to
         // be: collect it before its number is reused.
         joinPlatformThread(gThreadPool.threads[t]);
@@ -120,7 +121,7 @@ void startMissingThreads(int n) {
         SpinLockGuard guard(gParallel.smpLock);
         gThreadPool.startedCount.fetch_add(1, std::memory_order_acq_rel);
     }
-    std::printf("done\n");
+    reportNote("done");
     while (gThreadPool.readyCount.load(std::memory_order_acquire) < started) cpuRelax();
 }
 
@@ -140,10 +141,10 @@ Position* takeRecord(int i) {
     if (!record) {
         gThreadPool.failedRequests++;
         if (gThreadPool.failedRequests <= REPORTED_POOL_FAILURES)
-            std::printf("WARNING Could not allocate an SMP tree on the current node: thread %d\n", i);
+            reportNote("WARNING Could not allocate an SMP tree on the current node: thread %d", i);
         record = freeRecord(0, gThreadPool.recordCount);
         if (!record) {
-            if (gThreadPool.failedRequests <= REPORTED_POOL_FAILURES) std::printf("ERROR! No SMP blocks available\n");
+            if (gThreadPool.failedRequests <= REPORTED_POOL_FAILURES) reportNote("ERROR! No SMP blocks available");
             return nullptr;
         }
     }
@@ -167,23 +168,24 @@ void detectNuma() {
     const int highest = readNumaNodes(gThreadPool.numaDirectory, gThreadPool.nodeMasks);
     if (highest <= 0) {
         // One node, or no word from the system about nodes at all.
-        std::printf("System is SMP\n");
+        reportNote("System is SMP");
         gThreadPool.highestNode = 0;
         return;
     }
     gThreadPool.highestNode = std::min(highest, MAX_NUMA_NODES - 1);
     gThreadPool.numa = true;
-    std::printf("System is NUMA. Linux reports %d nodes\n", gThreadPool.highestNode + 1);
+    reportNote("System is NUMA. Linux reports %d nodes", gThreadPool.highestNode + 1);
     for (int node = 0; node <= gThreadPool.highestNode; node++) {
-        std::printf("Node %dCPUs: ", node);
+        char cpus[512];
+        int n = std::snprintf(cpus, sizeof cpus, "Node %dCPUs: ", node);
         for (int cpu = 0; cpu < 64; cpu++)
-            if (gThreadPool.nodeMasks[node] >> cpu & 1) std::printf("%d ", cpu);
-        std::printf("\n");
+            if (gThreadPool.nodeMasks[node] >> cpu & 1) n += std::snprintf(cpus + n, sizeof cpus - size_t(n), "%d ", cpu);
+        reportNote("%s", cpus);
         // Threads cannot be placed on a node without processors.
         if (gThreadPool.nodeMasks[node] == 0) gThreadPool.numa = false;
     }
     const int cpu = currentProcessor();
-    std::printf("ideal CPU is %d\n", cpu);
+    reportNote("ideal CPU is %d", cpu);
     if (cpu < 0 || cpu >= 64 || (gThreadPool.nodeMasks[0] >> cpu & 1)) return;
     // Node 0 is the main thread's node.
     for (int node = 1; node <= gThreadPool.highestNode; node++) {

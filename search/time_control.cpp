@@ -85,6 +85,7 @@ void startSearchClock(const SearchRequest& request) {
     limits.fixedTime = request.clocks.fixedTime;
     limits.analysis = request.analysis;
     limits.nodeLimit = request.nodeLimit;
+    limits.mateLimit = request.mateLimit;
     limits.pondering = request.ponder;
     limits.puzzle = request.puzzle;
     // A small node budget is looked at sooner than the clock would be.

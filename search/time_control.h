@@ -103,6 +103,7 @@ struct SearchLimits {
     bool fixedTime = false;  // moveTime is all the search gets
     bool analysis = false;   // runs until told to stop; the clock never ends it
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
+    int mateLimit = 0;       // ends at a proved mate in this many moves or fewer; 0: none
     // On the opponent's time: no time limit until the opponent plays the
     // expected move (ponderHit).
     bool pondering = false;

@@ -28,6 +28,7 @@
 #include "shell/pondering.h"
 #include "shell/settings_commands.h"
 #include "shell/shell_state.h"
+#include "shell/xboard_commands.h"
 
 namespace {
 
@@ -37,7 +38,9 @@ enum CommandNumber {
     CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
     CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
-    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, COMMAND_COUNT
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_SD, CMD_NPS, CMD_MEMORY, CMD_MOVE_NOW,
+    CMD_HINT, CMD_BK, CMD_REMOVE, CMD_EXCLUDE, CMD_INCLUDE, CMD_SETSCORE, CMD_OPTION, CMD_REJECTED,
+    COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -93,6 +96,18 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"cores", "winboard cores command - set the number of cpus"},
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
+    {"sd", "set the search depth limit in plies"},
+    {"nps", "count the engine's clock in nodes at this rate per second"},
+    {"memory", "set both hash tables together in MB"},
+    {"?", "move now"},
+    {"hint", "show the reply the engine expects"},
+    {"bk", "show the book moves of the position"},
+    {"remove", "take back the last two moves"},
+    {"exclude", "leave a root move (or all) out of the search"},
+    {"include", "search an excluded root move (or all) again"},
+    {"setscore", "set the score and depth of the position"},
+    {"option", "set an engine option: option NAME=VALUE"},
+    {"rejected", "xboard command"},
 };
 
 int findCommand(const char* word) {
@@ -107,7 +122,9 @@ bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE:
+    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE: case CMD_REMOVE: case CMD_MEMORY:
+    // They walk the game position, which a search may be standing on.
+    case CMD_HINT: case CMD_BK: case CMD_EXCLUDE: case CMD_INCLUDE: case CMD_SETSCORE:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -130,11 +147,6 @@ void printHelp() {
             if (standardInputIsTerminal()) waitForSingleKey();
         }
     }
-}
-
-void printFeatures() {
-    std::printf("feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
-                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" done=1\n");
 }
 
 // The game position. While a search runs on the game record, the record
@@ -160,24 +172,6 @@ void printGamePosition(const Position& searched) {
         root.historyCount--;
     }
     displayBoard(root);
-}
-
-// Hands the move to `side` while keeping the keys consistent with the board.
-void setSideToMove(Position& pos, int side) {
-    if (pos.sideToMove == side) return;
-    if (pos.epSquare) {
-        pos.hashKey ^= zobrist.enPassant[pos.epSquare];
-        pos.epSquare = 0;
-        pos.history[pos.historyCount].epSquare = 0;
-    }
-    pos.hashKey ^= zobrist.side[WHITE] ^ zobrist.side[BLACK];
-    pos.sideToMove = uint8_t(side);
-    gGame.repetitionList[0] = pos.hashKey;
-    gGame.repetitionCount = 1;
-    // The moves played so far can no longer be taken back: each was made by
-    // the side that moved before the turn was handed over, and unmaking one
-    // now would put the wrong colour's man back on the board.
-    gGame.gameRecord.clear();
 }
 
 void commandSetboard(Position& pos, const CommandArgs& args) {
@@ -238,7 +232,9 @@ void commandSides(Position& pos, int sideToMove, int engineSide) {
         std::printf("Cannot change sides until thinking is stopped\n");
         return;
     }
-    setSideToMove(pos, sideToMove);
+    // The other side to move is a pass in the game record: the moves before
+    // it can still be taken back, and the positions after it are new.
+    if (pos.sideToMove != sideToMove) passGameTurn(pos);
     gGame.engineSide = engineSide;
     gShell.playedColour = engineSide;
 }
@@ -247,8 +243,11 @@ void commandSides(Position& pos, int sideToMove, int engineSide) {
 void printSearchProgress(const Position& pos) {
     const SearchProgress progress = searchProgress(pos);
     MoveC root(progress.currentRootMove);
-    std::printf("stat01: %u %i %i %i %i %s\n", progress.elapsed / 10, int(progress.nodes), progress.depth,
-                progress.rootMoveCount, int(progress.movesAtPly), moveToCoordinate(root));
+    // Time, nodes, depth, the root moves still to search and all of them,
+    // and the move being searched.
+    const int left = std::max(progress.rootMoveCount - progress.rootMovesSearched, 0);
+    std::printf("stat01: %u %i %i %i %i %s\n", progress.elapsed / 10, int(progress.nodes), progress.depth, left,
+                progress.rootMoveCount, moveToCoordinate(root));
     std::fflush(stdout);
 }
 
@@ -278,6 +277,26 @@ void commandExit() {
     gGame.engineSide = -1;
     stopSearch();
     std::printf("Stopped Analysis\n");
+    // Analysis over: the engine waits, without thinking on anybody's time,
+    // for what the interface wants next.
+    gShell.analysisMode = false;
+    gShell.analysisDue = false;
+    setPonderingDisabled(true);
+    gShell.ponderNext = false;
+}
+
+// "ping N" is answered once everything before it is done: while the engine
+// is searching for its move, after the move.
+void commandPing(const CommandArgs& args) {
+    if (gShell.onMove && !searchStatus().pondering && gShell.pendingPongs < 8) {
+        std::snprintf(gShell.pongText[gShell.pendingPongs++], sizeof gShell.pongText[0], "%s", args.word[1]);
+        return;
+    }
+    std::printf("pong %s\n", args.word[1]);
+}
+
+void commandRemove(Position& pos) {
+    for (int i = 0; i < 2; i++) commandUndo(pos);
 }
 
 void commandPlayother(Position& pos) {
@@ -309,6 +328,7 @@ void commandAnalyze(const Position& pos) {
     gGame.engineSide = pos.sideToMove;
     std::printf("Analyzing... use 'exit' to stop.\n");
     gShell.analysisMode = true;
+    gShell.analysisDue = true;
 }
 
 void commandResult(Position& pos, const CommandArgs& args) {
@@ -440,7 +460,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_PROTOVER:
         if (wordValue(args.word[1]) >= 2) printFeatures();
         break;
-    case CMD_PING: std::printf("pong %s\n", args.word[1]); break;
+    case CMD_PING: commandPing(args); break;
     case CMD_EXIT: commandExit(); break;
     case CMD_DEPTH: commandDepth(args); break;
     case CMD_PERFT: commandPerft(pos, args); break;
@@ -463,8 +483,22 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_DOT:
         if (gShell.thinking) printSearchProgress(pos);
         break;
-    // No effect: the engine always thinks visibly, and moves are not random.
-    case CMD_RANDOM: case CMD_POST: case CMD_NOPOST: case CMD_ACCEPTED: break;
+    case CMD_POST: gShell.showThinking = true; break;
+    case CMD_NOPOST: gShell.showThinking = false; break;
+    case CMD_SD: commandSd(args); break;
+    case CMD_NPS: commandNps(args); break;
+    case CMD_MEMORY: commandMemory(args); break;
+    case CMD_MOVE_NOW: commandMoveNow(); break;
+    case CMD_HINT: commandHint(pos); break;
+    case CMD_BK: commandBk(pos); break;
+    case CMD_REMOVE: commandRemove(pos); break;
+    case CMD_EXCLUDE: commandExclude(pos, args, true); break;
+    case CMD_INCLUDE: commandExclude(pos, args, false); break;
+    case CMD_SETSCORE: commandSetscore(pos, args); break;
+    case CMD_OPTION: commandOption(args); break;
+    // No effect: moves are not random, and a feature xboard accepts or
+    // rejects changes nothing the engine does.
+    case CMD_RANDOM: case CMD_ACCEPTED: case CMD_REJECTED: break;
     default: break;
     }
 }
@@ -473,7 +507,9 @@ int enterUserMove(Position& pos, char* line) {
     MoveC parsed;
     parseMove(parsed, pos, line);
     if (!parsed.valid) {
-        std::printf("unrecognized command: %s\n", line);
+        // The protocol's form for xboard; the console keeps its own.
+        if (gShell.xboardMode) std::printf("Error (unknown command): %s\n", line);
+        else std::printf("unrecognized command: %s\n", line);
         line[0] = '\0';
         return -1;
     }

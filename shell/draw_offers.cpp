@@ -32,11 +32,27 @@ bool opponentNotFarBelow() { return gShell.opponentRating > gShell.ownRating - D
 
 }  // namespace
 
+namespace {
+
+// Outside a chess server the opponent (a program, or xboard for a person)
+// hears an acceptance as "offer draw", and a refusal as nothing at all;
+// "tellics" would go nowhere. The running search is no business of the
+// offer: the game ends by the interface's word, not by a cut-short search.
+void acceptDraw() {
+    std::printf(gShell.ics ? "tellics draw\n" : "offer draw\n");
+    if (gShell.ics) stopSearch();
+}
+
+void declineDraw() {
+    if (gShell.ics) std::printf("tellics decline\n");
+}
+
+}  // namespace
+
 void answerDrawOffer(Position& pos) {
     int s = searchStatus().lowerBound;
     if (gShell.computerOpponent && s < DRAW_AGAINST_COMPUTER) {
-        std::printf("tellics draw\n");
-        stopSearch();
+        acceptDraw();
         return;
     }
     if (s > NO_SCORE && s <= -DRAW_WHEN_BEHIND && opponentNotFarBelow()) {
@@ -46,12 +62,12 @@ void answerDrawOffer(Position& pos) {
     if (gameDrawCheck(pos) || recogniseDraw(pos) == 0 || drawAcceptable(pos)) {
         if (gShell.opponentRating >= gShell.ownRating - DRAW_ACCEPT_RATING_MARGIN) {
             std::printf("offer draw\n");
-            stopSearch();
+            if (gShell.ics) stopSearch();
             return;
         }
         if (gShell.opponentRating >= gShell.ownRating - DRAW_RATING_MARGIN) return;
     }
-    std::printf("tellics decline\n");
+    declineDraw();
 }
 
 bool drawAcceptable(Position& pos) {

@@ -38,30 +38,13 @@ void printPrompt(const Position& pos) {
     std::printf(pos.sideToMove == WHITE ? "W> " : "B> ");
 }
 
-// A position set up while analysing is analysed at once, outside game flow.
-// It is a new search: the root list and the abort flag of the old one must go.
-void analyseNewPosition(Position& pos) {
-    gGame.engineSide = pos.sideToMove;
-    gShell.thinking = true;  // commands arriving now must wait again
-    SearchRequest request = gameRequest();
-    request.startTime = timeNow();
-    request.analysis = true;
-    shareShellSettings();
-    search(pos, request);
-    gShell.thinking = false;
-    // Stopped with "exit": nothing else would leave analysis mode.
-    if (gGame.engineSide == -1) gShell.analysisMode = false;
-}
-
 // Commands that arrived while a search ran and had to wait for its end.
 void runDeferredCommands(Position& pos) {
     while (gShell.deferredLine[0]) {
         char line[LINE_SIZE];
         std::strcpy(line, gShell.deferredLine);
         gShell.deferredLine[0] = '\0';
-        int number = dispatchCommand(pos, line);
-        if (number != COMMAND_SETBOARD || !gShell.analysisMode) break;
-        analyseNewPosition(pos);
+        dispatchCommand(pos, line);
     }
 }
 
@@ -81,6 +64,9 @@ void startUp() {
     gGame.gameRecord.reserve(64);
     gBook.missCount = 0;
     readStartupSettings();
+    // What the engine has to say from here on goes out in the console's
+    // words until an interface names its protocol.
+    useProtocolReporter();
 
     gShell.gamePosition = new Position();
     gPonder.record = new Position();
@@ -145,8 +131,18 @@ void mainLoop() {
             break;
         }
         if (dispatchCommand(pos, gShell.inputLine) < 0) enterUserMove(pos, gShell.inputLine);
+        // In analysis every line may have changed the position (a move,
+        // "undo", "new", "setboard", "exclude"): the analysis goes on from
+        // there once the interface has said all it has to say.
+        if (gShell.analysisMode) gShell.analysisDue = true;
 
-        if (!gShell.quit && pos.sideToMove == gGame.engineSide) playEngineMove(gameRequest());
+        if (!gShell.quit) {
+            if (gShell.analysisMode) {
+                if (gShell.analysisDue && !inputAvailable()) analyseGamePosition();
+            } else if (pos.sideToMove == gGame.engineSide) {
+                playEngineMove(gameRequest());
+            }
+        }
         gShell.thinking = false;
         runDeferredCommands(pos);
     }

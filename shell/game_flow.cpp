@@ -28,6 +28,7 @@
 #include "shell/pondering.h"
 #include "shell/shell_state.h"
 #include "shell/uci.h"
+#include "shell/xboard_commands.h"
 
 namespace {
 
@@ -70,11 +71,6 @@ Move firstLegalMove(Position& pos) {
 Move fallbackMove(Position& pos, const SearchResult& found) {
     if (found.rootMoveCount > 0 && isLegalMove(found.firstRootMove, pos)) return found.firstRootMove;
     return firstLegalMove(pos);
-}
-
-// The analysis was stopped by a new position ("setboard"), not by "exit".
-bool analysisContinues() {
-    return gGame.engineSide != -1 && std::strncmp(gShell.deferredLine, "setboard", 8) == 0;
 }
 
 // The line the engine whispers (to people) or kibitzes (to a computer
@@ -217,8 +213,13 @@ bool chooseMove(Position& pos, const SearchRequest& request, Move& best, int& sc
 // The final line of the search, unless the thinking lines already showed it.
 void showFinalLine(Position& pos, int score, int depth) {
     // A UCI interface has had every line as the search found it, and takes
-    // the last one as the move's score.
+    // the last one as the move's score; so has xboard, shown every line
+    // ("post") or none ("nopost").
     if (gShell.uciMode) return;
+    if (gShell.xboardMode) {
+        offerDrawAfterFutileSearch(score, depth);
+        return;
+    }
     if ((std::abs(score) != MATE && (pos.stats.nodes < SHORT_SEARCH_NODES || std::abs(score) > DECISIVE_SCORE)) ||
         depth > MAX_PLY)
         reportVariation(pos, pos.pv[0], score, "");
@@ -279,19 +280,45 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     reportStatistics(pos, now, knps);
     if (gBook.missCount) learnFromGame(bookLearnContext(), score, depth, 0);
 
-    if (gShell.clocks.engineClock < SHORT_OF_TIME_MS) {
+    if (gShell.clocks.engineClock < SHORT_OF_TIME_MS) gShell.ponderNext = false;
+}
+
+// Pongs held back while the engine was on move go out after its move.
+void sendQueuedPongs() {
+    for (int i = 0; i < gShell.pendingPongs; i++) std::printf("pong %s\n", gShell.pongText[i]);
+    gShell.pendingPongs = 0;
+}
+
+void playEngineTurn(SearchRequest request) {
+    Position& pos = *gShell.gamePosition;
+    request.startTime = timeNow();
+    setTableLimits(request);
+    if (!startEngineTurn(pos, request)) return;
+
+    Move best = 0;
+    int score = 0;
+    const bool legalMoveExists = chooseMove(pos, request, best, score);
+    // The last search's depth: this move's, the ponder search's, or (after
+    // a book move) the one before.
+    const int depth = searchStatus().depth;
+    showFinalLine(pos, score, depth);
+    if (resignIfLost(score)) return;
+    if (gShell.uciMode) {
+        // The interface plays the move and sends the position after it.
+        answerBestMove(pos, legalMoveExists ? best : 0);
+        finishEngineTurn(pos, score, depth);
+        return;
+    }
+    if (!playChosenMove(pos, best, score, legalMoveExists)) return;
+    sendQueuedPongs();
+    forgetBestMove(pos);
+
+    if (reportRuleDraw(pos)) {
+        if (!gShell.xboardMode) parseResult("1/2-1/2");
         gShell.ponderNext = false;
         return;
     }
-    // A position set up during the analysis is analysed next: stay in
-    // analysis mode for it.
-    if (gShell.analysisMode && analysisContinues()) return;
-    if (gShell.analysisMode) {
-        gGame.engineSide = pos.sideToMove ^ 1;
-        setPonderingDisabled(true);
-        gShell.ponderNext = false;
-    }
-    gShell.analysisMode = false;
+    finishEngineTurn(pos, score, depth);
 }
 
 }  // namespace
@@ -330,37 +357,40 @@ SearchRequest gameRequest() {
     request.depthLimit = gShell.depthLimit;
     request.nodeLimit = gShell.nodeLimit;
     request.analysis = gShell.analysisMode;
+    // xboard's "nps": the move's time becomes a budget of nodes, and the
+    // wall clock no longer ends the search.
+    if (gShell.nodeRate && !gShell.analysisMode) {
+        const uint64_t nodes = uint64_t(planMoveTime(gShell.clocks)) * gShell.nodeRate / 1000;
+        request.nodeLimit = uint32_t(std::clamp<uint64_t>(nodes, 1, UINT32_MAX));
+        request.analysis = true;
+    }
+    if (gShell.gamePosition) applyExclusions(*gShell.gamePosition, request);
     setTableLimits(request);
     return request;
 }
 
-void playEngineMove(SearchRequest request) {
+void playEngineMove(const SearchRequest& request) {
+    gShell.onMove = true;
+    playEngineTurn(request);
+    gShell.onMove = false;
+    sendQueuedPongs();
+}
+
+void analyseGamePosition() {
     Position& pos = *gShell.gamePosition;
+    gShell.analysisDue = false;
+    gGame.engineSide = pos.sideToMove;
+    // "exclude all": nothing is left to analyse until a move comes back.
+    if (everyMoveExcluded(pos)) return;
+    SearchRequest request = gameRequest();
+    request.analysis = true;
     request.startTime = timeNow();
-    setTableLimits(request);
-    if (!startEngineTurn(pos, request)) return;
-
-    Move best = 0;
-    int score = 0;
-    const bool legalMoveExists = chooseMove(pos, request, best, score);
-    // The last search's depth: this move's, the ponder search's, or (after
-    // a book move) the one before.
-    const int depth = searchStatus().depth;
-    showFinalLine(pos, score, depth);
-    if (resignIfLost(score)) return;
-    if (gShell.uciMode) {
-        // The interface plays the move and sends the position after it.
-        answerBestMove(pos, legalMoveExists ? best : 0);
-        finishEngineTurn(pos, score, depth);
-        return;
-    }
-    if (!gShell.analysisMode && !playChosenMove(pos, best, score, legalMoveExists)) return;
-    forgetBestMove(pos);
-
-    if (reportRuleDraw(pos)) {
-        if (!gShell.xboardMode) parseResult("1/2-1/2");
-        gShell.ponderNext = false;
-        return;
-    }
-    finishEngineTurn(pos, score, depth);
+    shareShellSettings();
+    prepareSearch(pos, request);
+    gShell.thinking = true;
+    runSearch(pos);
+    gShell.thinking = false;
+    const uint32_t now = timeNow();
+    const uint32_t elapsed = searchElapsed(now);
+    reportStatistics(pos, now, elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0);
 }

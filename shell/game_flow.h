@@ -15,11 +15,14 @@ struct Position;
 SearchRequest gameRequest();
 // The tables set up now, as a request's limits.
 void setTableLimits(SearchRequest& request);
-// Plays the engine's move in the game position (or analyses it): draw tests,
-// time, ponder hit, book, search, resignation, the move and the clocks. The
-// request is the game's (gameRequest) or the interface's (UCI "go"); its
-// clock starts now.
-void playEngineMove(SearchRequest request);
+// Plays the engine's move in the game position: draw tests, time, ponder
+// hit, book, search, resignation, the move and the clocks. The request is
+// the game's (gameRequest) or the interface's (UCI "go"); its clock starts
+// now. A "ping" that comes meanwhile is answered after the move.
+void playEngineMove(const SearchRequest& request);
+// Analysis mode: searches the game position until input or the end of the
+// deepening stops it, showing its lines; plays nothing.
+void analyseGamePosition();
 // Learns from a result text ("1-0", "0-1", "1/2-1/2").
 void parseResult(const char* text);
 // What book learning needs to know of the game being played: the colour the

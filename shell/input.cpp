@@ -77,14 +77,6 @@ void endOfInputDuringSearch() {
     stopSearch();
 }
 
-// While analysing, only the lines that steer the analysis act at once:
-// "exit" ends it, "setboard" gives it a new position, "." asks how it goes,
-// and "quit" ends the engine with it.
-bool steersAnalysis(const char* line) {
-    return std::strcmp(line, "exit") == 0 || std::strcmp(line, "quit") == 0 || std::strstr(line, "setboard") ||
-           line[0] == '.';
-}
-
 }  // namespace
 
 void setLineCapacity(size_t bytes) { capacity = std::min(bytes, sizeof pending); }
@@ -143,6 +135,9 @@ int inputAvailable() {
 }
 
 void checkInputDuringSearch(Position& pos) {
+    // A line that has stopped the search waits for the main loop; nothing
+    // more is read until then, or it would be lost.
+    if (gShell.inputLine[0] && searchStatus().stopped) return;
     gShell.inputLine[0] = '\0';
     if (!pendingHasLine()) {
         if (!inputAvailable()) return;
@@ -154,9 +149,13 @@ void checkInputDuringSearch(Position& pos) {
     }
     takeLine(gShell.inputLine);
 
-    // Anything else said during an analysis waits for it to end (and a
-    // later line replaces it).
-    if (gShell.analysisMode && !gShell.epdtest && !steersAnalysis(gShell.inputLine)) return;
+    // During an analysis every line but "." changes what is analysed (or
+    // ends it): the search stops and the main loop runs the line, then
+    // analyses afresh.
+    if (gShell.analysisMode && !gShell.epdtest && gShell.inputLine[0] != '.') {
+        stopSearch();
+        return;
+    }
     // A line that is no command (normally the opponent's move) stops the
     // search and stays in the input line for the main loop.
     if (dispatchCommand(pos, gShell.inputLine) < 0) stopSearch();

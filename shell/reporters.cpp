@@ -61,13 +61,16 @@ void appendRootMoveText(LineBuffer& line, const char* expectedReply, const char*
 }
 
 // The moves of a line in SAN, as the console and xboard show them: checks
-// marked "+", the table's moves beyond the searched line "(HT)"; the
-// console wraps long lines under the first move.
+// marked "+"; the console marks the table's moves beyond the searched line
+// "(HT)" and wraps long lines under the first move. An interface takes
+// whatever follows the moves for more moves, so xboard gets moves only, and
+// a score that is only a bound ends the line with "!" (at least) or "?" (at
+// most), as its protocol asks.
 void appendSanMoves(LineBuffer& line, const VariationReport& report, bool console) {
     const int header = line.length;
     if (report.hasRootMove) {
         appendRootMoveText(line, console ? report.expectedReply : "", report.rootMove.san);
-        line.append(report.mark[0] && report.thirdFailHigh ? "!!        " : "          ");
+        if (console) line.append(report.mark[0] && report.thirdFailHigh ? "!!        " : "          ");
     }
     int sinceBreak = 0;
     for (int i = 0; i < report.length; i++) {
@@ -76,12 +79,17 @@ void appendSanMoves(LineBuffer& line, const VariationReport& report, bool consol
         if (i == 0) appendRootMoveText(line, console ? report.expectedReply : "", m.san);
         else line.append(" %s", m.san);
         if (m.check) line.append("+");
-        if (m.fromTable) line.append("(HT)");
+        if (m.fromTable && console) line.append("(HT)");
         sinceBreak += line.length - before;
         if (console && sinceBreak > CONSOLE_PV_WIDTH) {
             line.append("\n%31s", "");
             sinceBreak = 0;
         }
+    }
+    if (!console) {
+        if (report.mark[0]) line.append(report.mark[0] == '+' ? "!" : "?");
+        line.append("\n");
+        return;
     }
     if (report.illegalIndex) line.append("WARNING: illegal move in PV! i:%d move:%u\n", report.illegalIndex, report.illegalMove);
     if (line.length - header < 4) line.append("     ");
@@ -138,11 +146,28 @@ void plainNote(const char* text) {
     line.emit();
 }
 
+// A person reading along sees the lines worth reading; in analysis, every
+// line.
+bool consoleShows(uint32_t nodes, int score) { return gShell.analysisMode || variationOfNote(nodes, score); }
+
 // --- xboard ----------------------------------------------------------------
+
+// With "post" every line, with "nopost" none.
+bool xboardShows(uint32_t, int) { return gShell.showThinking; }
+
+// xboard's score: centipawns, or 100000 + N for a mate in N moves and
+// -100000 - N when mated in N. A tablebase win without its distance stays
+// in centipawns.
+constexpr int XBOARD_MATE = 100000;
+int xboardScore(int score) {
+    if (score > TABLEBASE_WIN) return XBOARD_MATE + (MATE - score + 1) / 2;
+    if (score < -TABLEBASE_WIN) return -XBOARD_MATE - (MATE + score - 1) / 2;
+    return score;
+}
 
 void xboardVariation(const VariationReport& report) {
     LineBuffer line;
-    line.append("%i %i %u %u", report.depth, report.score, report.elapsed / 10, report.nodes);
+    line.append("%i %i %u %u", report.depth, xboardScore(report.score), report.elapsed / 10, report.nodes);
     appendSanMoves(line, report, false);
     line.emit();
 }
@@ -170,8 +195,8 @@ void uciVariation(const VariationReport& report) {
     if (report.selDepth > 1) line.append(" seldepth %u", report.selDepth - 1);
     appendUciScore(line, report.score, report.mark);
     const uint64_t nps = uint64_t(report.nodes) * 1000 / std::max<uint32_t>(report.elapsed, 1);
-    line.append(" nodes %u nps %llu time %u hashfull %i pv", report.nodes, (unsigned long long)nps, report.elapsed,
-                report.hashfull);
+    line.append(" nodes %u nps %llu time %u hashfull %i tbhits %u pv", report.nodes, (unsigned long long)nps,
+                report.elapsed, report.hashfull, report.tablebaseHits);
     // A UCI line simply ends before a move that cannot be played.
     if (report.hasRootMove) line.append(" %s", report.rootMove.coordinate);
     for (int i = 0; i < report.length; i++) line.append(" %s", report.moves[i].coordinate);
@@ -197,7 +222,7 @@ void uciNote(const char* text) {
 
 Reporter makeConsoleReporter() {
     Reporter r;
-    r.showsVariation = variationOfNote;
+    r.showsVariation = consoleShows;
     r.searchStarted = consoleSearchStarted;
     r.variation = consoleVariation;
     r.rootMove = consoleRootMove;
@@ -208,7 +233,7 @@ Reporter makeConsoleReporter() {
 
 Reporter makeXboardReporter() {
     Reporter r;
-    r.showsVariation = variationOfNote;
+    r.showsVariation = xboardShows;
     r.variation = xboardVariation;
     r.note = plainNote;
     return r;

@@ -1,6 +1,7 @@
 #include "shell/settings_commands.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "shell/command_numbers.h"
 #include "shell/config.h"
 #include "shell/shell_state.h"
 
@@ -28,20 +30,47 @@ void showClocks() {
     std::printf("\n");
 }
 
+void reportBadArguments(const CommandArgs& args, const char* usage) {
+    if (gShell.xboardMode) {
+        // The protocol's form, with the command as it came.
+        std::printf("Error (bad arguments):");
+        for (int i = 0; i < std::max(args.count, 1); i++) std::printf(" %s", args.word[i]);
+        std::printf("\n");
+    } else {
+        std::printf("Usage: %s\n", usage);
+    }
+}
+
+// "level MPS BASE INC": moves per control, the base time in minutes or
+// minutes:seconds, the increment in seconds (decimals allowed). A level
+// ends a fixed time per move: the two are alternatives.
 void commandLevel(const CommandArgs& args) {
+    long moves;
+    uint32_t base, increment;
+    if (args.count != 4 || !readInteger(args.word[1], 0, 10000, moves) || !readMinutesAndSeconds(args.word[2], base) ||
+        !readThousandths(args.word[3], 3600, increment)) {
+        reportBadArguments(args, "level <moves per control> <minutes[:seconds]> <increment seconds>");
+        return;
+    }
     TimeControl& tc = gShell.clocks;
-    tc.movesPerControl = wordValue(args.word[1]);
+    tc.movesPerControl = int(moves);
     tc.nextControlMove = tc.movesPerControl;
-    uint32_t clock = uint32_t(wordValue(args.word[2])) * 60000u;
-    tc.engineClock = clock;
-    tc.opponentClock = clock;
-    tc.increment = uint32_t(wordValue(args.word[3])) * 1000u;
+    tc.engineClock = base;
+    tc.opponentClock = base;
+    tc.increment = increment;
+    tc.fixedTime = false;
+    tc.fixedMoveTime = 0;
     updateSearchClocks(tc);
 }
 
-// "st": every search gets this fixed time, the running one included.
+// "st SECONDS": every search gets this fixed time, the running one
+// included; it replaces a level until the next "level".
 void commandSt(const CommandArgs& args) {
-    const uint32_t ms = uint32_t(wordValue(args.word[1])) * 1000u;
+    uint32_t ms;
+    if (args.count != 2 || !readThousandths(args.word[1], 86400, ms)) {
+        reportBadArguments(args, "st <seconds per move>");
+        return;
+    }
     gShell.clocks.fixedTime = true;
     gShell.clocks.fixedMoveTime = ms;
     updateSearchClocks(gShell.clocks);
@@ -49,9 +78,15 @@ void commandSt(const CommandArgs& args) {
 }
 
 // "time" and "otim": a clock in centiseconds, which a running search sees
-// at its next look at the clock.
+// at its next look at the clock. A clock run past zero (a negative value)
+// counts as empty.
 void setClock(uint32_t& clock, const CommandArgs& args) {
-    clock = uint32_t(wordValue(args.word[1])) * 10u;
+    long centiseconds;
+    if (args.count != 2 || !readInteger(args.word[1], LONG_MIN, LONG_MAX, centiseconds)) {
+        reportBadArguments(args, "time <centiseconds> / otim <centiseconds>");
+        return;
+    }
+    clock = uint32_t(std::clamp<long>(centiseconds, 0, (CLOCK_NOT_SET - 1) / 10)) * 10u;
     updateSearchClocks(gShell.clocks);
 }
 
@@ -60,9 +95,13 @@ void commandDepth(const CommandArgs& args) {
         std::printf("Usage: depth <n>\n");
         return;
     }
-    int n = wordValue(args.word[1]);
-    gShell.depthLimit = n + 1;
-    std::printf("depth limit set to %i\n", n);
+    long n;
+    if (!readInteger(args.word[1], 0, MAX_PLY, n)) {
+        reportBadArguments(args, "depth <n>");
+        return;
+    }
+    gShell.depthLimit = int(n) + 1;
+    std::printf("depth limit set to %i\n", int(n));
 }
 
 void commandEgtpath(const CommandArgs& args) {

@@ -10,6 +10,9 @@
 #include "shell/commands.h"
 
 void showClocks();
+// A command given values it cannot take: xboard's "Error (bad arguments):
+// <the command>", or the console's "Usage: <usage>".
+void reportBadArguments(const CommandArgs& args, const char* usage);
 void commandLevel(const CommandArgs& args);
 // "st": every search gets this fixed time, the running one included.
 void commandSt(const CommandArgs& args);

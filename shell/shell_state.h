@@ -47,6 +47,18 @@ struct ShellState {
     // The engine plays from its opening book (UCI "OwnBook").
     bool ownBook = true;
 
+    // xboard's "post"/"nopost": every completed iteration is shown, or none.
+    bool showThinking = true;
+    // In analysis mode: the position has changed (or analysis has just
+    // begun) and is to be analysed when no input is waiting.
+    bool analysisDue = false;
+    // The engine is searching for its own move in a game: a "ping" now is
+    // answered after the move (the protocol's promise that every command
+    // before the ping has been dealt with).
+    bool onMove = false;
+    int pendingPongs = 0;
+    char pongText[8][24] = {};
+
     // lines
     char inputLine[LINE_SIZE] = {};
     char deferredLine[LINE_SIZE] = {};
@@ -62,6 +74,14 @@ struct ShellState {
     int depthLimit = -1;
     // A node budget for every search of the game (0: none).
     uint32_t nodeLimit = 0;
+    // xboard's "nps": the engine's clock counts nodes at this rate instead
+    // of time (0: off).
+    uint32_t nodeRate = 0;
+    // xboard's "exclude": root moves the searches of this position leave
+    // out, kept for the position whose key they were given in.
+    int excludedCount = 0;
+    uint32_t excludedMoves[256] = {};
+    uint64_t excludedKey = 0;
     // What the book said about the move just played, for the server's
     // kibitz line.
     char bookMoveText[128] = {};

@@ -24,18 +24,13 @@
 #include "search/transposition.h"
 #include "shell/commands.h"
 #include "shell/config.h"
+#include "shell/engine_options.h"
 #include "shell/game_flow.h"
 #include "shell/input.h"
 #include "shell/settings_commands.h"
 #include "shell/shell_state.h"
 
 namespace {
-
-constexpr uint64_t MEGABYTE = 1 << 20;
-// The transposition table a UCI interface may ask for, in megabytes (the
-// machine's memory is checked when it is made).
-constexpr int HASH_MIN_MB = 1;
-constexpr int HASH_MAX_MB = 65536;
 
 // ---------------------------------------------------------------------------
 // Lines as tokens. UCI allows any run of blanks between tokens; `at` keeps
@@ -123,93 +118,8 @@ const char* moveText(Move m) {
 void printIdentity() {
     std::printf("id name Tarno 4.1\n");
     std::printf("id author the Tarno Chess developers\n");
-    std::printf("option name Hash type spin default %llu min %d max %d\n",
-                (unsigned long long)(gTransposition.bytes / MEGABYTE), HASH_MIN_MB, HASH_MAX_MB);
-    std::printf("option name Threads type spin default %u min 1 max %u\n", searchThreadCount(), MAX_THREAD_COUNT);
-    std::printf("option name Ponder type check default %s\n", ponderingDisabled() ? "false" : "true");
-    std::printf("option name OwnBook type check default %s\n", gShell.ownBook ? "true" : "false");
-    std::printf("option name NalimovPath type string default %s\n",
-                gTablebases.path[0] ? gTablebases.path : "<empty>");
-    // The Syzygy options under the names interfaces give them.
-    std::printf("option name SyzygyPath type string default %s\n",
-                gTablebases.syzygyPath[0] ? gTablebases.syzygyPath : "<empty>");
-    std::printf("option name Syzygy50MoveRule type check default %s\n",
-                gTablebases.syzygy50MoveRule ? "true" : "false");
-    std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
-                SYZYGY_MAX_MEN);
-    std::printf("option name Clear Hash type button\n");
+    printUciOptions();
     std::printf("uciok\n");
-}
-
-// "true" or "false", as the protocol writes them.
-bool readCheck(const char* value, bool& out) {
-    if (strcasecmp(value, "true") == 0) out = true;
-    else if (strcasecmp(value, "false") == 0) out = false;
-    else return false;
-    return true;
-}
-
-// A whole decimal number within [low, high].
-bool readSpin(const char* value, long low, long high, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtol(value, &end, 10);
-    return end != value && *end == '\0' && errno == 0 && out >= low && out <= high;
-}
-
-void setHash(const char* value) {
-    long megabytes;
-    if (!readSpin(value, HASH_MIN_MB, HASH_MAX_MB, megabytes)) {
-        std::printf("info string Hash takes megabytes from %d to %d, not '%s'\n", HASH_MIN_MB, HASH_MAX_MB, value);
-        return;
-    }
-    // As "hash" does: both tables made anew, the pawn table keeping its size.
-    if (resizeHashTables(megabytes, gShell.pawnTableMB))
-        std::printf("info string hash table %ld MB\n", megabytes);
-    else
-        std::printf("info string hash table stays at %llu MB\n",
-                    (unsigned long long)(gTransposition.bytes / MEGABYTE));
-}
-
-void setThreads(const char* value) {
-    long threads;
-    if (!readSpin(value, 1, long(MAX_THREAD_COUNT), threads)) {
-        std::printf("info string Threads takes a count from 1 to %u, not '%s'\n", MAX_THREAD_COUNT, value);
-        return;
-    }
-    useSearchThreads(unsigned(threads));
-}
-
-void setCheck(const char* name, const char* value, bool& flag, bool meaning) {
-    bool on;
-    if (!readCheck(value, on)) {
-        std::printf("info string %s takes true or false, not '%s'\n", name, value);
-        return;
-    }
-    flag = on == meaning;
-}
-
-// The tables in the folders of `value` (separated by ',' or ';'), as
-// "egtpath nalimov" sets them up; but where "egtpath" sets the tables up
-// once, an interface may point to another folder later, and gets it.
-void setTablebasePath(const char* value) {
-    if (std::strcmp(value, "<empty>") == 0) value = "";
-    if (gTablebases.count != 0 && std::strcmp(gTablebases.path, value) == 0) return;
-    gTablebases.count = 0;
-    setupTablebases(value);
-    if (gTablebases.count) std::printf("info string tablebases of up to %d men\n", gTablebases.count);
-    else if (value[0]) std::printf("info string no tablebases in '%s'\n", value);
-}
-
-void setSyzygyProbeLimit(const char* value) {
-    long men;
-    if (!readSpin(value, 0, SYZYGY_MAX_MEN, men)) {
-        std::printf("info string SyzygyProbeLimit takes men from 0 to %d, not '%s'\n", SYZYGY_MAX_MEN, value);
-        return;
-    }
-    if (men == gTablebases.syzygyProbeLimit) return;
-    gTablebases.syzygyProbeLimit = int(men);
-    clearTranspositionTable();
 }
 
 // "setoption name <id> [value <x>]": the name may hold spaces and is read
@@ -227,48 +137,16 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         name += t.word[i];
     }
     std::string value;
-    const bool hasValue = i < t.count;
-    if (hasValue && i + 1 < t.count) {
+    if (i + 1 < t.count) {
         value = line + t.at[i + 1];
         value.erase(value.find_last_not_of(" \t") + 1);
     }
-    auto named = [&](const char* option) { return strcasecmp(name.c_str(), option) == 0; };
-    auto needsValue = [&]() {
-        if (!hasValue || value.empty()) std::printf("info string %s needs a value\n", name.c_str());
-        return hasValue && !value.empty();
-    };
-
-    if (named("Clear Hash")) {
-        clearTranspositionTable();
-        clearPawnTable();
-    } else if (named("Hash")) {
-        if (needsValue()) setHash(value.c_str());
-    } else if (named("Threads")) {
-        if (needsValue()) setThreads(value.c_str());
-    } else if (named("Ponder")) {
-        if (needsValue()) {
-            bool disabled = ponderingDisabled();
-            setCheck("Ponder", value.c_str(), disabled, false);
-            setPonderingDisabled(disabled);
-        }
-    } else if (named("OwnBook")) {
-        if (needsValue()) setCheck("OwnBook", value.c_str(), gShell.ownBook, true);
-    } else if (named("NalimovPath")) {
-        setTablebasePath(value.c_str());
-    } else if (named("SyzygyPath")) {
-        // As "egtpath syzygy": the same folders again keep the tables in use,
-        // an empty value or "<empty>" drops them. Scores the search found
-        // with other tables, or under another rule, are stale.
-        if (setupSyzygy(value.c_str())) clearTranspositionTable();
-    } else if (named("Syzygy50MoveRule")) {
-        const bool before = gTablebases.syzygy50MoveRule;
-        if (needsValue()) setCheck("Syzygy50MoveRule", value.c_str(), gTablebases.syzygy50MoveRule, true);
-        if (gTablebases.syzygy50MoveRule != before) clearTranspositionTable();
-    } else if (named("SyzygyProbeLimit")) {
-        if (needsValue()) setSyzygyProbeLimit(value.c_str());
-    } else {
-        std::printf("info string unknown option '%s'\n", name.c_str());
+    const EngineOption* option = findEngineOption(name.c_str());
+    if (!option) {
+        reportUnknownOption(name.c_str());
+        return;
     }
+    setEngineOption(*option, value.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -453,7 +331,8 @@ SearchRequest applyGoLimits(const GoRequest& go, int side) {
     SearchRequest request = gameRequest();
     // "depth n" searches n plies, "mate n" 2n plies (a mate in n moves); a
     // limit of nothing still searches one ply, or there would be no move.
-    const long plies = go.depth >= 0 ? go.depth : go.mate >= 0 ? 2 * std::min<long>(go.mate, MAX_PLY) : -1;
+    const long plies = go.depth;
+    request.mateLimit = go.mate > 0 ? int(std::min<long>(go.mate, MAX_PLY)) : 0;
     request.depthLimit = plies >= 0 ? int(std::clamp<long>(plies, 1, MAX_PLY)) + 1 : -1;
     request.nodeLimit = go.nodes >= 0 ? uint32_t(std::clamp<long>(go.nodes, 1, UINT32_MAX)) : 0;
     // No clock applies to "go infinite", nor to a depth or node limit alone.
@@ -473,7 +352,7 @@ void commandGo(Position& pos, const Tokens& t, int at) {
     if (go.searchMovesGiven && go.searchMoveCount == 0) printInfoString("searchmoves: no legal move given; searching every move");
 
     const SearchRequest request = applyGoLimits(go, pos.sideToMove);
-    const bool limited = request.depthLimit > 0 || request.nodeLimit > 0;
+    const bool limited = request.depthLimit > 0 || request.nodeLimit > 0 || request.mateLimit > 0;
     gUci.waitForStop = go.infinite || go.ponder || (request.analysis && !limited);
     gUci.released = false;
     // An analysis: the interface wants the search's view, not the book's.

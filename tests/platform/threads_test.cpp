@@ -13,6 +13,7 @@
 
 #include "platform/threads.h"
 #include "search/parallel.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ TEST(ThreadsPlatform, NodesAndTheirProcessors) {
 std::string detectWith(const char* directory) {
     gThreadPool.numaDirectory = directory;
     gThreadPool.numaDetected = false;
+    reportNotesAsLines();
     testing::internal::CaptureStdout();
     detectNuma();
     return testing::internal::GetCapturedStdout();

@@ -18,6 +18,11 @@ const char* const kMateForWhite = "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R
 
 class ParallelTest : public SearchTest {
 protected:
+    void SetUp() override {
+        SearchTest::SetUp();
+        // The threads say when they start.
+        reportNotesAsLines();
+    }
     void TearDown() override {
         changeThreadCount(1);
         gGame.engineSide = -1;

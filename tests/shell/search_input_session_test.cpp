@@ -51,11 +51,13 @@ TEST(SearchInputSession, QuitEndsAnAnalysisAndTheEngine) {
 }
 
 TEST(SearchInputSession, ADepthLimitOfNothingStillSearchesOnePly) {
-    // "depth abc" reads as 0, like "depth 0": the engine still moves.
-    for (const char* depth : {"depth 0", "depth abc"}) {
+    // "depth 0" still searches one ply; "depth abc" is refused and sets
+    // no limit.
+    {
         EngineSession engine;
-        engine.send(std::string("xboard\nnew\neasy\n") + depth + "\ngo\n");
-        ASSERT_TRUE(engine.waitFor("\nmove ", 5000)) << depth << engine.output();
+        engine.send("xboard\nnew\neasy\ndepth abc\ndepth 0\ngo\n");
+        ASSERT_TRUE(engine.waitFor("\nmove ", 5000)) << engine.output();
+        EXPECT_NE(engine.output().find("Error (bad arguments): depth abc\n"), std::string::npos) << engine.output();
         engine.sendLine("quit");
         EXPECT_EQ(engine.waitExit(), 0);
     }

@@ -302,7 +302,7 @@ TEST(SyzygySession, UciOptionsSetTheTablesTheRuleAndTheLimit) {
     EXPECT_EQ(exchange("setoption name SyzygyProbeLimit value 8\nsetoption name Syzygy50MoveRule value maybe\n"
                        "setoption name SyzygyPath value /no/such/place\nisready\n",
                        "readyok\n"),
-              "info string SyzygyProbeLimit takes men from 0 to 7, not '8'\n"
+              "info string SyzygyProbeLimit takes a whole number from 0 to 7, not '8'\n"
               "info string Syzygy50MoveRule takes true or false, not 'maybe'\n"
               "info string Syzygy: skipping '/no/such/place': not a folder that can be read\n"
               "info string Syzygy: no usable tables there; the tables in use stay\n"

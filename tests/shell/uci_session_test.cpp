@@ -342,7 +342,7 @@ TEST_F(UciSession, ThreadsSearchTogetherAndReportTheNodesOfAll) {
     start();
     ask("setoption name Threads value 0\nsetoption name Threads value 65\nsetoption name Threads value 2\nisready\n");
     ASSERT_TRUE(engine.waitFor("readyok\n", 5000, mark)) << since(mark);
-    EXPECT_EQ(count(since(mark), "info string Threads takes a count from 1 to 64"), 2u) << since(mark);
+    EXPECT_EQ(count(since(mark), "info string Threads takes a whole number from 1 to 64"), 2u) << since(mark);
 
     // The helper starts with the search; the node counts of the lines grow
     // and the answer is legal.
@@ -453,7 +453,7 @@ TEST_F(UciSession, BadInputIsExplainedAndNeverLeadsToAnIllegalMove) {
     ASSERT_TRUE(engine.waitFor("the FEN is missing; the position stays as it was\nreadyok\n", 5000, mark)) << since(mark);
     const std::string explained = since(mark);
     for (const char* text : {"info string unknown command 'foo bar'\n", "info string unknown option 'Foo'\n",
-                             "info string Hash takes megabytes from 1 to 65536, not 'lots'\n",
+                             "info string Hash takes a whole number from 1 to 65536, not 'lots'\n",
                              "info string setoption needs", "info string stop: no search is running\n",
                              "info string ponderhit: no search is running\n", "info string position needs",
                              "info string position fen: the FEN is missing"})

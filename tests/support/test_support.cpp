@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "search/reporter.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -235,4 +237,10 @@ std::string runEngine(const std::string& input, int* exitStatus, int timeoutMs, 
     int status = session.waitExit(timeoutMs);
     if (exitStatus) *exitStatus = status;
     return session.output();
+}
+
+void reportNotesAsLines() {
+    Reporter reporter;
+    reporter.note = [](const char* text) { std::printf("%s\n", text); };
+    setReporter(reporter);
 }

@@ -9,6 +9,9 @@
 
 // Builds the Zobrist keys and attack tables once per test program.
 void initEngineTables();
+// The search's and the thread pool's remarks come out as plain lines on
+// standard output, as the console shows them.
+void reportNotesAsLines();
 
 // A fresh position set from a FEN (the tables are built first). Fails the
 // current test when the FEN is rejected.
