@@ -11,6 +11,7 @@
 #include "search/new_game.h"
 #include "search/search_request.h"
 #include "search/time_control.h"
+#include "shell/command_numbers.h"
 #include "shell/game_flow.h"
 #include "shell/shell_state.h"
 
@@ -69,12 +70,13 @@ int readBestMoves(Position& pos, const char* bm, MoveC (&best)[MAX_BEST_MOVES]) 
 }
 
 SearchResult searchTestPosition(Position& pos, uint32_t moveTime) {
-    // The suite's time stays the fixed time of later searches too.
-    gShell.clocks.fixedTime = true;
-    gShell.clocks.fixedMoveTime = moveTime;
     gGame.engineSide = pos.sideToMove;
     shareShellSettings();
+    // The suite's time is its searches' own: the game's clocks and control
+    // stay as they were for the searches after it.
     SearchRequest request = gameRequest();
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = moveTime;
     request.startTime = timeNow();
     request.newPosition = true;
     gShell.thinking = true;
@@ -130,22 +132,23 @@ bool testLine(Position& pos, char* line, uint32_t moveTime, EpdCounters& counter
 }  // namespace
 
 void commandEpdtest(Position& pos, const CommandArgs& args) {
-    if (args.count < 3) {
+    uint32_t moveTime;
+    if (args.count < 3 || !readThousandths(args.word[2], 86400, moveTime)) {
         std::printf("usage: epdtest <epdfile> <seconds_to_search>\n");
         return;
     }
-    gShell.epdtest = true;
-    gShell.ponderNext = false;
-    setPonderingDisabled(true);
     const char* fileName = args.word[1];
-    const uint32_t moveTime = uint32_t(wordValue(args.word[2])) * 1000u;
-
     FILE* file = std::fopen(fileName, "r");
     if (!file) {
         std::printf("could not open %s\n", fileName);
-        gShell.epdtest = false;
         return;
     }
+    // No thinking on the opponent's time between test positions; the
+    // setting comes back with the end of the suite.
+    const bool ponderingWasDisabled = ponderingDisabled();
+    gShell.epdtest = true;
+    gShell.ponderNext = false;
+    setPonderingDisabled(true);
     EpdCounters counters;
     char line[512];
     while (std::fgets(line, sizeof line, file)) {
@@ -165,4 +168,5 @@ void commandEpdtest(Position& pos, const CommandArgs& args) {
     std::printf("succeeded=%d failed=%d\n", counters.succeeded, counters.failed);
     gGame.engineSide = -1;
     gShell.epdtest = false;
+    setPonderingDisabled(ponderingWasDisabled);
 }

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "search/search_fixture.h"
+#include "shell/shell_state.h"
 
 namespace {
 
@@ -71,6 +72,40 @@ TEST_F(OutputTest, ExactTableEntriesLengthenTheLine) {
     EXPECT_EQ(print(row, 25), " 7    1.50     300000   +0.25   e4 e5 Nf3(HT)\n");
     EXPECT_EQ(row.end, 4);
     EXPECT_EQ(row.moves[3], nf3);
+}
+
+// What xboard, cutechess and python-chess read from a thinking line: the
+// moves only (a table mark would end the line there), a bound marked at
+// the end, mates as 100000 + N moves, every line while "post" is on and
+// none after "nopost".
+TEST_F(OutputTest, XboardLinesCarryMovesBoundsAndMatesAsItsProtocolAsks) {
+    setReporter(xboardReporter);
+    PVRow& row = line({{E2, E4}, {E7, E5}});
+    makeMove(*pos, row.moves[1], false);
+    makeMove(*pos, row.moves[2], false);
+    hashStore(pos->hashKey, 3, 5, 20, HASH_EXACT, findMove(*pos, G1, F3));
+    unmakeMove(*pos);
+    unmakeMove(*pos);
+    EXPECT_EQ(print(row, 25), "7 25 150 300000 e4 e5 Nf3\n");
+    EXPECT_EQ(print(row, 40, "+1"), "7 40 150 300000 e4 e5 Nf3!\n");
+    EXPECT_EQ(print(row, 10, "-2"), "7 10 150 300000 e4 e5 Nf3?\n");
+    // Mate in 3 moves for the side to move (five plies from the root at
+    // ply 1), and mated in 2.
+    EXPECT_EQ(print(row, MATE - 6), "7 100003 150 300000 e4 e5 Nf3\n");
+    EXPECT_EQ(print(row, -(MATE - 5)), "7 -100002 150 300000 e4 e5 Nf3\n");
+    // A short search is shown too; "nopost" shows nothing.
+    pos->stats.nodes = 100;
+    EXPECT_EQ(print(row, 25), "7 25 150 100 e4 e5 Nf3\n");
+    gShell.showThinking = false;
+    EXPECT_EQ(print(row, 25), "");
+    gShell.showThinking = true;
+}
+
+TEST_F(OutputTest, UciLinesCountTheTablesHits) {
+    setReporter(uciReporter);
+    PVRow& row = line({{E2, E4}});
+    pos->stats.tablebaseHits = 17;
+    EXPECT_NE(print(row, 25).find(" tbhits 17 pv e2e4\n"), std::string::npos);
 }
 
 TEST_F(OutputTest, LongLinesWrapUnderTheFirstMove) {
