@@ -180,6 +180,25 @@ TEST_F(UciSession, MateScoresCountMovesFromTheSideToMove) {
     quit();
 }
 
+// "go mate N" ends once a mate in N or fewer is proved, with no "stop",
+// and keeps searching as long as none is.
+TEST_F(UciSession, GoMateEndsAtTheProvedMate) {
+    start();
+    // A back-rank mate in one.
+    ask("position fen 6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1\ngo mate 1\n");
+    std::vector<std::string> answer = bestmove(10000);
+    ASSERT_GE(answer.size(), 2u) << since(0);
+    EXPECT_EQ(answer[1], "a1a8");
+    EXPECT_NE(since(0).find("score mate 1 "), std::string::npos) << since(0);
+    // No mate here: the search runs on until told to stop.
+    ask("position startpos\ngo mate 2\n");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(since(mark).find("bestmove"), std::string::npos) << since(mark);
+    engine.sendLine("stop");
+    expectLegalAnswer(bestmove(3000), START);
+    quit();
+}
+
 TEST_F(UciSession, NoLegalMoveAnswersBestmove0000WithTheBoardScore) {
     start();
     // Checkmated: "mate 0"; stalemated: a draw.
@@ -357,6 +376,13 @@ TEST_F(UciSession, ThreadsSearchTogetherAndReportTheNodesOfAll) {
         lastNodes = nodes;
     }
     EXPECT_GT(lastNodes, 0);
+    // Every line the engine says of itself is an info string: an interface
+    // reads a bare line as a protocol error.
+    EXPECT_NE(engine.output().find("info string starting thread 1\n"), std::string::npos) << engine.output();
+    for (const std::string& line : linesFrom(engine.output(), engine.output().find("uciok")))
+        EXPECT_TRUE(line.rfind("info ", 0) == 0 || line.rfind("bestmove ", 0) == 0 || line == "readyok" ||
+                    line == "uciok")
+            << line;
 
     // Stopped in the middle of an endless search, it still answers at once.
     ask("go infinite\n");
