@@ -125,6 +125,8 @@ bool mustWaitForSearch(int number) {
     case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE: case CMD_REMOVE: case CMD_MEMORY:
     // They walk the game position, which a search may be standing on.
     case CMD_HINT: case CMD_BK: case CMD_EXCLUDE: case CMD_INCLUDE: case CMD_SETSCORE:
+    // An option may resize the tables or change the threads and tables.
+    case CMD_OPTION:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search

@@ -13,6 +13,8 @@
 #   claim     claims a win that is not on the board
 #   noquit    plays on normally but ignores "quit" and the end of its input
 #   mute      (N ignored) never says anything at all, not even "pong"
+#   drawoffer no fault: from its N-th move on, offers a draw with every move
+#             (xboard passes the offer to the other engine as "draw")
 #
 # It exists to prove that tools/xboard_match.sh notices each of these; see
 # tools/xboard_match_selftest.sh.
@@ -40,6 +42,11 @@ relay=$!
 
 moves=0
 while IFS= read -r line <&5; do
+    if [[ $fault == drawoffer && $line == move\ * ]]; then
+        ((++moves >= at)) && printf 'offer draw\n'
+        printf '%s\n' "$line"
+        continue
+    fi
     if [[ $line == move\ * ]] && ((++moves == at)); then
         case $fault in
             crash) kill -KILL "$ENGINE_PID" "$relay"; kill -SEGV $$ ;;
