@@ -8,8 +8,6 @@
 struct Position;
 
 constexpr int MAX_WORDS = 256;
-// The one command number other parts need to recognise.
-constexpr int COMMAND_SETBOARD = 2;
 
 // A line cut into words. count is the number of words including the command
 // word when the line has a space, and 0 for a bare command word. Words the

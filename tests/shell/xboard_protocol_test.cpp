@@ -269,6 +269,38 @@ TEST(XboardProtocol, OptionsAndMemory) {
     EXPECT_NE(out.find(" no book moves\n\npong 9\n"), std::string::npos) << out;
 }
 
+// Every new command with missing, negative, huge, fractional and
+// non-numeric values, while the engine analyses, ponders and thinks: each
+// is answered, and the engine goes on and plays a legal move.
+TEST(XboardProtocol, BadValuesDuringAnalysisPonderingAndSearchAreAnsweredAndChangeNothing) {
+    const std::string bad =
+        "sd\nsd -1\nsd 99999999999\nsd 2.5\nnps\nnps -5\nnps 1e9\nmemory\nmemory 0\nmemory 99999999999\n"
+        "st\nst abc\nst 1e3\nlevel 0\nlevel 0 -1 0\nlevel 0 1:99 0\nlevel 0 1 -0.5\ntime\notim 1.5\n"
+        "exclude\nexclude a1a1\nexclude Qh5\ninclude zz\nsetscore x 1\nsetscore 1 -1\nsetscore 99999 1\n"
+        "option\noption =\noption Hash=\noption Hash=0\noption Hash=999999999\noption Threads=-1\n"
+        "option Ponder=maybe\noption Nope\n?\nhint\nbk\n";
+    EngineSession engine;
+    engine.send("xboard\nprotover 2\nnew\nanalyze\n" + bad + "ping 1\n");
+    ASSERT_TRUE(engine.waitFor("pong 1\n", 20000)) << engine.output();
+    engine.send("exit\nnew\nhard\nst 0.5\ne2e4\n");
+    ASSERT_TRUE(engine.waitFor("\nmove ", 20000)) << engine.output();
+    // Pondering now: the same again, then the opponent's move.
+    engine.send(bad + "ping 2\n");
+    ASSERT_TRUE(engine.waitFor("pong 2\n", 20000)) << engine.output();
+    const std::string reply = engine.output().substr(engine.output().find("\nmove ") + 6, 8);
+    const size_t mark = engine.output().size() - 1;
+    engine.send("d2d4\n" + bad);
+    ASSERT_TRUE(engine.waitFor("\nmove ", 20000, mark)) << engine.output();
+    std::string first = reply.substr(0, reply.find('\n'));
+    const size_t at = engine.output().find("\nmove ", mark) + 6;
+    const std::string second = engine.output().substr(at, engine.output().find('\n', at) - at);
+    EXPECT_TRUE(legalLine("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", {"e2e4", first, "d2d4", second}))
+        << first << " " << second;
+    EXPECT_EQ(engine.output().find("Illegal move: d2d4"), std::string::npos) << engine.output();
+    engine.sendLine("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+}
+
 // "remove" takes back the engine's move and the user's.
 TEST(XboardProtocol, RemoveTakesBackTwoMoves) {
     const std::string out = runEngine("xboard\nnew\neasy\nsd 2\ne2e4\nremove\nforce\nprint\nquit\n");
