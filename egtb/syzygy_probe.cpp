@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "platform/clock.h"
+#include "platform/fault_guard.h"
 
 namespace {
 
@@ -126,10 +128,38 @@ bool hasPawnMove(const Board& pos) {
     return false;
 }
 
+// A table file cut short on disk since it was mapped: its reads fail from
+// then on, and the shell drops the tables before the next search.
+std::atomic<bool> fileFault{false};
+
+// A probe of the mapped files: false (and the fault noted) when a file
+// under it has lost pages; no probe is made once one has.
+template <typename Probe>
+bool probeFiles(Probe&& probe) {
+    if (fileFault.load(std::memory_order_relaxed)) return false;
+    if (guardedRead(probe)) return true;
+    fileFault.store(true, std::memory_order_relaxed);
+    return false;
+}
+
 unsigned probeWdlRaw(const Board& pos) {
     const ProberBoard b = proberBoard(pos);
-    return tb_probe_wdl(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns, 0, 0, b.ep,
-                        b.whiteToMove);
+    unsigned result = TB_RESULT_FAILED;
+    probeFiles([&] {
+        result = tb_probe_wdl(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns, 0, 0,
+                              b.ep, b.whiteToMove);
+    });
+    return result;
+}
+
+// The root probe with its move list, guarded.
+unsigned probeRootRaw(const ProberBoard& b, unsigned rule50, unsigned* results) {
+    unsigned result = TB_RESULT_FAILED;
+    probeFiles([&] {
+        result = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns, rule50,
+                               0, b.ep, b.whiteToMove, results);
+    });
+    return result;
 }
 
 // Fills `out` from the prober's per-move results (ended by TB_RESULT_FAILED).
@@ -151,6 +181,8 @@ int collectMoves(const unsigned* results, SyzygyMoveResult* out) {
 // freed memory. A set-up on another folder releases the old tables properly:
 // that is the only way in or out used here.
 int startSyzygyProber(const char* folder) {
+    installFaultGuard();
+    fileFault.store(false, std::memory_order_relaxed);
     const bool started = withQuietProber([&] { return tb_init(folder); });
     proberStarted = started;
     return started ? int(TB_LARGEST) : 0;
@@ -174,11 +206,12 @@ bool probeSyzygyWdl(const Board& pos, int& wdl) {
     return true;
 }
 
+bool takeSyzygyFileFault() { return fileFault.exchange(false, std::memory_order_relaxed); }
+
 int probeSyzygyRoot(const Board& pos, int rule50, SyzygyMoveResult* out) {
     const ProberBoard b = proberBoard(pos);
     unsigned results[TB_MAX_MOVES];
-    const unsigned result = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
-                                          b.pawns, unsigned(rule50), 0, b.ep, b.whiteToMove, results);
+    const unsigned result = probeRootRaw(b, unsigned(rule50), results);
     if (result == TB_RESULT_FAILED) return -1;
     // Checkmate and stalemate come without a list: there is no move.
     if (result == TB_RESULT_CHECKMATE || result == TB_RESULT_STALEMATE) return 0;
@@ -190,9 +223,12 @@ int probeSyzygyRootByWdl(const Board& pos, int rule50, bool useRule50, SyzygyMov
     // thread 0 probes the root.
     static TbRootMoves moves;
     const ProberBoard b = proberBoard(pos);
-    if (!tb_probe_root_wdl(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns,
-                           unsigned(rule50), 0, b.ep, b.whiteToMove, useRule50, &moves))
-        return -1;
+    bool found = false;
+    probeFiles([&] {
+        found = tb_probe_root_wdl(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights, b.pawns,
+                                  unsigned(rule50), 0, b.ep, b.whiteToMove, useRule50, &moves);
+    });
+    if (!found) return -1;
     // Ranks: 1000 a win, 0 a draw, -1000 a loss; cursed wins and blessed
     // losses in between.
     int n = 0;
@@ -209,8 +245,7 @@ int probeSyzygyRootByWdl(const Board& pos, int rule50, bool useRule50, SyzygyMov
 
 bool probeSyzygyPosition(const Board& pos, int& wdl, int& dtz) {
     const ProberBoard b = proberBoard(pos);
-    const unsigned result = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
-                                          b.pawns, 0, 0, b.ep, b.whiteToMove, nullptr);
+    const unsigned result = probeRootRaw(b, 0, nullptr);
     if (result == TB_RESULT_FAILED) return false;
     if (result == TB_RESULT_CHECKMATE || result == TB_RESULT_STALEMATE) {
         // The prober marks these results with the winner's WDL; for the side
@@ -304,8 +339,7 @@ bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& sc
         if (wdl > TB_DRAW && hasPawnMove(scratch)) continue;
         const ProberBoard b = proberBoard(scratch);
         unsigned results[TB_MAX_MOVES];
-        const unsigned root = tb_probe_root(b.white, b.black, b.kings, b.queens, b.rooks, b.bishops, b.knights,
-                                            b.pawns, 0, 0, 0, b.whiteToMove, results);
+        const unsigned root = probeRootRaw(b, 0, results);
         if (verify && !consistentDistances(root, results)) return false;
         done++;
     }

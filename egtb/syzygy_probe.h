@@ -29,6 +29,11 @@ int startSyzygyProber(const char* folder);
 // Drops the prober's tables: its files unmapped, its memory freed.
 void stopSyzygyProber();
 
+// Whether a probe found a table file cut short on disk since it was set up
+// (its mapped pages gone); from then on every probe fails. Asking clears
+// the note; setting the prober up again ends the failing.
+bool takeSyzygyFileFault();
+
 // WDL of a position without castling rights whose fifty-move count is 0
 // (just after a capture or a pawn move): only there is the table's value
 // exact under the rule whatever the count. False when no table answers.

@@ -11,6 +11,7 @@
 #include "platform/memory.h"
 #include "egtb/tablebase_settings.h"
 #include "egtb/syzygy.h"
+#include "egtb/syzygy_probe.h"
 #include "egtb/tablebases.h"
 #include "search/search_request.h"
 #include "search/transposition.h"
@@ -265,6 +266,14 @@ bool setupSyzygy(const char* pathOrNull) {
     if (replaced) std::snprintf(gTablebases.syzygyPath, sizeof gTablebases.syzygyPath, "%s", path);
     gTablebases.syzygyMen = syzygyLargestMen();
     return replaced && (hadTables || gTablebases.syzygyMen > 0);
+}
+
+void dropSyzygyAfterFileFault() {
+    if (!takeSyzygyFileFault()) return;
+    printSyzygyLine("Syzygy: a table file changed on disk while in use; playing on without the Syzygy tables "
+                    "until they are set up again");
+    releaseSyzygy();
+    gTablebases.syzygyMen = 0;
 }
 
 void resetTablebases() {

@@ -52,6 +52,10 @@ bool setupSyzygy(const char* pathOrNull);
 // Drops the tablebases and sets them up again from the same folders, as a
 // change of the thread count needs (the decode areas are one per thread).
 void resetTablebases();
+// A Syzygy file cut short on disk while in use (noticed by a probe of the
+// last search): says so and drops the Syzygy tables, which the next set-up
+// ("egtpath syzygy", the SyzygyPath option) brings back.
+void dropSyzygyAfterFileFault();
 
 // The "ht" listing of both tables' sizes.
 void showHashInfo();

@@ -24,6 +24,7 @@
 #include "search/search_request.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "shell/config.h"
 #include "shell/draw_offers.h"
 #include "shell/pondering.h"
 #include "shell/shell_state.h"
@@ -345,6 +346,7 @@ LearnContext bookLearnContext() {
 void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
 
 void setTableLimits(SearchRequest& request) {
+    dropSyzygyAfterFileFault();
     // The largest tables set up now: "egtpath" or "cores" may have changed them.
     request.tablebaseMen = tablebaseMaxMen();
     request.syzygyMen = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);

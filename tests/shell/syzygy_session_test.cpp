@@ -320,3 +320,42 @@ TEST(SyzygySession, UciOptionsSetTheTablesTheRuleAndTheLimit) {
     session.sendLine("quit");
     EXPECT_EQ(session.waitExit(), 0);
 }
+
+namespace {
+
+// A table file cut short on disk while the engine has it mapped: the
+// probes that would read the lost pages fail instead of ending the engine,
+// the engine says so before its next search and plays on without the
+// tables, and setting them up again brings them back.
+TEST(SyzygySession, ATableFileCutShortWhileInUseIsDroppedNotACrash) {
+    EngineSession session;
+    const std::string dir = session.workDir() + "/tables";
+    std::filesystem::create_directory(dir);
+    for (const char* name : {"KRvK.rtbw", "KRvK.rtbz"})
+        std::filesystem::copy_file(tables() + "/" + name, dir + "/" + name);
+    session.send("xboard\negtpath syzygy " + dir + "\nsetboard 8/8/8/8/8/2k5/1R6/K7 w - - 0 1\nst 0.3\nping 1\n");
+    ASSERT_TRUE(session.waitFor("pong 1\n")) << session.output();
+    EXPECT_NE(session.output().find("1 WDL and 1 DTZ tables in use"), std::string::npos) << session.output();
+    for (const char* name : {"KRvK.rtbw", "KRvK.rtbz"}) std::filesystem::resize_file(dir + "/" + name, 0);
+
+    session.sendLine("go");
+    ASSERT_TRUE(session.waitFor("\nmove ", 10000)) << session.output();
+    session.send("force\nsetboard 8/8/8/8/8/2k5/1R6/K7 b - - 0 1\ngo\n");
+    ASSERT_TRUE(session.waitFor("Syzygy: a table file changed on disk while in use", 10000)) << session.output();
+    const size_t dropped = session.output().find("Syzygy: a table file changed");
+    ASSERT_TRUE(session.waitFor("\nmove ", 10000, dropped)) << session.output();
+
+    // Whole files again, set up again: in use once more.
+    for (const char* name : {"KRvK.rtbw", "KRvK.rtbz"}) {
+        std::filesystem::remove(dir + "/" + name);
+        std::filesystem::copy_file(tables() + "/" + name, dir + "/" + name);
+    }
+    const size_t mark = session.output().size();
+    session.send("egtpath syzygy " + dir + "\nping 2\n");
+    ASSERT_TRUE(session.waitFor("pong 2\n", 10000, mark)) << session.output();
+    EXPECT_NE(session.output().find("1 WDL and 1 DTZ tables in use", mark), std::string::npos) << session.output();
+    session.sendLine("quit");
+    EXPECT_EQ(session.waitExit(), 0);
+}
+
+}  // namespace
