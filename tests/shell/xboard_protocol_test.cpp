@@ -29,6 +29,13 @@ std::string firstLineMove(const std::string& out, size_t from) {
     return m[2];
 }
 
+// Where the next line's text will start: the last line end read so far
+// (the start when nothing has been read yet).
+size_t lastLineEnd(const EngineSession& engine) {
+    const std::string& out = engine.output();
+    return out.empty() ? 0 : out.size() - 1;
+}
+
 double secondsUntil(EngineSession& engine, const std::string& needle, size_t from) {
     const auto start = std::chrono::steady_clock::now();
     if (!engine.waitFor(needle, 20000, from)) return -1;
@@ -106,7 +113,7 @@ TEST(XboardProtocol, LevelEndsAFixedTimeAndEpdtestLeavesTheClocksAlone) {
         // move takes the level's two seconds, not the tenth.
         EngineSession engine;
         engine.send("xboard\nnew\neasy\nst 0.1\nnew\nlevel 0 1 0\ntime 6000\notim 6000\n");
-        const size_t mark = engine.output().size() - 1;  // from the last line end
+        const size_t mark = lastLineEnd(engine);
         engine.sendLine("e2e4");
         const double took = secondsUntil(engine, "\nmove ", mark);
         EXPECT_GT(took, 1.0) << engine.output();
@@ -119,7 +126,7 @@ TEST(XboardProtocol, LevelEndsAFixedTimeAndEpdtestLeavesTheClocksAlone) {
         engine.send("xboard\nnew\neasy\nepdtest one.epd 0.1\n");
         ASSERT_TRUE(engine.waitFor("one.epd results\n")) << engine.output();
         engine.send("new\ntime 6000\notim 6000\n");
-        const size_t mark = engine.output().size() - 1;  // from the last line end
+        const size_t mark = lastLineEnd(engine);
         engine.sendLine("e2e4");
         const double took = secondsUntil(engine, "\nmove ", mark);
         EXPECT_GT(took, 1.0) << "the suite's tenth of a second stayed in force";
@@ -136,7 +143,7 @@ TEST(XboardProtocol, DrawOffersBetweenProgramsAreAnsweredAsThePeerReadsThem) {
         EngineSession engine;
         engine.send("xboard\nnew\neasy\ncomputer\nst 1\ne2e4\n");
         std::this_thread::sleep_for(300ms);
-        const size_t mark = engine.output().size() - 1;  // from the last line end
+        const size_t mark = lastLineEnd(engine);
         engine.sendLine("draw");
         ASSERT_TRUE(engine.waitFor("offer draw\n", 5000, mark)) << engine.output();
         const double took = secondsUntil(engine, "\nmove ", mark);
@@ -211,7 +218,7 @@ TEST(XboardProtocol, NodeRateAndMoveNow) {
     EngineSession engine;
     engine.send("xboard\nnew\neasy\nst 60\ne2e4\n");
     std::this_thread::sleep_for(500ms);
-    const size_t mark = engine.output().size() - 1;  // from the last line end
+    const size_t mark = lastLineEnd(engine);
     engine.sendLine("?");
     const double took = secondsUntil(engine, "\nmove ", mark);
     EXPECT_GE(took, 0);
@@ -238,10 +245,11 @@ TEST(XboardProtocol, ExcludedMovesAreNeitherAnalysedNorPlayed) {
 
     // In analysis: every line starts with the one move left.
     EngineSession engine;
-    engine.send("xboard\nnew\nanalyze\nexclude all\ninclude g1f3\n");
-    const size_t mark = engine.output().size() - 1;  // from the last line end
+    engine.send("xboard\nnew\nanalyze\nexclude all\ninclude g1f3\nping 3\n");
+    ASSERT_TRUE(engine.waitFor("pong 3\n")) << engine.output();
+    const size_t mark = engine.output().find("pong 3\n") + 6;
     ASSERT_TRUE(engine.waitFor("\n5 ", 10000, mark)) << engine.output();
-    EXPECT_EQ(firstLineMove(engine.output(), engine.output().rfind("\n5 ")), "Nf3") << engine.output();
+    EXPECT_EQ(firstLineMove(engine.output(), engine.output().find("\n5 ", mark)), "Nf3") << engine.output();
     engine.send("exit\nquit\n");
     EXPECT_EQ(engine.waitExit(), 0);
 }
@@ -288,7 +296,7 @@ TEST(XboardProtocol, BadValuesDuringAnalysisPonderingAndSearchAreAnsweredAndChan
     engine.send(bad + "ping 2\n");
     ASSERT_TRUE(engine.waitFor("pong 2\n", 20000)) << engine.output();
     const std::string reply = engine.output().substr(engine.output().find("\nmove ") + 6, 8);
-    const size_t mark = engine.output().size() - 1;
+    const size_t mark = lastLineEnd(engine);
     engine.send("d2d4\n" + bad);
     ASSERT_TRUE(engine.waitFor("\nmove ", 20000, mark)) << engine.output();
     std::string first = reply.substr(0, reply.find('\n'));
