@@ -26,11 +26,46 @@
 // its workers (milliseconds).
 constexpr uint32_t OWNER_POLL_MS = 10;
 
+// A waiting thread (an idle helper, or an owner waiting for its workers)
+// spins this long, then yields its processor between looks until this
+// much longer has passed, then sleeps until it is rung (nanoseconds).
+constexpr int64_t WAIT_SPIN_NS = 50000;
+constexpr int64_t WAIT_YIELD_NS = 200000;
+// A waiting thread reads the clock every so many spins.
+constexpr uint32_t WAIT_CLOCK_SPINS = 64;
+// A sleeping helper looks again at least this often, whether rung or not
+// (milliseconds): a safety net, never the way work reaches it.
+constexpr uint32_t IDLE_SLEEP_MS = 1000;
+
+// Time in nanoseconds, all threads together. Taken a few times per split and
+// per wait, never per node: a split happens after thousands of nodes.
+struct ParallelTimings {
+    std::atomic<int64_t> idle{0};       // threads waiting for work, owners waiting for workers included
+    std::atomic<int64_t> ownerWait{0};  // of that, owners of a split waiting for its workers
+    std::atomic<int64_t> uptake{0};     // from a split handing a thread its copy to the thread starting on it
+    std::atomic<uint32_t> uptakes{0};
+    std::atomic<int64_t> copy{0};       // copying positions into the copies of a split
+    std::atomic<int64_t> lockWait{0};   // waiting for the SMP lock and the split locks
+    std::atomic<uint32_t> refusedSplits{0};  // splits asked for that found no thread to share with
+    std::atomic<uint32_t> sleeps{0};         // waits that ended in a sleep
+
+    void clear() {
+        for (std::atomic<int64_t>* t : {&idle, &ownerWait, &uptake, &copy, &lockWait})
+            t->store(0, std::memory_order_relaxed);
+        uptakes.store(0, std::memory_order_relaxed);
+        sleeps.store(0, std::memory_order_relaxed);
+        refusedSplits.store(0, std::memory_order_relaxed);
+    }
+};
+
 struct ParallelSearch {
     // The work table: what each thread works on. nullptr: the thread is idle
     // and may be given a copy; THREAD_ABSENT: the thread does not run (or is
     // told to end); otherwise the record it searches.
     std::atomic<Position*> work[MAX_THREAD_COUNT] = {};
+    // Where each thread sleeps when it has waited long: rung when its slot
+    // above is given work, and when the last worker of its split finishes.
+    Doorbell doorbells[MAX_THREAD_COUNT];
     // Guards the work table and the record pool (search/thread_pool.h).
     uint32_t smpLock = 0;
     std::atomic<int> idleCount{0};
@@ -40,11 +75,13 @@ struct ParallelSearch {
     // Under the SMP lock.
     uint32_t splitCount = 0;   // splits of the current search
     uint32_t abortCount = 0;   // fail-highs at splits that stopped other workers
-    // Time the threads spent waiting for work during searches, all threads
-    // together (nanoseconds), since the last beginParallelSearch: where the
-    // time of a parallel search goes.
-    std::atomic<int64_t> idleNanoseconds{0};
+    // Where the time of a parallel search goes, since the last
+    // beginParallelSearch.
+    ParallelTimings timings;
     int64_t searchStartNanoseconds = 0;
+    // When each thread was last handed a copy (under the SMP lock), for the
+    // time from the offer to its uptake.
+    int64_t offeredAt[MAX_THREAD_COUNT] = {};
 };
 extern ParallelSearch gParallel;
 
@@ -54,11 +91,10 @@ inline Position* const THREAD_ABSENT = reinterpret_cast<Position*>(~uintptr_t(0)
 // threads that do not run yet (search/thread_pool.h), waits until they are
 // ready, and marks thread 0 busy with root.
 void beginParallelSearch(Position& root);
-// The search has ended: idle threads may end now when the engine will not
-// think again before the opponent moves (force mode, pondering off).
+// The search has ended. The helpers stay, asleep once they have waited a
+// while, until the thread count changes or the engine quits: starting them
+// anew for every move would cost more than the sleep.
 void endParallelSearch();
-// Whether an idle thread may end now (see endParallelSearch).
-bool helperMayRest();
 
 // Whether a node (or a root move) whose own search has visited `nodes`
 // nodes should offer its remaining moves to idle threads.
