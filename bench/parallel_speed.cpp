@@ -11,7 +11,10 @@
 //              search can only be slowed down by it, never sped up, so the
 //              fastest of a few is the one least disturbed.
 //   threads    the thread counts, default 1 2 4 8 16; one thread is always
-//              searched, as the measure of the others.
+//              searched, as the measure of the others. A count written
+//              N/S/Y searches with N threads whose waits spin S and then
+//              yield Y microseconds before they sleep (the engine's are
+//              50 and 200), so that waits can be compared in one run.
 //
 // Each position is searched with every thread count in turn (the order
 // reversed at every other repeat), so that all of them meet the same load
@@ -64,6 +67,30 @@ std::vector<std::string> readPositions(const std::string& path, size_t limit) {
     return fens;
 }
 
+// A thread count, and the waits of its threads.
+struct Config {
+    unsigned threads = 1;
+    int64_t spinNs = WAIT_SPIN_NS;
+    int64_t yieldNs = WAIT_YIELD_NS;
+    std::string label;
+};
+
+bool operator==(const Config& a, const Config& b) {
+    return a.threads == b.threads && a.spinNs == b.spinNs && a.yieldNs == b.yieldNs;
+}
+
+Config readConfig(const char* text) {
+    Config c;
+    long spin = -1, yield = -1;
+    int threads = 1;
+    const int fields = std::sscanf(text, "%d/%ld/%ld", &threads, &spin, &yield);
+    c.threads = unsigned(std::clamp(threads, 1, int(MAX_THREAD_COUNT)));
+    if (fields >= 2 && spin >= 0) c.spinNs = spin * 1000;
+    if (fields >= 3 && yield >= 0) c.yieldNs = yield * 1000;
+    c.label = fields >= 2 ? text : std::to_string(c.threads);
+    return c;
+}
+
 struct Run {
     bool done = false;
     uint32_t ms = 0;
@@ -73,6 +100,7 @@ struct Run {
     // Of all threads' time together (nanoseconds).
     double idle = 0, ownerWait = 0, copy = 0, lockWait = 0, uptake = 0;
     uint32_t uptakes = 0, sleeps = 0;
+    uint32_t uptakesWithin[ParallelTimings::UPTAKE_BANDS] = {};
 };
 
 // One search to `depth` from empty tables, as a fresh game.
@@ -97,13 +125,17 @@ Run searchToDepth(Position& pos, const std::string& fen, int depth) {
     run.uptake = double(t.uptake.load());
     run.uptakes = t.uptakes.load();
     run.sleeps = t.sleeps.load();
+    for (int b = 0; b < ParallelTimings::UPTAKE_BANDS; b++) run.uptakesWithin[b] = t.uptakesWithin[b].load();
     return run;
 }
 
 // Searches with `threads` threads from now on, the helpers already started:
 // a game starts them once, not for every move, so their start is no part of
 // any timed search.
-void useThreads(unsigned threads, Position& pos) {
+void useThreads(const Config& config, Position& pos) {
+    gParallel.waitSpinNs = config.spinNs;
+    gParallel.waitYieldNs = config.yieldNs;
+    const unsigned threads = config.threads;
     if (gSearch.threadCount == threads) return;
     changeThreadCount(threads);
     if (threads < 2) return;
@@ -124,7 +156,9 @@ struct Totals {
     std::vector<double> speedUps;
     uint64_t nodes = 0, ms = 0, splits = 0, refused = 0, uptakes = 0, sleeps = 0;
     double idle = 0, ownerWait = 0, copy = 0, lockWait = 0, uptake = 0;
+    uint64_t uptakesWithin[ParallelTimings::UPTAKE_BANDS] = {};
     void add(const Run& r) {
+        for (int b = 0; b < ParallelTimings::UPTAKE_BANDS; b++) uptakesWithin[b] += r.uptakesWithin[b];
         nodes += r.nodes;
         ms += r.ms;
         splits += r.splits;
@@ -145,13 +179,13 @@ int main(int argc, char** argv) {
     const int depth = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
     const size_t wanted = argc > 2 ? size_t(std::max(1, std::atoi(argv[2]))) : 20;
     const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
-    std::vector<unsigned> counts{1};
+    std::vector<Config> counts{readConfig("1")};
     for (int a = 4; a < argc; a++) {
-        const unsigned n = unsigned(std::clamp(std::atoi(argv[a]), 1, int(MAX_THREAD_COUNT)));
-        if (std::find(counts.begin(), counts.end(), n) == counts.end()) counts.push_back(n);
+        const Config c = readConfig(argv[a]);
+        if (std::find(counts.begin(), counts.end(), c) == counts.end()) counts.push_back(c);
     }
     if (counts.size() == 1)
-        for (unsigned n : {2u, 4u, 8u, 16u}) counts.push_back(n);
+        for (const char* n : {"2", "4", "8", "16"}) counts.push_back(readConfig(n));
 
     initZobristKeys();
     initBoardTables();
@@ -171,7 +205,7 @@ int main(int argc, char** argv) {
     std::printf("depth %d, %zu positions, fastest of %d, %ld processors online\n", depth, fens.size(), repeats,
                 sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("%4s", "pos");
-    for (unsigned n : counts) std::printf(" %7u thr ms", n);
+    for (const Config& c : counts) std::printf(" %10s ms", c.label.c_str());
     std::printf("\n");
     std::fflush(stdout);
     const int console = dup(1);
@@ -202,9 +236,9 @@ int main(int argc, char** argv) {
         std::printf("\n");
         std::fflush(stdout);
     }
-    useThreads(1, *pos);
+    useThreads(counts[0], *pos);
 
-    std::printf("\n%7s %8s %8s %10s %6s %8s %6s %7s %7s %6s %6s %9s %9s %8s\n", "threads", "speed-up", "of total",
+    std::printf("\n%12s %8s %8s %10s %6s %8s %6s %7s %7s %6s %6s %9s %9s %8s\n", "threads", "speed-up", "of total",
                 "nodes/s", "nps x", "overhead", "idle", "owner", "copy", "locks", "uptake", "splits/s", "refused/s", "sleeps/s");
     const Totals& one = totals[0];
     const double nps1 = one.ms ? one.nodes * 1000.0 / one.ms : 0;
@@ -212,14 +246,21 @@ int main(int argc, char** argv) {
         const Totals& t = totals[c];
         const double nps = t.ms ? t.nodes * 1000.0 / t.ms : 0;
         // All threads' time together, in nanoseconds.
-        const double threadTime = double(t.ms) * 1e6 * counts[c];
+        const double threadTime = double(t.ms) * 1e6 * counts[c].threads;
         auto share = [&](double ns) { return threadTime > 0 ? 100 * ns / threadTime : 0.0; };
-        std::printf("%7u %8.2f %8.2f %10.0f %6.2f %8.2f %5.1f%% %6.1f%% %6.2f%% %5.2f%% %4.1fus %9.0f %9.0f %8.0f\n",
-                    counts[c], median(t.speedUps), t.ms ? double(one.ms) / t.ms : 0.0, nps, nps1 ? nps / nps1 : 0.0,
+        std::printf("%12s %8.2f %8.2f %10.0f %6.2f %8.2f %5.1f%% %6.1f%% %6.2f%% %5.2f%% %4.1fus %9.0f %9.0f %8.0f\n",
+                    counts[c].label.c_str(), median(t.speedUps), t.ms ? double(one.ms) / t.ms : 0.0, nps, nps1 ? nps / nps1 : 0.0,
                     one.nodes ? double(t.nodes) / one.nodes : 0.0, share(t.idle), share(t.ownerWait),
                     share(t.copy), share(t.lockWait), t.uptakes ? t.uptake / t.uptakes / 1000 : 0.0,
                     t.ms ? t.splits * 1000.0 / t.ms : 0.0, t.ms ? t.refused * 1000.0 / t.ms : 0.0,
                     t.ms ? t.sleeps * 1000.0 / t.ms : 0.0);
+    }
+    std::printf("\n%12s %9s %9s %9s %9s   uptakes taking\n", "threads", "<10us", "<100us", "<1ms", ">=1ms");
+    for (size_t c = 1; c < counts.size(); c++) {
+        const Totals& t = totals[c];
+        std::printf("%12s", counts[c].label.c_str());
+        for (uint64_t n : t.uptakesWithin) std::printf(" %8.1f%%", t.uptakes ? 100.0 * n / t.uptakes : 0.0);
+        std::printf("\n");
     }
     std::printf("speed-up: median over the %zu positions one thread searched for %u ms or more; of total: the sum "
                 "of one thread's times over the sum of these\n",

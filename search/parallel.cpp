@@ -26,8 +26,18 @@ inline void setWorkers(Position& record, uint32_t n) {
 
 inline int threadCount() { return int(gSearch.threadCount); }
 
-inline void addTime(std::atomic<int64_t>& total, int64_t since) {
-    total.fetch_add(std::max<int64_t>(0, monotonicNanoseconds() - since), std::memory_order_relaxed);
+inline int64_t addTime(std::atomic<int64_t>& total, int64_t since) {
+    const int64_t spent = std::max<int64_t>(0, monotonicNanoseconds() - since);
+    total.fetch_add(spent, std::memory_order_relaxed);
+    return spent;
+}
+
+void countUptake(int64_t nanoseconds) {
+    ParallelTimings& t = gParallel.timings;
+    t.uptakes.fetch_add(1, std::memory_order_relaxed);
+    int band = 0;
+    for (int64_t limit = 10000; band < ParallelTimings::UPTAKE_BANDS - 1 && nanoseconds >= limit; limit *= 10) band++;
+    t.uptakesWithin[band].fetch_add(1, std::memory_order_relaxed);
 }
 
 // The SMP lock and the split locks, with the time spent waiting for them
@@ -130,14 +140,16 @@ bool waitIsOver(int t, Position* waiting) {
 // input and the clock as it waits.
 void waitForWork(int t, Position* waiting, OwnerPoll& poll) {
     const int64_t start = monotonicNanoseconds();
+    const int64_t spinNs = gParallel.waitSpinNs.load(std::memory_order_relaxed);
+    const int64_t yieldNs = gParallel.waitYieldNs.load(std::memory_order_relaxed);
     for (uint32_t spins = 1;; spins++) {
         if (waitIsOver(t, waiting)) return;
         if (waiting) poll.tick(*waiting);
         cpuRelax();
         if (spins % WAIT_CLOCK_SPINS) continue;
         const int64_t waited = monotonicNanoseconds() - start;
-        if (waited >= WAIT_SPIN_NS + WAIT_YIELD_NS) break;
-        if (waited >= WAIT_SPIN_NS) yieldProcessor();
+        if (waited >= spinNs + yieldNs) break;
+        if (waited >= spinNs) yieldProcessor();
     }
     Doorbell& bell = gParallel.doorbells[t];
     const uint32_t sleepMs = t == 0 ? OWNER_POLL_MS : IDLE_SLEEP_MS;
@@ -318,8 +330,8 @@ void threadWait(int t, Position* waiting) {
             addTime(gParallel.timings.idle, since);
             if (waiting) addTime(gParallel.timings.ownerWait, since);
             if (record && record != THREAD_ABSENT && record != waiting) {
-                addTime(gParallel.timings.uptake, std::max(gParallel.offeredAt[t], gParallel.searchStartNanoseconds));
-                gParallel.timings.uptakes.fetch_add(1, std::memory_order_relaxed);
+                countUptake(addTime(gParallel.timings.uptake,
+                                    std::max(gParallel.offeredAt[t], gParallel.searchStartNanoseconds)));
             }
         }
         if (!record) {

@@ -44,6 +44,10 @@ struct ParallelTimings {
     std::atomic<int64_t> ownerWait{0};  // of that, owners of a split waiting for its workers
     std::atomic<int64_t> uptake{0};     // from a split handing a thread its copy to the thread starting on it
     std::atomic<uint32_t> uptakes{0};
+    // The uptakes by how long they took: under 10 microseconds, 100, 1000,
+    // and longer (a thread that was asleep or had lost its processor).
+    static constexpr int UPTAKE_BANDS = 4;
+    std::atomic<uint32_t> uptakesWithin[UPTAKE_BANDS] = {};
     std::atomic<int64_t> copy{0};       // copying positions into the copies of a split
     std::atomic<int64_t> lockWait{0};   // waiting for the SMP lock and the split locks
     std::atomic<uint32_t> refusedSplits{0};  // splits asked for that found no thread to share with
@@ -53,6 +57,7 @@ struct ParallelTimings {
         for (std::atomic<int64_t>* t : {&idle, &ownerWait, &uptake, &copy, &lockWait})
             t->store(0, std::memory_order_relaxed);
         uptakes.store(0, std::memory_order_relaxed);
+        for (std::atomic<uint32_t>& band : uptakesWithin) band.store(0, std::memory_order_relaxed);
         sleeps.store(0, std::memory_order_relaxed);
         refusedSplits.store(0, std::memory_order_relaxed);
     }
@@ -71,6 +76,11 @@ struct ParallelSearch {
     std::atomic<int> idleCount{0};
     // A search is under way: idle threads must stay for its splits.
     std::atomic<bool> searchRunning{false};
+    // How long a waiting thread spins, and then yields, before it sleeps
+    // (nanoseconds): WAIT_SPIN_NS and WAIT_YIELD_NS; the benchmark tries
+    // others.
+    std::atomic<int64_t> waitSpinNs{WAIT_SPIN_NS};
+    std::atomic<int64_t> waitYieldNs{WAIT_YIELD_NS};
 
     // Under the SMP lock.
     uint32_t splitCount = 0;   // splits of the current search
