@@ -14,7 +14,9 @@
 //              searched, as the measure of the others. A count written
 //              N/S/Y searches with N threads whose waits spin S and then
 //              yield Y microseconds before they sleep (the engine's are
-//              50 and 200), so that waits can be compared in one run.
+//              50 and 200), so that waits can be compared in one run;
+//              N/S/Y/M also splits only nodes of more than M nodes (the
+//              engine's 8000).
 //
 // Each position is searched with every thread count in turn (the order
 // reversed at every other repeat), so that all of them meet the same load
@@ -24,6 +26,7 @@
 // waiting for work, of which owners of a split waiting for its workers,
 // copying positions and waiting for locks, and the mean time from a split
 // offering a thread its copy to the thread starting on it.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,28 +75,39 @@ struct Config {
     unsigned threads = 1;
     int64_t spinNs = WAIT_SPIN_NS;
     int64_t yieldNs = WAIT_YIELD_NS;
+    uint32_t splitMinNodes = SPLIT_MIN_NODES;
     std::string label;
 };
 
 bool operator==(const Config& a, const Config& b) {
-    return a.threads == b.threads && a.spinNs == b.spinNs && a.yieldNs == b.yieldNs;
+    return a.threads == b.threads && a.spinNs == b.spinNs && a.yieldNs == b.yieldNs &&
+           a.splitMinNodes == b.splitMinNodes;
 }
 
 Config readConfig(const char* text) {
     Config c;
-    long spin = -1, yield = -1;
+    long spin = -1, yield = -1, minNodes = -1;
     int threads = 1;
-    const int fields = std::sscanf(text, "%d/%ld/%ld", &threads, &spin, &yield);
+    const int fields = std::sscanf(text, "%d/%ld/%ld/%ld", &threads, &spin, &yield, &minNodes);
     c.threads = unsigned(std::clamp(threads, 1, int(MAX_THREAD_COUNT)));
     if (fields >= 2 && spin >= 0) c.spinNs = spin * 1000;
     if (fields >= 3 && yield >= 0) c.yieldNs = yield * 1000;
+    if (fields >= 4 && minNodes >= 0) c.splitMinNodes = uint32_t(minNodes);
     c.label = fields >= 2 ? text : std::to_string(c.threads);
     return c;
+}
+
+// Processor time of the whole process, all threads (nanoseconds).
+int64_t processorNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 struct Run {
     bool done = false;
     uint32_t ms = 0;
+    double processorNs = 0;  // the processor time the search got
     uint64_t nodes = 0;
     uint32_t splits = 0;
     uint32_t refused = 0;
@@ -111,9 +125,11 @@ Run searchToDepth(Position& pos, const std::string& fen, int depth) {
     request.clocks.fixedTime = true;
     request.clocks.fixedMoveTime = 0xFFFFFFF;
     const uint32_t start = timeNow();
+    const int64_t processorStart = processorNanoseconds();
     if (!searchFromEmptyTables(pos, fen.c_str(), request)) return run;
     run.done = true;
     run.ms = timeNow() - start;
+    run.processorNs = double(processorNanoseconds() - processorStart);
     run.nodes = pos.stats.nodes;
     run.splits = gParallel.splitCount;
     const ParallelTimings& t = gParallel.timings;
@@ -135,6 +151,7 @@ Run searchToDepth(Position& pos, const std::string& fen, int depth) {
 void useThreads(const Config& config, Position& pos) {
     gParallel.waitSpinNs = config.spinNs;
     gParallel.waitYieldNs = config.yieldNs;
+    gParallel.splitMinNodes = config.splitMinNodes;
     const unsigned threads = config.threads;
     if (gSearch.threadCount == threads) return;
     changeThreadCount(threads);
@@ -155,12 +172,13 @@ double median(std::vector<double> values) {
 struct Totals {
     std::vector<double> speedUps;
     uint64_t nodes = 0, ms = 0, splits = 0, refused = 0, uptakes = 0, sleeps = 0;
-    double idle = 0, ownerWait = 0, copy = 0, lockWait = 0, uptake = 0;
+    double idle = 0, ownerWait = 0, copy = 0, lockWait = 0, uptake = 0, processorNs = 0;
     uint64_t uptakesWithin[ParallelTimings::UPTAKE_BANDS] = {};
     void add(const Run& r) {
         for (int b = 0; b < ParallelTimings::UPTAKE_BANDS; b++) uptakesWithin[b] += r.uptakesWithin[b];
         nodes += r.nodes;
         ms += r.ms;
+        processorNs += r.processorNs;
         splits += r.splits;
         refused += r.refused;
         idle += r.idle;
@@ -238,8 +256,8 @@ int main(int argc, char** argv) {
     }
     useThreads(counts[0], *pos);
 
-    std::printf("\n%12s %8s %8s %10s %6s %8s %6s %7s %7s %6s %6s %9s %9s %8s\n", "threads", "speed-up", "of total",
-                "nodes/s", "nps x", "overhead", "idle", "owner", "copy", "locks", "uptake", "splits/s", "refused/s", "sleeps/s");
+    std::printf("\n%12s %8s %8s %10s %6s %8s %6s %7s %7s %6s %6s %9s %9s %8s %6s\n", "threads", "speed-up", "of total",
+                "nodes/s", "nps x", "overhead", "idle", "owner", "copy", "locks", "uptake", "splits/s", "refused/s", "sleeps/s", "cores");
     const Totals& one = totals[0];
     const double nps1 = one.ms ? one.nodes * 1000.0 / one.ms : 0;
     for (size_t c = 0; c < counts.size(); c++) {
@@ -248,12 +266,12 @@ int main(int argc, char** argv) {
         // All threads' time together, in nanoseconds.
         const double threadTime = double(t.ms) * 1e6 * counts[c].threads;
         auto share = [&](double ns) { return threadTime > 0 ? 100 * ns / threadTime : 0.0; };
-        std::printf("%12s %8.2f %8.2f %10.0f %6.2f %8.2f %5.1f%% %6.1f%% %6.2f%% %5.2f%% %4.1fus %9.0f %9.0f %8.0f\n",
+        std::printf("%12s %8.2f %8.2f %10.0f %6.2f %8.2f %5.1f%% %6.1f%% %6.2f%% %5.2f%% %4.1fus %9.0f %9.0f %8.0f %6.2f\n",
                     counts[c].label.c_str(), median(t.speedUps), t.ms ? double(one.ms) / t.ms : 0.0, nps, nps1 ? nps / nps1 : 0.0,
                     one.nodes ? double(t.nodes) / one.nodes : 0.0, share(t.idle), share(t.ownerWait),
                     share(t.copy), share(t.lockWait), t.uptakes ? t.uptake / t.uptakes / 1000 : 0.0,
                     t.ms ? t.splits * 1000.0 / t.ms : 0.0, t.ms ? t.refused * 1000.0 / t.ms : 0.0,
-                    t.ms ? t.sleeps * 1000.0 / t.ms : 0.0);
+                    t.ms ? t.sleeps * 1000.0 / t.ms : 0.0, t.ms ? t.processorNs / (t.ms * 1e6) : 0.0);
     }
     std::printf("\n%12s %9s %9s %9s %9s   uptakes taking\n", "threads", "<10us", "<100us", "<1ms", ">=1ms");
     for (size_t c = 1; c < counts.size(); c++) {
@@ -267,6 +285,8 @@ int main(int argc, char** argv) {
                 totals[0].speedUps.size(), MIN_TIMED_MS);
     std::printf("idle: threads waiting for work, of it owner: owners waiting for their split's workers; copy, "
                 "locks: shares of the threads' time; uptake: mean from a split's offer to the thread starting; refused: "
-                "splits asked for that found no idle thread; sleeps: waits that ended asleep\n");
+                "splits asked for that found no idle thread; sleeps: waits that ended asleep; cores: processor time "
+                "the searches had per second (with other programs running, the machine may give N threads less than N "
+                "processors)\n");
     return 0;
 }

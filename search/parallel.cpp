@@ -152,7 +152,7 @@ void waitForWork(int t, Position* waiting, OwnerPoll& poll) {
         if (waited >= spinNs) yieldProcessor();
     }
     Doorbell& bell = gParallel.doorbells[t];
-    const uint32_t sleepMs = t == 0 ? OWNER_POLL_MS : IDLE_SLEEP_MS;
+    const uint32_t sleepMs = t == 0 ? OWNER_POLL_MS : gParallel.idleSleepMs.load(std::memory_order_relaxed);
     while (!sleepAtDoorbell(bell, [&] { return waitIsOver(t, waiting); }, sleepMs)) {
         gParallel.timings.sleeps.fetch_add(1, std::memory_order_relaxed);
         if (waitIsOver(t, waiting)) return;

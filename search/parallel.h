@@ -81,6 +81,11 @@ struct ParallelSearch {
     // others.
     std::atomic<int64_t> waitSpinNs{WAIT_SPIN_NS};
     std::atomic<int64_t> waitYieldNs{WAIT_YIELD_NS};
+    // SPLIT_MIN_NODES, which the benchmark may vary in the same way.
+    std::atomic<uint32_t> splitMinNodes{SPLIT_MIN_NODES};
+    // IDLE_SLEEP_MS; the stress test takes the safety net away, so that a
+    // ring lost would hang a search.
+    std::atomic<uint32_t> idleSleepMs{IDLE_SLEEP_MS};
 
     // Under the SMP lock.
     uint32_t splitCount = 0;   // splits of the current search
@@ -109,7 +114,7 @@ void endParallelSearch();
 // Whether a node (or a root move) whose own search has visited `nodes`
 // nodes should offer its remaining moves to idle threads.
 inline bool splitWorthwhile(uint32_t nodes) {
-    return gSearch.threadCount > 1 && nodes > SPLIT_MIN_NODES &&
+    return gSearch.threadCount > 1 && nodes > gParallel.splitMinNodes.load(std::memory_order_relaxed) &&
            gParallel.idleCount.load(std::memory_order_relaxed) > 0;
 }
 
