@@ -1,11 +1,11 @@
 // The parallel search. Thread 0 (the main thread) searches as usual; the
-// other search threads wait, spinning, for work. A thread that has searched
-// the first move of a node, and enough nodes below it, splits the node: each
-// idle thread gets a copy of the position in a record from the pool, and
-// all of them, the owner included, take the node's remaining moves one by
-// one from the owner's move picker and search them with a null window. A
-// fail-high stops the other workers. While its workers search, the owner
-// helps at other threads' splits.
+// other search threads wait for work, spinning briefly, then asleep. A
+// thread that has searched the first move of a node, and enough nodes below
+// it, splits the node: each idle thread gets a copy of the position in a
+// record from the pool, and all of them, the owner included, take the
+// node's remaining moves one by one from the owner's move picker and search
+// them with a null window. A fail-high stops the other workers. While its
+// workers search, the owner helps at other threads' splits.
 //
 // Locks: the SMP lock guards the work table and the record pool; each
 // record's split lock guards its picker, its searched-move count and the
