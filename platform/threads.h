@@ -43,8 +43,8 @@ void yieldProcessor();
 // A word one thread sleeps on until others ring it: a waiting search
 // thread, once spinning and yielding have not brought its work, sleeps
 // here, so that it leaves its processor to whoever needs it. Ringing
-// costs an atomic add, and a call into the system only while the owner
-// sleeps. The bell has a cache line of its own, as the spinning threads'
+// costs an atomic add, and a call into the system only while the bell's
+// thread sleeps. The bell has a cache line of its own, as the spinning threads'
 // words do.
 struct alignas(64) Doorbell {
     std::atomic<uint32_t> rings{0};
