@@ -1,8 +1,11 @@
 #include "platform/threads.h"
 
 #include <dirent.h>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +83,24 @@ void restrictCurrentThread(uint64_t processorMask) {
 }
 
 int currentProcessor() { return sched_getcpu(); }
+
+void yieldProcessor() { sched_yield(); }
+
+void sleepOnWord(std::atomic<uint32_t>& word, uint32_t seen, uint32_t timeoutMs) {
+    static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "the system sleeps on a plain word");
+    timespec timeout;
+    timeout.tv_sec = timeoutMs / 1000;
+    timeout.tv_nsec = long(timeoutMs % 1000) * 1000000;
+    // Private: only threads of this process ring it. A signal or a
+    // spurious return only makes the caller look again.
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, &timeout, nullptr, 0);
+}
+
+void ringDoorbell(Doorbell& bell) {
+    bell.rings.fetch_add(1, std::memory_order_seq_cst);
+    if (bell.sleeping.load(std::memory_order_seq_cst))
+        syscall(SYS_futex, reinterpret_cast<uint32_t*>(&bell.rings), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
 
 int64_t monotonicNanoseconds() {
     timespec now;

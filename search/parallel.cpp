@@ -26,16 +26,41 @@ inline void setWorkers(Position& record, uint32_t n) {
 
 inline int threadCount() { return int(gSearch.threadCount); }
 
-}  // namespace
-
-// An idle thread may end when no search runs and the engine will not think
-// before the opponent moves: it is started again by the next search. It
-// never ends in the middle of a search, where splits need it.
-bool helperMayRest() {
-    return !gParallel.searchRunning.load(std::memory_order_acquire) &&
-           (gGame.engineSide.load(std::memory_order_relaxed) == -1 ||
-            gSearch.ponderingDisabled.load(std::memory_order_relaxed));
+inline int64_t addTime(std::atomic<int64_t>& total, int64_t since) {
+    const int64_t spent = std::max<int64_t>(0, monotonicNanoseconds() - since);
+    total.fetch_add(spent, std::memory_order_relaxed);
+    return spent;
 }
+
+void countUptake(int64_t nanoseconds) {
+    ParallelTimings& t = gParallel.timings;
+    t.uptakes.fetch_add(1, std::memory_order_relaxed);
+    int band = 0;
+    for (int64_t limit = 10000; band < ParallelTimings::UPTAKE_BANDS - 1 && nanoseconds >= limit; limit *= 10) band++;
+    t.uptakesWithin[band].fetch_add(1, std::memory_order_relaxed);
+}
+
+// The SMP lock and the split locks, with the time spent waiting for them
+// counted: only a lock found taken costs a clock read.
+void lockCounted(uint32_t& word) {
+    if (tryAcquireSpinLock(word)) return;
+    const int64_t since = monotonicNanoseconds();
+    acquireSpinLock(word);
+    addTime(gParallel.timings.lockWait, since);
+}
+
+class CountedLockGuard {
+public:
+    explicit CountedLockGuard(uint32_t& word) : word_(word) { lockCounted(word_); }
+    ~CountedLockGuard() { releaseSpinLock(word_); }
+    CountedLockGuard(const CountedLockGuard&) = delete;
+    CountedLockGuard& operator=(const CountedLockGuard&) = delete;
+
+private:
+    uint32_t& word_;
+};
+
+}  // namespace
 
 namespace {
 
@@ -84,6 +109,11 @@ public:
     explicit OwnerPoll(int thread) : active_(thread == 0), last_(active_ ? timeNow() : 0) {}
     void tick(Position& waiting) {
         if (!active_ || (++spins_ & 255) != 0) return;
+        forceTick(waiting);
+    }
+    // After a sleep: the spins no longer say how much time has passed.
+    void forceTick(Position& waiting) {
+        if (!active_) return;
         const uint32_t now = timeNow();
         if (now - last_ < OWNER_POLL_MS) return;
         last_ = now;
@@ -96,6 +126,40 @@ private:
     uint32_t spins_ = 0;
 };
 
+// What thread t has to wait for: work of its own, or, as the owner of
+// `waiting`, the end of its workers.
+bool waitIsOver(int t, Position* waiting) {
+    return workOf(t) != nullptr || (waiting && workersOf(*waiting) == 0);
+}
+
+// Thread t waits: it spins at first, as work usually comes within
+// microseconds while the search runs; then it yields its processor between
+// looks, and at last sleeps until a split or its last worker rings it. On a
+// machine shared with other programs a spinning thread would take the
+// processor from the very thread it waits for. Thread 0 still looks at the
+// input and the clock as it waits.
+void waitForWork(int t, Position* waiting, OwnerPoll& poll) {
+    const int64_t start = monotonicNanoseconds();
+    const int64_t spinNs = gParallel.waitSpinNs.load(std::memory_order_relaxed);
+    const int64_t yieldNs = gParallel.waitYieldNs.load(std::memory_order_relaxed);
+    for (uint32_t spins = 1;; spins++) {
+        if (waitIsOver(t, waiting)) return;
+        if (waiting) poll.tick(*waiting);
+        cpuRelax();
+        if (spins % WAIT_CLOCK_SPINS) continue;
+        const int64_t waited = monotonicNanoseconds() - start;
+        if (waited >= spinNs + yieldNs) break;
+        if (waited >= spinNs) yieldProcessor();
+    }
+    Doorbell& bell = gParallel.doorbells[t];
+    const uint32_t sleepMs = t == 0 ? OWNER_POLL_MS : gParallel.idleSleepMs.load(std::memory_order_relaxed);
+    while (!sleepAtDoorbell(bell, [&] { return waitIsOver(t, waiting); }, sleepMs)) {
+        gParallel.timings.sleeps.fetch_add(1, std::memory_order_relaxed);
+        if (waitIsOver(t, waiting)) return;
+        if (waiting) poll.forceTick(*waiting);
+    }
+}
+
 }  // namespace
 
 void beginParallelSearch(Position& root) {
@@ -105,7 +169,7 @@ void beginParallelSearch(Position& root) {
     {
         SpinLockGuard guard(gParallel.smpLock);  // the idle threads read it under the lock
         gParallel.searchStartNanoseconds = monotonicNanoseconds();
-        gParallel.idleNanoseconds.store(0, std::memory_order_relaxed);
+        gParallel.timings.clear();
     }
     setWork(0, &root);
 }
@@ -124,11 +188,12 @@ bool split(Position& pos, int depth, int alpha, int beta) {
     pos.splitBeta = beta;
     const int own = pos.threadNumber;
     const int n = threadCount();
-    acquireSpinLock(gParallel.smpLock);
+    lockCounted(gParallel.smpLock);
     bool anyIdle = false;
     for (int t = 0; t < n && !anyIdle; t++) anyIdle = t != own && workOf(t) == nullptr;
     if (!anyIdle || stopFlagSet(pos)) {
         releaseSpinLock(gParallel.smpLock);
+        gParallel.timings.refusedSplits.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
 
@@ -138,6 +203,7 @@ bool split(Position& pos, int depth, int alpha, int beta) {
     for (Position*& child : pos.children) child = nullptr;
     uint32_t workers = 0;
     bool helped = false;
+    const int64_t copyStart = monotonicNanoseconds();
     for (int k = 0; k < n && workers < MAX_SPLIT_WORKERS; k++) {
         const int i = (own + k) % n;  // the owner first
         if (workOf(i) != nullptr) continue;
@@ -149,6 +215,8 @@ bool split(Position& pos, int depth, int alpha, int beta) {
         workers++;
         helped |= i != own;
     }
+    const int64_t offered = monotonicNanoseconds();
+    gParallel.timings.copy.fetch_add(offered - copyStart, std::memory_order_relaxed);
     if (!helped) {
         // Only the owner's own copy: nothing would be gained.
         if (pos.children[own]) {
@@ -157,6 +225,7 @@ bool split(Position& pos, int depth, int alpha, int beta) {
         }
         setWork(own, &pos);
         releaseSpinLock(gParallel.smpLock);
+        gParallel.timings.refusedSplits.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
 
@@ -164,9 +233,18 @@ bool split(Position& pos, int depth, int alpha, int beta) {
     pos.splitBestMove = 0;
     setWorkers(pos, workers);
     gParallel.splitCount++;
-    for (int i = 0; i < n; i++)
-        if (pos.children[i]) setWork(i, pos.children[i]);
+    int helpers[MAX_SPLIT_WORKERS];
+    int helperCount = 0;
+    for (int i = 0; i < n; i++) {
+        if (!pos.children[i]) continue;
+        gParallel.offeredAt[i] = offered;
+        setWork(i, pos.children[i]);
+        if (i != own) helpers[helperCount++] = i;
+    }
     releaseSpinLock(gParallel.smpLock);
+    // Outside the lock: a helper that slept must not wake into a lock held
+    // by its waker.
+    for (int k = 0; k < helperCount; k++) ringDoorbell(gParallel.doorbells[helpers[k]]);
 
     threadWait(own, &pos);
     return true;
@@ -237,30 +315,25 @@ void threadWait(int t, Position* waiting) {
     OwnerPoll poll(t);
     while (true) {
         {
-            SpinLockGuard guard(gParallel.smpLock);
+            CountedLockGuard guard(gParallel.smpLock);
             gParallel.idleCount.fetch_add(1, std::memory_order_relaxed);
         }
         const int64_t idleSince = monotonicNanoseconds();
-        // Spin until there is work, or the own split is finished, or (for
-        // an idle thread) the thread may end.
-        while (!workOf(t)) {
-            if (waiting) {
-                if (workersOf(*waiting) == 0) break;
-                poll.tick(*waiting);
-            } else if (helperMayRest()) {
-                break;
-            }
-            cpuRelax();
-        }
+        // Until there is work, or the own split is finished.
+        waitForWork(t, waiting, poll);
 
-        acquireSpinLock(gParallel.smpLock);
+        lockCounted(gParallel.smpLock);
         gParallel.idleCount.fetch_sub(1, std::memory_order_relaxed);
-        if (gParallel.searchRunning.load(std::memory_order_relaxed)) {
-            const int64_t from = std::max(idleSince, gParallel.searchStartNanoseconds);
-            gParallel.idleNanoseconds.fetch_add(std::max<int64_t>(0, monotonicNanoseconds() - from),
-                                                std::memory_order_relaxed);
-        }
         Position* record = workOf(t);
+        if (gParallel.searchRunning.load(std::memory_order_relaxed)) {
+            const int64_t since = std::max(idleSince, gParallel.searchStartNanoseconds);
+            addTime(gParallel.timings.idle, since);
+            if (waiting) addTime(gParallel.timings.ownerWait, since);
+            if (record && record != THREAD_ABSENT && record != waiting) {
+                countUptake(addTime(gParallel.timings.uptake,
+                                    std::max(gParallel.offeredAt[t], gParallel.searchStartNanoseconds)));
+            }
+        }
         if (!record) {
             if (waiting) {
                 // The own split is finished: back to the node.
@@ -268,12 +341,6 @@ void threadWait(int t, Position* waiting) {
                 releaseSpinLock(gParallel.smpLock);
                 return;
             }
-            if (helperMayRest()) {
-                setWork(t, THREAD_ABSENT);
-                releaseSpinLock(gParallel.smpLock);
-                return;
-            }
-            // A search started meanwhile: stay.
             releaseSpinLock(gParallel.smpLock);
             continue;
         }
@@ -282,15 +349,18 @@ void threadWait(int t, Position* waiting) {
 
         const int v = searchSplit(*record, record->splitDepth, record->splitAlpha, record->splitBeta);
 
-        acquireSpinLock(gParallel.smpLock);
+        lockCounted(gParallel.smpLock);
         Position& parent = *record->parent;
-        acquireSpinLock(parent.splitLock);
+        lockCounted(parent.splitLock);
         copyToParent(parent, *record, v);
         parent.children[t] = nullptr;
-        std::atomic_ref<uint32_t>(parent.workerCount).fetch_sub(1, std::memory_order_acq_rel);
+        const bool last = std::atomic_ref<uint32_t>(parent.workerCount).fetch_sub(1, std::memory_order_acq_rel) == 1;
+        const int owner = parent.threadNumber;
         releaseSpinLock(parent.splitLock);
         setWork(t, nullptr);
         releaseSpinLock(gParallel.smpLock);
+        // The owner may be asleep waiting for its last worker.
+        if (last && owner != t) ringDoorbell(gParallel.doorbells[owner]);
     }
 }
 
@@ -304,7 +374,7 @@ int searchSplit(Position& child, int depth, int alpha, int beta) {
         MoveSearch node{depth, alpha, beta};
         Move m;
         {
-            SpinLockGuard guard(parent.splitLock);
+            CountedLockGuard guard(parent.splitLock);
             // What the other workers found raises this one's bound too.
             node.alpha = alpha = std::max(alpha, parent.splitBestScore);
             if (atRoot) {
@@ -330,7 +400,7 @@ int searchSplit(Position& child, int depth, int alpha, int beta) {
         inHand = 0;
 
         {
-            SpinLockGuard guard(parent.splitLock);
+            CountedLockGuard guard(parent.splitLock);
             parent.movesSearched[p]++;
             if (atRoot) recordRootMoveResult(m, v, child.stats.nodes - nodesBefore);
             if (v > alpha && v > parent.splitBestScore) {

@@ -54,9 +54,8 @@ struct SearchShared {
     // Search threads, the main thread included: from the settings file or
     // "cores".
     unsigned threadCount = 1;
-    // "easy": the engine does not think on the opponent's time, so idle
-    // search threads end between searches rather than spin. Written by the
-    // shell, read by the idle threads.
+    // "easy": the engine does not think on the opponent's time. Written by
+    // the shell, read by the game flow.
     std::atomic<bool> ponderingDisabled{false};
 
     // root

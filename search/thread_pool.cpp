@@ -95,9 +95,8 @@ void startMissingThreads(int n) {
     int absent[MAX_THREAD_COUNT];
     int missing = 0;
     acquireSpinLock(gParallel.smpLock);
-    // Set before looking, under the lock the resting threads take: a
-    // thread either ends before this (and is started again below) or
-    // sees the search and stays.
+    // Helpers started before stay between searches, asleep: only threads
+    // never started, or ended by a change of the thread count, start here.
     gParallel.searchRunning.store(true, std::memory_order_release);
     for (int t = 1; t < n; t++)
         if (workOf(t) == THREAD_ABSENT) absent[missing++] = t;
@@ -109,8 +108,8 @@ void startMissingThreads(int n) {
     for (int k = 0; k < missing; k++) {
         const int t = absent[k];
         reportNote("starting thread %d", t);
-        // A thread that ended after the last search is gone or about to
-        // be: collect it before its number is reused.
+        // A thread that ended with the last thread count is gone or about
+        // to be: collect it before its number is reused.
         joinPlatformThread(gThreadPool.threads[t]);
         setWork(t, nullptr);
         if (!startThread(t)) {
@@ -122,7 +121,8 @@ void startMissingThreads(int n) {
         gThreadPool.startedCount.fetch_add(1, std::memory_order_acq_rel);
     }
     reportNote("done");
-    while (gThreadPool.readyCount.load(std::memory_order_acquire) < started) cpuRelax();
+    // Yielding: on a busy machine the new threads need the processor too.
+    while (gThreadPool.readyCount.load(std::memory_order_acquire) < started) yieldProcessor();
 }
 
 void stopSearchThreads() {
@@ -131,7 +131,9 @@ void stopSearchThreads() {
         SpinLockGuard guard(gParallel.smpLock);
         for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) setWork(int(t), THREAD_ABSENT);
     }
-    while (gThreadPool.startedCount.load(std::memory_order_acquire) > 0) cpuRelax();
+    // The idle helpers sleep: they must see the word to end.
+    for (unsigned t = 1; t < MAX_THREAD_COUNT; t++) ringDoorbell(gParallel.doorbells[t]);
+    while (gThreadPool.startedCount.load(std::memory_order_acquire) > 0) yieldProcessor();
     for (PlatformThread& thread : gThreadPool.threads) joinPlatformThread(thread);
 }
 

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -126,6 +128,43 @@ TEST(ThreadsPlatform, ThreadsStartOnTheirProcessorsAndJoin) {
     EXPECT_EQ(ranWith.load(), 7);
     EXPECT_FALSE(thread.running);
     joinPlatformThread(thread);  // a second join does nothing
+}
+
+TEST(ThreadsPlatform, DoorbellSleepsUntilRungAndNeverMissesARing) {
+    using namespace std::chrono;
+    Doorbell bell;
+    // The reason to wake already there: no sleep at all.
+    auto start = steady_clock::now();
+    EXPECT_TRUE(sleepAtDoorbell(bell, [] { return true; }, 5000));
+    EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
+    EXPECT_EQ(bell.sleeping.load(), 0u);
+
+    // Nobody rings: the timeout ends the sleep.
+    start = steady_clock::now();
+    EXPECT_FALSE(sleepAtDoorbell(bell, [] { return false; }, 30));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(25));
+
+    // Rounds of ring and answer, the ring coming at every moment of the
+    // sleeper's going to sleep: a ring lost would cost that round the
+    // sleeper's whole timeout.
+    constexpr uint32_t ROUNDS = 300;
+    constexpr uint32_t TIMEOUT_MS = 20000;
+    std::atomic<uint32_t> given{0}, taken{0};
+    std::thread ringer([&] {
+        for (uint32_t round = 1; round <= ROUNDS; round++) {
+            given.store(round, std::memory_order_release);
+            ringDoorbell(bell);
+            while (taken.load(std::memory_order_acquire) != round) std::this_thread::yield();
+        }
+    });
+    start = steady_clock::now();
+    for (uint32_t round = 1; round <= ROUNDS; round++) {
+        while (given.load(std::memory_order_acquire) != round)
+            sleepAtDoorbell(bell, [&] { return given.load(std::memory_order_acquire) == round; }, TIMEOUT_MS);
+        taken.store(round, std::memory_order_release);
+    }
+    ringer.join();
+    EXPECT_LT(steady_clock::now() - start, milliseconds(TIMEOUT_MS / 2)) << "a ring was missed";
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // flag from another thread (the clock), by input read by thread 0, or by
 // nothing but their own fail-highs at splits. Every search must return a
 // legal move once an iteration is complete, never hang, and give every
-// pool record back. The pool's high-water mark is reported.
+// pool record back. Every other search its threads sleep at once whenever
+// they wait, with no timeout to save a thread whose ring was lost. The
+// pool's high-water mark is reported.
 //
 // TARNO_STRESS_SEARCHES sets the number of searches (default 1,000, shared
 // out over 2, 3 and 4 threads); a longer run by hand:
@@ -69,6 +71,9 @@ protected:
         changeThreadCount(1);
         gSearch.inputHook = nullptr;
         gGame.engineSide = -1;
+        gParallel.waitSpinNs = WAIT_SPIN_NS;
+        gParallel.waitYieldNs = WAIT_YIELD_NS;
+        gParallel.idleSleepMs = IDLE_SLEEP_MS;
     }
 };
 
@@ -96,8 +101,11 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
     });
 
     gSearch.inputHook = stopAfterSomePolls;
+    // Longer than the watchdog's minute: a sleeping helper only wakes when
+    // it is rung.
+    gParallel.idleSleepMs = 1000000;
     int searches = 0, completed = 0, stoppedByInput = 0, stoppedByClock = 0;
-    uint32_t splits = 0, aborts = 0, highWater = 0;
+    uint32_t splits = 0, aborts = 0, highWater = 0, sleeps = 0;
     for (unsigned threads : threadCounts) {
         changeThreadCount(threads);
         for (int k = 0; k < total / 3 + (threads == 2 ? total % 3 : 0); k++, searches++) {
@@ -109,6 +117,10 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
             // Thread 0 looks at the input every few hundred nodes.
             gSearch.checkInterval = 200 + int(random() % 2000);
             gSearch.nodeCountdown = gSearch.checkInterval;
+
+            const bool sleepAtOnce = searches % 2 == 1;
+            gParallel.waitSpinNs = sleepAtOnce ? 0 : WAIT_SPIN_NS;
+            gParallel.waitYieldNs = sleepAtOnce ? 0 : WAIT_YIELD_NS;
 
             const StopBy stopBy = StopBy(random() % 3);
             pollsLeft = stopBy == StopBy::Input ? 1 + int(random() % 40) : -1;
@@ -138,6 +150,7 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
             }
             splits += gParallel.splitCount;
             aborts += gParallel.abortCount;
+            sleeps += gParallel.timings.sleeps.load();
             highWater = std::max(highWater, gThreadPool.mostRecordsInUse);
 
             // Once an iteration is complete the root line holds a legal move.
@@ -158,11 +171,12 @@ TEST_F(ParallelStress, ShortSearchesStoppedAtRandomMoments) {
     watchdog.join();
 
     std::printf("%d searches (%d to their depth, %d stopped by input, %d by the abort flag); %u splits, %u "
-                "fail-highs at splits; pool high-water mark %u records\n",
-                searches, completed, stoppedByInput, stoppedByClock, splits, aborts, highWater);
+                "fail-highs at splits, %u sleeps; pool high-water mark %u records\n",
+                searches, completed, stoppedByInput, stoppedByClock, splits, aborts, sleeps, highWater);
     RecordProperty("pool_high_water_mark", int(highWater));
     EXPECT_GE(searches, total);
     EXPECT_GT(splits, 0u);
+    EXPECT_GT(sleeps, 0u) << "threads slept and were woken in mid-search";
     EXPECT_GT(aborts, 0u) << "fail-highs at splits stopped other workers";
     EXPECT_GT(stoppedByInput, 0);
     EXPECT_GT(stoppedByClock, 0);

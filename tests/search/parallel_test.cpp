@@ -314,13 +314,20 @@ TEST_F(ParallelTest, OwnerWaitsForItsWorkersEvenInForceModeWithPonderingOff) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         workerDone = true;
         std::atomic_ref<uint32_t>(root->workerCount).store(0);
+        // As the last worker of a split does: the owner may sleep.
+        ringDoorbell(gParallel.doorbells[1]);
     });
+    const auto start = std::chrono::steady_clock::now();
     threadWait(1, root.get());
     EXPECT_TRUE(workerDone.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100 + IDLE_SLEEP_MS / 2))
+        << "the ring woke the sleeping owner, not its safety timeout";
     worker.join();
 }
 
-TEST_F(ParallelTest, IdleThreadsStayForTheWholeSearchAndEndAfterItWhenNotPondering) {
+TEST_F(ParallelTest, IdleThreadsSleepBetweenSearchesAndAreNotStartedAgain) {
+    // Force mode and pondering off: the engine will not think before the
+    // opponent moves, yet the helpers stay, asleep, for the next search.
     changeThreadCount(3);
     auto pos = setUp(kMiddlegame);
     gGame.engineSide = -1;
@@ -330,21 +337,30 @@ TEST_F(ParallelTest, IdleThreadsStayForTheWholeSearchAndEndAfterItWhenNotPonderi
     const std::string started = testing::internal::GetCapturedStdout();
     EXPECT_NE(started.find("starting thread 1\n"), std::string::npos) << started;
     EXPECT_NE(started.find("starting thread 2\n"), std::string::npos) << started;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(gThreadPool.startedCount.load(), 2) << "no helper ends while a search runs";
-    EXPECT_EQ(gParallel.idleCount.load(), 2);
     endParallelSearch();
-    for (int i = 0; i < 2000 && gThreadPool.startedCount.load() > 0; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(gThreadPool.startedCount.load(), 0) << "idle helpers end once the engine stops thinking";
-    EXPECT_EQ(gParallel.work[1].load(), THREAD_ABSENT);
-    EXPECT_EQ(gParallel.work[2].load(), THREAD_ABSENT);
+    auto asleep = [] {
+        return gParallel.doorbells[1].sleeping.load() == 1 && gParallel.doorbells[2].sleeping.load() == 1;
+    };
+    for (int i = 0; i < 2000 && !asleep(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(asleep()) << "idle helpers sleep once they have waited a while";
+    EXPECT_EQ(gThreadPool.startedCount.load(), 2) << "and do not end";
+    EXPECT_EQ(gParallel.idleCount.load(), 2);
 
-    // The next search starts them again and can split.
-    gGame.engineSide = pos->sideToMove;
-    searchToDepth(*pos, 8);
-    EXPECT_NE(searchOutput.find("starting thread 1\n"), std::string::npos);
-    EXPECT_GT(gParallel.splitCount, 0u);
+    // The next searches find them there, wake them at their splits, and
+    // start nobody.
+    const char* fens[] = {kMiddlegame, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"};
+    for (const char* fen : fens) {
+        pos = setUp(fen);
+        searchToDepth(*pos, 8);
+        EXPECT_EQ(searchOutput.find("starting thread"), std::string::npos) << searchOutput;
+        EXPECT_GT(gParallel.splitCount, 0u);
+        expectPoolEmpty(*pos);
+    }
+    EXPECT_EQ(gThreadPool.startedCount.load(), 2);
+
+    // A new thread count ends them, asleep or not.
+    changeThreadCount(1);
+    EXPECT_EQ(gThreadPool.startedCount.load(), 0);
 }
 
 TEST_F(ParallelTest, MoreThreadsThanCoresAndThanCopiesAtASplit) {

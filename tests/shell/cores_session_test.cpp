@@ -49,6 +49,25 @@ TEST(CoresSession, TwoThreadsPlayPonderAndQuit) {
     EXPECT_EQ(out.find("starting thread 2"), std::string::npos);
 }
 
+TEST(CoresSession, HelpersStartOnceForAGameWithoutPondering) {
+    // Pondering off: between the engine's moves the helper waits asleep; it
+    // is not ended and started again before every move.
+    EngineSession engine("n_cpus=2\n");
+    engine.send("xboard\nnew\neasy\nsd 7\ngo\n");
+    ASSERT_TRUE(engine.waitFor("\nmove ", 20000)) << engine.output();
+    const size_t first = engine.output().size();
+    std::this_thread::sleep_for(200ms);
+    // The engine now plays the other side's move: the second search.
+    engine.sendLine("go");
+    ASSERT_TRUE(engine.waitFor("\nmove ", 20000, first)) << engine.output();
+    engine.sendLine("force");
+    engine.sendLine("go");
+    ASSERT_TRUE(engine.waitFor("\nmove ", 20000, engine.output().size())) << engine.output();
+    engine.sendLine("quit");
+    EXPECT_EQ(engine.waitExit(3000), 0) << engine.output();
+    EXPECT_EQ(count(engine.output(), "starting thread 1\n"), 1u) << engine.output();
+}
+
 TEST(CoresSession, CoresWaitsForTheSearchToStop) {
     // While thinking: the search stops, the move is played, then the count
     // changes.
