@@ -88,6 +88,7 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uin
 
     VariationReport line;
     line.depth = gSearch.iterationDepth;
+    line.multiPV = gSearch.multiPV > 1 ? gSearch.pvIndex + 1 : 0;
     line.score = score;
     line.mark = mark ? mark : "";
     line.elapsed = searchElapsed(timeNow());
@@ -97,7 +98,8 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uin
     line.expectedReply = gLimits.pondering ? gSearch.expectedReply : "";
     if (row.end == 0 && gSearch.rootMoveCount > 0) {
         line.hasRootMove = true;
-        writeOut(line.rootMove, gSearch.rootMoves[0].move, gSearch.rootMoves[0].text);
+        const RootMove& first = gSearch.rootMoves[gSearch.pvIndex];
+        writeOut(line.rootMove, first.move, first.text);
         line.thirdFailHigh = (gSearch.rootFailBits & FAIL_HIGH_3) != 0;
     }
     walkLine(pos, row, line);

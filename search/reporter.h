@@ -23,6 +23,9 @@ struct ReportedMove {
 
 struct VariationReport {
     int depth = 0;            // iteration depth
+    // Which of several principal variations (from 1, the best first); 0 in
+    // a search for one line.
+    int multiPV = 0;
     int score = 0;            // for the side to move at the root (the opponent's in a puzzle search)
     // An aspiration failure ("+1" .. "+3" high, "-1" .. "-3" low): the score
     // is only a bound. Empty for an exact score.

@@ -17,6 +17,7 @@ void installRequest(const SearchRequest& request) {
     const int count = std::clamp(request.searchMoveCount, 0, MAX_ROOT_MOVES);
     std::copy(request.searchMoves, request.searchMoves + count, gSearch.searchMoves);
     gSearch.searchMoveCount = count;
+    gSearch.multiPV = std::clamp(request.multiPV, 1, MAX_ROOT_MOVES);
     gSearch.tablebaseMenLimit = request.tablebaseMen;
     gSearch.syzygyMenLimit = request.syzygyMen;
     gSearch.syzygy50MoveRule = request.syzygy50MoveRule;

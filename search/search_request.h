@@ -19,6 +19,8 @@
 // Root moves a request may name (UCI "searchmoves"); no position has more
 // legal moves.
 constexpr int MAX_REQUESTED_MOVES = 256;
+// Most principal variations a request may ask for (UCI MultiPV's maximum).
+constexpr int MAX_MULTI_PV = 500;
 
 struct SearchRequest {
     // --- what the search is for ---
@@ -48,6 +50,10 @@ struct SearchRequest {
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
 
     // --- the root ---
+    // Principal variations to find: the best `multiPV` root moves, each
+    // with its own score, depth and line (an analyst's several lines). One
+    // is the ordinary search; more than the legal moves means all of them.
+    int multiPV = 1;
     // The root moves to consider (UCI "searchmoves"); none: every legal move.
     int searchMoveCount = 0;
     Move searchMoves[MAX_REQUESTED_MOVES] = {};

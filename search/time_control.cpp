@@ -45,6 +45,9 @@ bool stopAfterDeadline(uint32_t elapsed, uint32_t remaining) {
     const uint64_t plan = gLimits.moveTime;
     const uint32_t opponent = tc.opponentClock;
     const bool onlyFirst = rootMovesHandedOut() == 1;
+    // A later line of several: the first, the move to play, is complete in
+    // this iteration, so no drop of its score is to be found out.
+    if (gSearch.pvIndex > 0) return true;
 
     const int last = gSearch.lastCompletedScore;
     const int lower = gSearch.rootLowerBound;
@@ -134,7 +137,7 @@ void timeCheck(Position& pos) {
     // A depth limit is reached whatever the clock says, and the first
     // iterations always finish.
     if (gLimits.depthLimit > 0 && gSearch.iterationDepth < gLimits.depthLimit) return;
-    if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
+    if (gSearch.pvIndex == 0 && gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
     if (gSearch.iterationDepth <= 2) return;
     if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     // The engine's clock runs only in its own game search: analysis and

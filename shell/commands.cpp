@@ -37,7 +37,7 @@ enum CommandNumber {
     CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
     CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
-    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, COMMAND_COUNT
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_MULTIPV, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -93,6 +93,7 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"cores", "winboard cores command - set the number of cpus"},
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
+    {"multipv", "search the n best moves, each with its own line: multipv <n>"},
 };
 
 int findCommand(const char* word) {
@@ -454,6 +455,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
     case CMD_TBPROBE: commandTbprobe(pos); break;
+    case CMD_MULTIPV: commandMultiPV(args); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;

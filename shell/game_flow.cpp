@@ -329,6 +329,7 @@ SearchRequest gameRequest() {
     request.clocks = gShell.clocks;
     request.depthLimit = gShell.depthLimit;
     request.nodeLimit = gShell.nodeLimit;
+    request.multiPV = gShell.multiPV;
     request.analysis = gShell.analysisMode;
     setTableLimits(request);
     return request;

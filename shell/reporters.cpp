@@ -168,6 +168,7 @@ void uciVariation(const VariationReport& report) {
     LineBuffer line;
     line.append("info depth %i", report.depth);
     if (report.selDepth > 1) line.append(" seldepth %u", report.selDepth - 1);
+    if (report.multiPV > 0) line.append(" multipv %i", report.multiPV);
     appendUciScore(line, report.score, report.mark);
     const uint64_t nps = uint64_t(report.nodes) * 1000 / std::max<uint32_t>(report.elapsed, 1);
     line.append(" nodes %u nps %llu time %u hashfull %i pv", report.nodes, (unsigned long long)nps, report.elapsed,

@@ -62,6 +62,8 @@ struct ShellState {
     int depthLimit = -1;
     // A node budget for every search of the game (0: none).
     uint32_t nodeLimit = 0;
+    // Principal variations every search finds ("multipv", UCI MultiPV).
+    int multiPV = 1;
     // What the book said about the move just played, for the server's
     // kibitz line.
     char bookMoveText[128] = {};

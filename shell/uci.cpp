@@ -137,6 +137,7 @@ void printIdentity() {
                 gTablebases.syzygy50MoveRule ? "true" : "false");
     std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
                 SYZYGY_MAX_MEN);
+    std::printf("option name MultiPV type spin default %d min 1 max %d\n", gShell.multiPV, MAX_MULTI_PV);
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -178,6 +179,17 @@ void setThreads(const char* value) {
         return;
     }
     useSearchThreads(unsigned(threads));
+}
+
+// More lines than the position has legal moves is allowed: the search
+// shows every move then.
+void setMultiPV(const char* value) {
+    long lines;
+    if (!readSpin(value, 1, MAX_MULTI_PV, lines)) {
+        std::printf("info string MultiPV takes a count from 1 to %d, not '%s'\n", MAX_MULTI_PV, value);
+        return;
+    }
+    gShell.multiPV = int(lines);
 }
 
 void setCheck(const char* name, const char* value, bool& flag, bool meaning) {
@@ -245,6 +257,8 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setHash(value.c_str());
     } else if (named("Threads")) {
         if (needsValue()) setThreads(value.c_str());
+    } else if (named("MultiPV")) {
+        if (needsValue()) setMultiPV(value.c_str());
     } else if (named("Ponder")) {
         if (needsValue()) {
             bool disabled = ponderingDisabled();
