@@ -2,7 +2,7 @@
 // 1, 3 and 5 lines over the first positions of a test suite, each search
 // from empty tables, the line counts taking turns position by position so
 // that a change in the machine's load falls on all of them alike.
-// Usage: multipv_cost [depth] [positions] [epd file]
+// Usage, from the repository: multipv_cost [depth] [positions] [epd file]
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,7 +23,7 @@
 int main(int argc, char** argv) {
     const int depth = argc > 1 ? std::atoi(argv[1]) : 12;
     const int wanted = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-    const std::string path = argc > 3 ? argv[3] : TARNO_SOURCE_DIR "/../shared/data/bratko-kopec.epd";
+    const std::string path = argc > 3 ? argv[3] : "../shared/data/bratko-kopec.epd";
     initZobristKeys();
     initBoardTables();
     if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(BENCHMARK_PAWN_TABLE_BYTES)) {

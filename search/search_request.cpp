@@ -21,6 +21,7 @@ void installRequest(const SearchRequest& request) {
     gSearch.tablebaseMenLimit = request.tablebaseMen;
     gSearch.syzygyMenLimit = request.syzygyMen;
     gSearch.syzygy50MoveRule = request.syzygy50MoveRule;
+    gSearch.syzygyProbeDepth = request.syzygyProbeDepth;
     std::snprintf(gSearch.expectedReply, sizeof gSearch.expectedReply, "%s", request.expectedReply);
 }
 

@@ -65,6 +65,8 @@ struct SearchRequest {
     int tablebaseMen = 0;
     int syzygyMen = 0;
     bool syzygy50MoveRule = true;
+    // Syzygy probes only at nodes with at least this many plies left.
+    int syzygyProbeDepth = 1;
 
     // A position unrelated to the last search (a test position): nothing of
     // earlier searches (score, line, best move) carries over to it.

@@ -106,6 +106,7 @@ struct SearchShared {
     // limit), and whether their wins beyond the fifty-move rule are draws.
     int syzygyMenLimit = 0;
     bool syzygy50MoveRule = true;
+    int syzygyProbeDepth = 1;  // plies left below which Syzygy is not probed
 
     // Root progress lines may come from any thread handing out root moves
     // (a spin word, platform/spin_lock.h).

@@ -322,6 +322,7 @@ void setTableLimits(SearchRequest& request) {
     request.tablebaseMen = tablebaseMaxMen();
     request.syzygyMen = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);
     request.syzygy50MoveRule = gTablebases.syzygy50MoveRule;
+    request.syzygyProbeDepth = gTablebases.syzygyProbeDepth;
 }
 
 SearchRequest gameRequest() {

@@ -138,6 +138,8 @@ void printIdentity() {
     std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
                 SYZYGY_MAX_MEN);
     std::printf("option name MultiPV type spin default %d min 1 max %d\n", gShell.multiPV, MAX_MULTI_PV);
+    std::printf("option name SyzygyProbeDepth type spin default %d min %d max %d\n", gTablebases.syzygyProbeDepth,
+                SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH);
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -224,6 +226,17 @@ void setSyzygyProbeLimit(const char* value) {
     clearTranspositionTable();
 }
 
+// Fewer probes change no score the table holds: the table stays.
+void setSyzygyProbeDepth(const char* value) {
+    long depth;
+    if (!readSpin(value, SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH, depth)) {
+        std::printf("info string SyzygyProbeDepth takes plies from %d to %d, not '%s'\n", SYZYGY_MIN_PROBE_DEPTH,
+                    SYZYGY_MAX_PROBE_DEPTH, value);
+        return;
+    }
+    gTablebases.syzygyProbeDepth = int(depth);
+}
+
 // "setoption name <id> [value <x>]": the name may hold spaces and is read
 // without regard to case; the value is the rest of the line as it stands.
 void commandSetOption(const Tokens& t, int at, const char* line) {
@@ -278,6 +291,8 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         const bool before = gTablebases.syzygy50MoveRule;
         if (needsValue()) setCheck("Syzygy50MoveRule", value.c_str(), gTablebases.syzygy50MoveRule, true);
         if (gTablebases.syzygy50MoveRule != before) clearTranspositionTable();
+    } else if (named("SyzygyProbeDepth")) {
+        if (needsValue()) setSyzygyProbeDepth(value.c_str());
     } else if (named("SyzygyProbeLimit")) {
         if (needsValue()) setSyzygyProbeLimit(value.c_str());
     } else {
