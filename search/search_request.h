@@ -48,6 +48,10 @@ struct SearchRequest {
     TimeControl clocks;      // the game's clocks and control now
     int depthLimit = -1;     // iterations stop before this depth ("depth n" is n + 1); <= 0: none
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
+    // Milliseconds the interface and the operating system take per move
+    // (passing the move on, starting the clock late): kept back from the
+    // planned time and from the clock's last moment.
+    uint32_t moveOverhead = 0;
 
     // --- the root ---
     // Principal variations to find: the best `multiPV` root moves, each

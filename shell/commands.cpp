@@ -16,6 +16,7 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
+#include "search/benchmark.h"
 #include "search/new_game.h"
 #include "search/position.h"
 #include "search/search_request.h"
@@ -37,7 +38,7 @@ enum CommandNumber {
     CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
     CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
-    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_MULTIPV, COMMAND_COUNT
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_MULTIPV, CMD_BENCH, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -94,6 +95,7 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
     {"multipv", "search the n best moves, each with its own line: multipv <n>"},
+    {"bench", "run the benchmark search: nodes searched and nodes per second"},
 };
 
 int findCommand(const char* word) {
@@ -108,7 +110,7 @@ bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE:
+    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE: case CMD_BENCH:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -456,6 +458,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_ICS: commandIcs(args); break;
     case CMD_TBPROBE: commandTbprobe(pos); break;
     case CMD_MULTIPV: commandMultiPV(args); break;
+    case CMD_BENCH: runAndPrintBenchmark(); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;

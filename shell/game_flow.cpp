@@ -331,6 +331,7 @@ SearchRequest gameRequest() {
     request.depthLimit = gShell.depthLimit;
     request.nodeLimit = gShell.nodeLimit;
     request.multiPV = gShell.multiPV;
+    request.moveOverhead = gShell.moveOverhead;
     request.analysis = gShell.analysisMode;
     setTableLimits(request);
     return request;

@@ -17,6 +17,7 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/benchmark.h"
 #include "search/new_game.h"
 #include "search/ponder.h"
 #include "search/search_request.h"
@@ -67,11 +68,11 @@ void splitTokens(const char* line, Tokens& t) {
 bool is(const char* word, const char* expected) { return std::strcmp(word, expected) == 0; }
 
 enum UciCommand { UCI_UCI, UCI_DEBUG, UCI_ISREADY, UCI_SETOPTION, UCI_REGISTER, UCI_NEWGAME, UCI_POSITION,
-                  UCI_GO, UCI_STOP, UCI_PONDERHIT, UCI_QUIT, UCI_COMMAND_COUNT };
+                  UCI_GO, UCI_STOP, UCI_PONDERHIT, UCI_QUIT, UCI_BENCH, UCI_COMMAND_COUNT };
 
 const char* const uciCommandWords[UCI_COMMAND_COUNT] = {"uci",     "debug",    "isready", "setoption",
                                                         "register", "ucinewgame", "position", "go",
-                                                        "stop",    "ponderhit", "quit"};
+                                                        "stop",    "ponderhit", "quit", "bench"};
 
 // The command of a line and the token it stands at. Unknown tokens before it
 // are skipped, as the protocol asks ("joho isready" is answered "readyok").
@@ -138,6 +139,8 @@ void printIdentity() {
     std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
                 SYZYGY_MAX_MEN);
     std::printf("option name MultiPV type spin default %d min 1 max %d\n", gShell.multiPV, MAX_MULTI_PV);
+    std::printf("option name Move Overhead type spin default %u min 0 max %u\n", gShell.moveOverhead,
+                MAX_MOVE_OVERHEAD_MS);
     std::printf("option name SyzygyProbeDepth type spin default %d min %d max %d\n", gTablebases.syzygyProbeDepth,
                 SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH);
     std::printf("option name Clear Hash type button\n");
@@ -192,6 +195,16 @@ void setMultiPV(const char* value) {
         return;
     }
     gShell.multiPV = int(lines);
+}
+
+void setMoveOverhead(const char* value) {
+    long ms;
+    if (!readSpin(value, 0, long(MAX_MOVE_OVERHEAD_MS), ms)) {
+        std::printf("info string Move Overhead takes milliseconds from 0 to %u, not '%s'\n", MAX_MOVE_OVERHEAD_MS,
+                    value);
+        return;
+    }
+    gShell.moveOverhead = uint32_t(ms);
 }
 
 void setCheck(const char* name, const char* value, bool& flag, bool meaning) {
@@ -270,6 +283,8 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setHash(value.c_str());
     } else if (named("Threads")) {
         if (needsValue()) setThreads(value.c_str());
+    } else if (named("Move Overhead")) {
+        if (needsValue()) setMoveOverhead(value.c_str());
     } else if (named("MultiPV")) {
         if (needsValue()) setMultiPV(value.c_str());
     } else if (named("Ponder")) {
@@ -553,7 +568,7 @@ void takeLineWhileSearching(char* line) {
         break;
     case UCI_UCI: printIdentity(); break;
     case UCI_DEBUG: case UCI_REGISTER: break;  // nothing more to tell; nothing to register
-    case UCI_SETOPTION: case UCI_NEWGAME: case UCI_POSITION: case UCI_GO:
+    case UCI_SETOPTION: case UCI_NEWGAME: case UCI_POSITION: case UCI_GO: case UCI_BENCH:
         std::printf("info string %s while searching: the search stops first\n", uciCommandWords[command]);
         stopSearch();
         gUci.released = true;
@@ -619,6 +634,7 @@ void runUciLine(Position& pos, char* line) {
     case UCI_STOP: printInfoString("stop: no search is running"); break;
     case UCI_PONDERHIT: printInfoString("ponderhit: no search is running"); break;
     case UCI_QUIT: gShell.quit = true; break;
+    case UCI_BENCH: runAndPrintBenchmark(); break;
     default: std::printf("info string unknown command '%s'\n", line); break;
     }
     line[0] = '\0';

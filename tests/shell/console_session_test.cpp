@@ -107,7 +107,8 @@ TEST(ConsoleSession, HelpListingIsComplete) {
         "cores\t\twinboard cores command - set the number of cpus\n"
         "ics\t\twinboard ics command - set the hostname of the ics in use\n"
         "tbprobe\t\tshow what the endgame tablebases say about the position\n"
-        "multipv\t\tsearch the n best moves, each with its own line: multipv <n>\n";
+        "multipv\t\tsearch the n best moves, each with its own line: multipv <n>\n"
+        "bench\t\trun the benchmark search: nodes searched and nodes per second\n";
     // On a pipe the listing must not swallow the next command while it waits
     // for a key.
     std::string out = runEngine("xboard\nhelp\nping 3\n");
