@@ -15,6 +15,7 @@
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "search/win_draw_loss.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uin
     VariationReport line;
     line.depth = gSearch.iterationDepth;
     line.multiPV = gSearch.multiPV > 1 ? gSearch.pvIndex + 1 : 0;
+    line.materialPhase = materialPhase(pos);
     line.score = score;
     line.mark = mark ? mark : "";
     line.elapsed = searchElapsed(timeNow());

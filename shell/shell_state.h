@@ -76,6 +76,9 @@ struct ShellState {
     // Milliseconds kept back from every move's time for the interface and
     // the operating system (UCI "Move Overhead").
     uint32_t moveOverhead = DEFAULT_MOVE_OVERHEAD_MS;
+    // UCI lines carry the win, draw and loss chances of their score
+    // (UCI_ShowWDL).
+    bool showWDL = false;
     // What the book said about the move just played, for the server's
     // kibitz line.
     char bookMoveText[128] = {};

@@ -143,6 +143,7 @@ void printIdentity() {
                 MAX_MOVE_OVERHEAD_MS);
     std::printf("option name SyzygyProbeDepth type spin default %d min %d max %d\n", gTablebases.syzygyProbeDepth,
                 SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH);
+    std::printf("option name UCI_ShowWDL type check default %s\n", gShell.showWDL ? "true" : "false");
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -283,6 +284,8 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setHash(value.c_str());
     } else if (named("Threads")) {
         if (needsValue()) setThreads(value.c_str());
+    } else if (named("UCI_ShowWDL")) {
+        if (needsValue()) setCheck("UCI_ShowWDL", value.c_str(), gShell.showWDL, true);
     } else if (named("Move Overhead")) {
         if (needsValue()) setMoveOverhead(value.c_str());
     } else if (named("MultiPV")) {
@@ -679,7 +682,9 @@ void answerBestMove(Position& pos, Move best) {
     if (!best) {
         // Mate or stalemate on the board: the score says which.
         const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
-        std::printf(inCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+        std::printf(inCheck ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
+        if (gShell.showWDL) std::printf(inCheck ? " wdl 0 0 1000" : " wdl 0 1000 0");
+        std::printf("\n");
         std::printf("bestmove 0000\n");
         return;
     }

@@ -109,6 +109,29 @@ TEST(EngineFeatures, MoveOverheadIsAnOptionWithinItsRange) {
     EXPECT_TRUE(legalLine("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", {out.substr(best + 9, 4)}));
 }
 
+// Every line with a score carries its odds once asked, per mille adding up
+// to a thousand; a mate on the board is lost for certain.
+TEST(EngineFeatures, ShowWDLPutsTheOddsOnEveryScore) {
+    std::string out = runEngine("uci\nposition startpos\ngo depth 4\nquit\n");
+    EXPECT_NE(out.find("option name UCI_ShowWDL type check default false\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find(" wdl "), std::string::npos) << "off unless asked";
+    out = runEngine("uci\nsetoption name UCI_ShowWDL value true\nsetoption name UCI_ShowWDL value maybe\n"
+                    "position startpos\ngo depth 4\nposition fen R2k4/8/3K4/8/8/8/8/8 b - - 0 1\ngo depth 2\nquit\n");
+    EXPECT_NE(out.find("info string UCI_ShowWDL takes true or false, not 'maybe'\n"), std::string::npos) << out;
+    int withScore = 0;
+    for (const std::string& l : lines(out)) {
+        if (l.find(" score ") == std::string::npos) continue;
+        withScore++;
+        std::istringstream in(l.substr(l.find(" wdl ") + 5));
+        int w = -1, d = -1, loss = -1;
+        in >> w >> d >> loss;
+        ASSERT_NE(l.find(" wdl "), std::string::npos) << l;
+        EXPECT_EQ(w + d + loss, 1000) << l;
+    }
+    EXPECT_GT(withScore, 4);
+    EXPECT_NE(out.find("info depth 0 score mate 0 wdl 0 0 1000\n"), std::string::npos) << out;
+}
+
 // The signature testing frameworks read, with the pinned node total, from
 // the command line and from each protocol; the game in hand survives it.
 TEST(EngineFeatures, BenchFromTheCommandLineAndEveryProtocol) {
