@@ -84,12 +84,14 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark) {
 
 void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes) {
     if (gLimits.puzzle) score = -score;  // the puzzle search is for the opponent
+    // The lines a strength limit searches beyond those asked for stay unseen.
+    if (gSearch.pvIndex >= gSearch.shownLines) return;
     const auto shows = active.showsVariation ? active.showsVariation : variationOfNote;
     if (!shows(nodes, score)) return;
 
     VariationReport line;
     line.depth = gSearch.iterationDepth;
-    line.multiPV = gSearch.multiPV > 1 ? gSearch.pvIndex + 1 : 0;
+    line.multiPV = gSearch.shownLines > 1 ? gSearch.pvIndex + 1 : 0;
     line.materialPhase = materialPhase(pos);
     line.score = score;
     line.mark = mark ? mark : "";

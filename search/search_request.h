@@ -58,6 +58,10 @@ struct SearchRequest {
     // with its own score, depth and line (an analyst's several lines). One
     // is the ordinary search; more than the legal moves means all of them.
     int multiPV = 1;
+    // A strength limit (UCI_Elo) when above 0: fewer nodes, several lines,
+    // and a good one of them played rather than always the best
+    // (search/strength.h).
+    int limitElo = 0;
     // The root moves to consider (UCI "searchmoves"); none: every legal move.
     int searchMoveCount = 0;
     Move searchMoves[MAX_REQUESTED_MOVES] = {};

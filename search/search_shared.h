@@ -87,6 +87,10 @@ struct SearchShared {
     // out, promotes or re-releases root moves starts at `pvIndex`.
     int multiPV = 1;
     int pvIndex = 0;
+    // Lines the request asked to see; a strength limit searches more, to
+    // choose among, and shows only these.
+    int shownLines = 1;
+    int limitElo = 0;  // the request's strength limit; 0: none
     // What each line found in its last complete search (depth 0: none yet).
     // The root record's own rows keep line 0, the move the game plays.
     struct Line {

@@ -332,6 +332,7 @@ SearchRequest gameRequest() {
     request.nodeLimit = gShell.nodeLimit;
     request.multiPV = gShell.multiPV;
     request.moveOverhead = gShell.moveOverhead;
+    request.limitElo = gShell.limitStrength ? gShell.limitElo : 0;
     request.analysis = gShell.analysisMode;
     setTableLimits(request);
     return request;

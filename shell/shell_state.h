@@ -79,6 +79,9 @@ struct ShellState {
     // UCI lines carry the win, draw and loss chances of their score
     // (UCI_ShowWDL).
     bool showWDL = false;
+    // Playing weaker, at about this rating (UCI_LimitStrength, UCI_Elo).
+    bool limitStrength = false;
+    int limitElo = 1800;
     // What the book said about the move just played, for the server's
     // kibitz line.
     char bookMoveText[128] = {};

@@ -21,6 +21,7 @@
 #include "search/new_game.h"
 #include "search/ponder.h"
 #include "search/search_request.h"
+#include "search/strength.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
@@ -144,6 +145,9 @@ void printIdentity() {
     std::printf("option name SyzygyProbeDepth type spin default %d min %d max %d\n", gTablebases.syzygyProbeDepth,
                 SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH);
     std::printf("option name UCI_ShowWDL type check default %s\n", gShell.showWDL ? "true" : "false");
+    std::printf("option name UCI_LimitStrength type check default %s\n", gShell.limitStrength ? "true" : "false");
+    std::printf("option name UCI_Elo type spin default %d min %d max %d\n", gShell.limitElo, STRENGTH_ELO_MIN,
+                STRENGTH_ELO_MAX);
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -196,6 +200,16 @@ void setMultiPV(const char* value) {
         return;
     }
     gShell.multiPV = int(lines);
+}
+
+void setLimitElo(const char* value) {
+    long elo;
+    if (!readSpin(value, STRENGTH_ELO_MIN, STRENGTH_ELO_MAX, elo)) {
+        std::printf("info string UCI_Elo takes a rating from %d to %d, not '%s'\n", STRENGTH_ELO_MIN, STRENGTH_ELO_MAX,
+                    value);
+        return;
+    }
+    gShell.limitElo = int(elo);
 }
 
 void setMoveOverhead(const char* value) {
@@ -284,6 +298,10 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         if (needsValue()) setHash(value.c_str());
     } else if (named("Threads")) {
         if (needsValue()) setThreads(value.c_str());
+    } else if (named("UCI_LimitStrength")) {
+        if (needsValue()) setCheck("UCI_LimitStrength", value.c_str(), gShell.limitStrength, true);
+    } else if (named("UCI_Elo")) {
+        if (needsValue()) setLimitElo(value.c_str());
     } else if (named("UCI_ShowWDL")) {
         if (needsValue()) setCheck("UCI_ShowWDL", value.c_str(), gShell.showWDL, true);
     } else if (named("Move Overhead")) {
