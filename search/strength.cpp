@@ -6,16 +6,26 @@
 #include "search/score.h"
 #include "search/search_shared.h"
 
+// Calibrated against fairymax at 10 s + 0.1 s (see the README): 77,000
+// nodes a move and a random bonus of up to a pawn play at about 2000.
+constexpr double CALIBRATED_ELO = 2000;
+constexpr double CALIBRATED_NODES = 77000;
+constexpr double CALIBRATED_NOISE = 100;
+// Ten times the nodes for every 814 points, and 0.1075 centipawns more of
+// random bonus for every point below the calibrated one: a first guess of
+// ten times the nodes for 350 points made 1750 play some 500 points below
+// 2000, where it should play 250 below.
+constexpr double ELO_PER_TENFOLD_NODES = 814;
+constexpr double NOISE_PER_ELO = 0.1075;
+
 uint32_t strengthNodes(int elo) {
-    // Ten times the nodes for every 350 points: at the bottom a few hundred
-    // nodes (a ply or two and the captures), at the top a few million.
     const int e = std::clamp(elo, STRENGTH_ELO_MIN, STRENGTH_ELO_MAX);
-    return uint32_t(400.0 * std::pow(10.0, (e - STRENGTH_ELO_MIN) / 350.0));
+    return uint32_t(CALIBRATED_NODES * std::pow(10.0, (e - CALIBRATED_ELO) / ELO_PER_TENFOLD_NODES));
 }
 
 int strengthNoise(int elo) {
     const int e = std::clamp(elo, STRENGTH_ELO_MIN, STRENGTH_ELO_MAX);
-    return (STRENGTH_ELO_MAX - e) / 4;
+    return std::max(0, int(std::lround(CALIBRATED_NOISE - (e - CALIBRATED_ELO) * NOISE_PER_ELO)));
 }
 
 Move chooseLimitedMove(Position& pos, int elo, uint32_t seed) {

@@ -132,6 +132,29 @@ TEST(EngineFeatures, ShowWDLPutsTheOddsOnEveryScore) {
     EXPECT_NE(out.find("info depth 0 score mate 0 wdl 0 0 1000\n"), std::string::npos) << out;
 }
 
+// The rating range is announced and kept to; a limited engine still
+// answers with a legal move, and takes a hanging queen.
+TEST(EngineFeatures, StrengthLimitOptionsAndALimitedGame) {
+    const std::string fen = "3k4/ppp5/8/3q4/8/8/PPP5/3RK3 w - - 0 1";
+    const std::string out = runEngine(
+        "uci\nsetoption name UCI_Elo value 1199\nsetoption name UCI_Elo value 2401\nsetoption name UCI_Elo value x\n"
+        "setoption name UCI_LimitStrength value yes\nsetoption name UCI_LimitStrength value true\n"
+        "setoption name UCI_Elo value 1200\nuci\nposition fen " + fen +
+        "\ngo wtime 10000 btime 10000 winc 100 binc 100\nposition startpos\ngo wtime 10000 btime 10000\nquit\n");
+    EXPECT_NE(out.find("option name UCI_LimitStrength type check default false\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("option name UCI_Elo type spin default 1800 min 1200 max 2400\n"), std::string::npos);
+    EXPECT_NE(out.find("info string UCI_Elo takes a rating from 1200 to 2400, not '1199'\n"), std::string::npos);
+    EXPECT_NE(out.find("not '2401'\n"), std::string::npos);
+    EXPECT_NE(out.find("not 'x'\n"), std::string::npos);
+    EXPECT_NE(out.find("info string UCI_LimitStrength takes true or false, not 'yes'\n"), std::string::npos);
+    EXPECT_NE(out.find("option name UCI_Elo type spin default 1200 "), std::string::npos);
+    EXPECT_NE(out.find("bestmove d1d5"), std::string::npos) << out;
+    const size_t second = out.find("bestmove ", out.find("bestmove d1d5") + 1);
+    ASSERT_NE(second, std::string::npos) << out;
+    EXPECT_TRUE(legalLine("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", {out.substr(second + 9, 4)}));
+    EXPECT_EQ(out.find("multipv"), std::string::npos) << "the lines it chooses among stay unseen";
+}
+
 // The signature testing frameworks read, with the pinned node total, from
 // the command line and from each protocol; the game in hand survives it.
 TEST(EngineFeatures, BenchFromTheCommandLineAndEveryProtocol) {
