@@ -8,6 +8,11 @@
 
 // Syzygy tables hold up to seven men.
 constexpr int SYZYGY_MAX_MEN = 7;
+// The plies left to search from which Syzygy's tables are probed: from 1,
+// every node of the main search (the quiescence search never probes), to
+// 100, hardly ever below the root.
+constexpr int SYZYGY_MIN_PROBE_DEPTH = 1;
+constexpr int SYZYGY_MAX_PROBE_DEPTH = 100;
 
 struct TablebaseSettings {
     // Our own tables.
@@ -24,6 +29,10 @@ struct TablebaseSettings {
     bool syzygy50MoveRule = true;
     // Syzygy tables are probed only for positions of at most this many men.
     int syzygyProbeLimit = SYZYGY_MAX_MEN;
+    // Syzygy probes only where this many plies or more are left to search
+    // ("syzygy_probe_depth", UCI SyzygyProbeDepth): a slow disk is spared
+    // the many probes of the last plies, where each costs most.
+    int syzygyProbeDepth = SYZYGY_MIN_PROBE_DEPTH;
 };
 
 extern TablebaseSettings gTablebases;

@@ -1,14 +1,19 @@
 #include "search/benchmark.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "eval/eval_settings.h"
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
 #include "search/new_game.h"
+#include "search/reporter.h"
 #include "search/search_request.h"
+#include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 
@@ -30,6 +35,17 @@ const char* const benchmarkPositions[] = {
 
 }  // namespace
 
+void runAndPrintBenchmark() {
+    const Reporter saved = currentReporter();
+    setReporter(Reporter{});
+    const BenchmarkResult result = runSearchBenchmark(BENCHMARK_DEPTH);
+    setReporter(saved);
+    const uint64_t nps = result.nodes * 1000 / std::max<uint32_t>(result.milliseconds, 1);
+    std::printf("Nodes searched: %llu\nNodes/second: %llu\n", (unsigned long long)result.nodes,
+                (unsigned long long)nps);
+    std::fflush(stdout);
+}
+
 bool searchFromEmptyTables(Position& pos, const char* fen, SearchRequest request) {
     std::memset(&pos, 0, sizeof(Position));
     // Every position starts from the same empty tables, so the node count
@@ -43,16 +59,60 @@ bool searchFromEmptyTables(Position& pos, const char* fen, SearchRequest request
     return true;
 }
 
+namespace {
+
+// The game a session was playing when it asked for the benchmark: each
+// benchmark position starts a game of its own, and the session's game
+// (its moves, repetitions and ply) comes back afterwards.
+struct SavedGame {
+    std::vector<uint64_t> repetitions;
+    uint32_t repetitionCount;
+    int gamePly;
+    bool setUpPosition;
+    std::vector<HistoryEntry> record;
+};
+
+SavedGame saveGame() {
+    SavedGame saved;
+    saved.repetitionCount = gGame.repetitionCount;
+    saved.repetitions.assign(gGame.repetitionList, gGame.repetitionList + gGame.repetitionCount);
+    saved.gamePly = gGame.gamePly;
+    saved.setUpPosition = gGame.setUpPosition;
+    saved.record = gGame.gameRecord;
+    return saved;
+}
+
+void restoreGame(const SavedGame& saved) {
+    std::copy(saved.repetitions.begin(), saved.repetitions.end(), gGame.repetitionList);
+    gGame.repetitionCount = saved.repetitionCount;
+    gGame.gamePly = saved.gamePly;
+    gGame.setUpPosition = saved.setUpPosition;
+    gGame.gameRecord = saved.record;
+}
+
+}  // namespace
+
 BenchmarkResult runSearchBenchmark(int depth) {
     const SearchLimits savedLimits = gLimits;
     const EvalSettings savedEvalSettings = gEvalSettings;
     const int savedEngineSide = gGame.engineSide;
+    const SavedGame savedGame = saveGame();
+    // One thread, whatever the session uses: the node total of several
+    // depends on how the threads meet.
+    const unsigned savedThreads = gSearch.threadCount;
+    gSearch.threadCount = 1;
+    // Nor does the input stop it: a line that arrives meanwhile waits the
+    // second it takes, and the node total stays the pinned one.
+    const InputHook savedHook = gSearch.inputHook;
+    gSearch.inputHook = nullptr;
     const uint64_t savedTableBytes = gTransposition.bytes;
     const uint64_t savedPawnBytes = gPawnTable.count * sizeof(PawnEntry);
     BenchmarkResult result;
     if (!allocateTranspositionTable(BENCHMARK_TABLE_BYTES) || !allocatePawnTable(BENCHMARK_PAWN_TABLE_BYTES)) {
         allocateTranspositionTable(savedTableBytes);
         allocatePawnTable(savedPawnBytes);
+        gSearch.threadCount = savedThreads;
+        gSearch.inputHook = savedHook;
         return result;
     }
     auto pos = std::make_unique<Position>();
@@ -75,6 +135,9 @@ BenchmarkResult runSearchBenchmark(int depth) {
     gLimits = savedLimits;
     gEvalSettings = savedEvalSettings;
     gGame.engineSide = savedEngineSide;
+    gSearch.threadCount = savedThreads;
+    gSearch.inputHook = savedHook;
+    restoreGame(savedGame);
     allocateTranspositionTable(savedTableBytes);
     allocatePawnTable(savedPawnBytes);
     return result;

@@ -19,9 +19,15 @@ struct BenchmarkResult {
 // (what the search finds depends on the transposition table's size, and the
 // lazy evaluation on what the pawn table holds), so both are resized for the
 // run and given back their sizes afterwards.
-// Needs the board tables. Leaves the game's settings as it found them.
-// Prints what the search prints.
+// Needs the board tables. Leaves the game's settings, the game itself and
+// the number of search threads as it found them (the searches run with
+// one, deaf to input); the tables come back empty. Prints what the search prints.
 BenchmarkResult runSearchBenchmark(int depth);
+
+// The benchmark at its standard depth, silent, then its two lines in the
+// form testing frameworks read: "Nodes searched: <n>" and
+// "Nodes/second: <n>".
+void runAndPrintBenchmark();
 
 // One search of the position `fen` as the request asks (a depth limit, a
 // fixed time) from empty transposition and pawn tables, as a new game; false

@@ -19,8 +19,10 @@
 
 namespace {
 
+// The moves before `pvIndex` are the better lines already found in this
+// iteration: the search of the next line never hands them out.
 RootMove* firstNotHandedOut() {
-    for (int i = 0; i < gSearch.rootMoveCount; i++)
+    for (int i = gSearch.pvIndex; i < gSearch.rootMoveCount; i++)
         if (!(gSearch.rootMoves[i].flags & ROOT_HANDED_OUT)) return &gSearch.rootMoves[i];
     return nullptr;
 }
@@ -86,6 +88,9 @@ void chooseEasyMove() {
         gSearch.easyMove = gSearch.rootMoves[0].move;
         return;
     }
+    // Whoever asks for several lines wants each of them searched, not the
+    // first played early.
+    if (gSearch.multiPV > 1) return;
     if (gSearch.rootMoveCount < 2 || gGame.gameRecord.empty()) return;
     const RootMove& best = gSearch.rootMoves[0];
     const Move last = gGame.gameRecord.back().move;
@@ -169,7 +174,7 @@ void widenRootWindow() {
 
 int rootMovesHandedOut() {
     int n = 0;
-    for (int i = 0; i < gSearch.rootMoveCount; i++) n += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
+    for (int i = gSearch.pvIndex; i < gSearch.rootMoveCount; i++) n += (gSearch.rootMoves[i].flags & ROOT_HANDED_OUT) != 0;
     return n;
 }
 
@@ -178,11 +183,11 @@ const char* recordAspirationFailure(bool failedLow) {
         // Every move scored at or below the old bound; none has a true score
         // inside the wider window yet, so all are searched again, the
         // previous best first.
-        for (int i = 0; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
-    } else if (gSearch.rootMoveCount > 0) {
+        for (int i = gSearch.pvIndex; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
+    } else if (gSearch.rootMoveCount > gSearch.pvIndex) {
         // The moves before the one that failed high are still below alpha;
         // it is searched again first, then the rest.
-        gSearch.rootMoves[0].flags &= ~ROOT_HANDED_OUT;
+        gSearch.rootMoves[gSearch.pvIndex].flags &= ~ROOT_HANDED_OUT;
     }
     static const char* const lowMarks[3] = {"-1", "-2", "-3"};
     static const char* const highMarks[3] = {"+1", "+2", "+3"};
@@ -207,6 +212,8 @@ void resetSearch(Position& pos) {
     gSearch.abortFlag.store(false, std::memory_order_relaxed);
     gSearch.lastCompletedDepth = 0;
     gSearch.easyMove = 0;
+    gSearch.pvIndex = 0;
+    for (SearchShared::Line& line : gSearch.lines) line.depth = 0;
     gParallel.splitCount = 0;
     gParallel.abortCount = 0;
 }
@@ -235,8 +242,11 @@ void addPositionPV(Position& pos) {
 bool rootSplitAllowed() {
     RootMove* next = firstNotHandedOut();
     if (next && (next->flags & ROOT_NO_SPLIT)) return false;
-    return gSearch.rootLowerBound >= gSearch.lastCompletedScore - ROOT_SPLIT_SCORE_MARGIN ||
-           rootMovesHandedOut() > gSearch.rootMoveCount / 3;
+    // A later line measures itself against its own last score.
+    const SearchShared::Line& line = gSearch.lines[gSearch.pvIndex];
+    const int expected = gSearch.pvIndex == 0 ? gSearch.lastCompletedScore : line.depth ? line.score : NO_SCORE;
+    return gSearch.rootLowerBound >= expected - ROOT_SPLIT_SCORE_MARGIN ||
+           rootMovesHandedOut() > (gSearch.rootMoveCount - gSearch.pvIndex) / 3;
 }
 
 RootMove* nextRootMove(Position& pos) {
@@ -254,13 +264,16 @@ RootMove* nextRootMove(Position& pos) {
 void rootNewBest(Position& pos, int score, int beta, Move move) { rootNewBest(pos, pos, score, beta, move); }
 
 void rootNewBest(Position& searcher, Position& root, int score, int beta, Move move) {
-    int index = 0;
+    // The front is that of the line being searched: the better lines stay
+    // where they are.
+    const int front = gSearch.pvIndex;
+    int index = front;
     while (index < gSearch.rootMoveCount && gSearch.rootMoves[index].move != move) index++;
-    if (index > 0 && index < gSearch.rootMoveCount) {
+    if (index > front && index < gSearch.rootMoveCount) {
         gSearch.easyMove = 0;
         RootMove best = gSearch.rootMoves[index];
-        for (int i = index; i > 0; i--) gSearch.rootMoves[i] = gSearch.rootMoves[i - 1];
-        gSearch.rootMoves[0] = best;
+        for (int i = index; i > front; i--) gSearch.rootMoves[i] = gSearch.rootMoves[i - 1];
+        gSearch.rootMoves[front] = best;
     }
     // The line is walked on the searcher's own board, which stands at the
     // root like the root record's.
@@ -338,6 +351,97 @@ int searchRoot(Position& pos, int depth) {
     return alpha;
 }
 
+namespace {
+
+// Lines wanted in this iteration: never more than there are root moves.
+int linesWanted() { return std::max(1, std::min(gSearch.multiPV, gSearch.rootMoveCount)); }
+
+// Line k (from 1) of iteration d: the root moves from k on, the k better
+// ones set aside, in an aspiration window around the line's own last score
+// and widened on failure as the first line's is. False when the search was
+// stopped before the line was complete; otherwise the line is recorded.
+bool searchLaterLine(Position& pos, int d, int k) {
+    gSearch.pvIndex = k;
+    SearchShared::Line& line = gSearch.lines[k];
+    for (int i = k; i < gSearch.rootMoveCount; i++) gSearch.rootMoves[i].flags &= ~ROOT_HANDED_OUT;
+    // The line's first move is its principal move, searched as the first
+    // line's is: unreduced and by this thread alone.
+    gSearch.rootMoves[k].flags |= ROOT_NO_SPLIT | ROOT_NO_REDUCE;
+    gSearch.rootFailBits = 0;
+    const bool known = line.depth > 0 && line.score > -ASPIRATION_CUTOFF && line.score < ASPIRATION_CUTOFF;
+    gSearch.rootAlpha = known ? line.score - ASPIRATION_WINDOW : -MATE;
+    gSearch.rootBeta = known ? line.score + ASPIRATION_WINDOW : MATE;
+    gSearch.rootLowerBound = gSearch.rootAlpha;
+    // Its last line seeds the table, as the first line's does.
+    if (line.depth > 0 && line.row.end >= 2 && line.row.moves[1] == gSearch.rootMoves[k].move) {
+        pos.pv[0] = line.row;
+        addPositionPV(pos);
+    }
+
+    bool searched = false;
+    int v = NO_SCORE;
+    while (gGame.engineSide != -1) {
+        if (RootMove* next = firstNotHandedOut()) next->flags &= ~ROOT_NO_REDUCE;
+        v = searchRoot(pos, d);
+        searched = true;
+        if (searchStopped(pos)) return false;
+        if (v > gSearch.rootAlpha && v < gSearch.rootBeta) break;
+        const bool failedLow = v <= gSearch.rootAlpha;
+        if (failedLow && (gSearch.rootFailBits & FAIL_HIGH_BITS)) break;
+        const char* mark = recordAspirationFailure(failedLow);
+        reportVariation(pos, pos.pv[0], v, mark);
+    }
+    if (!searched) return false;
+    line.row = pos.pv[0];
+    line.score = v;
+    line.depth = d;
+    return true;
+}
+
+// After every line of an iteration is complete: a later line that came out
+// better than an earlier one (each was searched in its own window) moves up,
+// its root move with it, and the lines are shown again in their new order.
+void orderLines(Position& pos, int count) {
+    bool moved = false;
+    for (int i = 1; i < count; i++) {
+        for (int j = i; j > 0 && gSearch.lines[j].score > gSearch.lines[j - 1].score; j--) {
+            std::swap(gSearch.lines[j], gSearch.lines[j - 1]);
+            std::swap(gSearch.rootMoves[j], gSearch.rootMoves[j - 1]);
+            moved = true;
+        }
+    }
+    if (!moved) return;
+    for (int k = 0; k < count; k++) {
+        gSearch.pvIndex = k;
+        reportVariation(pos, gSearch.lines[k].row, gSearch.lines[k].score, "");
+    }
+    gSearch.pvIndex = 0;
+}
+
+// The lines after the first of iteration d, whose first line scored
+// `bestScore` with the line in the root rows. The root rows and the root
+// window are the first line's again afterwards: the game plays that line's
+// move, and the next iteration aims its window at its score.
+void searchLaterLines(Position& pos, int d, int bestScore) {
+    gSearch.lines[0].row = pos.pv[0];
+    gSearch.lines[0].score = bestScore;
+    gSearch.lines[0].depth = d;
+    const int alpha = gSearch.rootAlpha, beta = gSearch.rootBeta, lowerBound = gSearch.rootLowerBound;
+    const uint32_t failBits = gSearch.rootFailBits;
+    bool complete = true;
+    for (int k = 1; complete && k < linesWanted(); k++) complete = searchLaterLine(pos, d, k);
+    gSearch.pvIndex = 0;
+    if (complete) orderLines(pos, linesWanted());
+    gSearch.rootAlpha = alpha;
+    gSearch.rootBeta = beta;
+    gSearch.rootLowerBound = lowerBound;
+    gSearch.rootFailBits = failBits;
+    pos.pv[0] = gSearch.lines[0].row;
+    pos.pv[1] = gSearch.lines[0].row;
+}
+
+}  // namespace
+
 // The iterations themselves; iterate brings the other search threads in.
 static int deepen(Position& pos);
 
@@ -396,6 +500,7 @@ static int deepen(Position& pos) {
             // The mate asked for is proved: nothing more to find.
             if (gLimits.mateLimit > 0 && v > TABLEBASE_WIN && (MATE - v + 1) / 2 <= gLimits.mateLimit) break;
         }
+        if (gSearch.multiPV > 1 && !searchStopped(pos) && gSearch.rootMoveCount > 1) searchLaterLines(pos, d, v);
 
         // A found mate ends the deepening (read one root search late, as a
         // mate score needs one more iteration to be confirmed), as does a

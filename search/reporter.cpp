@@ -15,6 +15,7 @@
 #include "search/search_shared.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
+#include "search/win_draw_loss.h"
 
 namespace {
 
@@ -83,11 +84,15 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark) {
 
 void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uint32_t nodes) {
     if (gLimits.puzzle) score = -score;  // the puzzle search is for the opponent
+    // The lines a strength limit searches beyond those asked for stay unseen.
+    if (gSearch.pvIndex >= gSearch.shownLines) return;
     const auto shows = active.showsVariation ? active.showsVariation : variationOfNote;
     if (!shows(nodes, score)) return;
 
     VariationReport line;
     line.depth = gSearch.iterationDepth;
+    line.multiPV = gSearch.shownLines > 1 ? gSearch.pvIndex + 1 : 0;
+    line.materialPhase = materialPhase(pos);
     line.score = score;
     line.mark = mark ? mark : "";
     line.elapsed = searchElapsed(timeNow());
@@ -98,7 +103,8 @@ void reportVariation(Position& pos, PVRow& row, int score, const char* mark, uin
     line.expectedReply = gLimits.pondering ? gSearch.expectedReply : "";
     if (row.end == 0 && gSearch.rootMoveCount > 0) {
         line.hasRootMove = true;
-        writeOut(line.rootMove, gSearch.rootMoves[0].move, gSearch.rootMoves[0].text);
+        const RootMove& first = gSearch.rootMoves[gSearch.pvIndex];
+        writeOut(line.rootMove, first.move, first.text);
         line.thirdFailHigh = (gSearch.rootFailBits & FAIL_HIGH_3) != 0;
     }
     walkLine(pos, row, line);

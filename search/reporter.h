@@ -23,7 +23,11 @@ struct ReportedMove {
 
 struct VariationReport {
     int depth = 0;            // iteration depth
+    // Which of several principal variations (from 1, the best first); 0 in
+    // a search for one line.
+    int multiPV = 0;
     int score = 0;            // for the side to move at the root (the opponent's in a puzzle search)
+    int materialPhase = 0;    // of the root position (search/win_draw_loss.h), for the odds of the score
     // An aspiration failure ("+1" .. "+3" high, "-1" .. "-3" low): the score
     // is only a bound. Empty for an exact score.
     const char* mark = "";

@@ -288,7 +288,7 @@ int search(Position& pos, int depth, int alpha, int beta, bool nullForbidden) {
     if (pos.hashMove[p]) picker.status = PICK_HASH_MOVE;
 
     int tablebaseScore;
-    if (probeTablebasesAtNode(pos, p, tablebaseScore)) {
+    if (probeTablebasesAtNode(pos, p, depth, tablebaseScore)) {
         if (tablebaseScore < beta) endVariation(pos, p);
         pos.pv[p].end = 0;
         return tablebaseScore;

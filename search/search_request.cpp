@@ -9,6 +9,7 @@
 #include "search/iterate.h"
 #include "search/ponder.h"
 #include "search/search_shared.h"
+#include "search/strength.h"
 
 namespace {
 
@@ -17,9 +18,11 @@ void installRequest(const SearchRequest& request) {
     const int count = std::clamp(request.searchMoveCount, 0, MAX_ROOT_MOVES);
     std::copy(request.searchMoves, request.searchMoves + count, gSearch.searchMoves);
     gSearch.searchMoveCount = count;
+    gSearch.multiPV = std::clamp(request.multiPV, 1, MAX_ROOT_MOVES);
     gSearch.tablebaseMenLimit = request.tablebaseMen;
     gSearch.syzygyMenLimit = request.syzygyMen;
     gSearch.syzygy50MoveRule = request.syzygy50MoveRule;
+    gSearch.syzygyProbeDepth = request.syzygyProbeDepth;
     std::snprintf(gSearch.expectedReply, sizeof gSearch.expectedReply, "%s", request.expectedReply);
 }
 
@@ -38,8 +41,17 @@ bool onOpponentsTime = false;  // the prepared search is the ponder search
 
 }  // namespace
 
-void prepareSearch(Position& pos, const SearchRequest& request) {
+void prepareSearch(Position& pos, const SearchRequest& asked) {
+    // A strength limit searches more lines, on fewer nodes.
+    SearchRequest request = asked;
+    if (request.limitElo > 0) {
+        request.multiPV = std::max(request.multiPV, STRENGTH_LINES);
+        const uint32_t nodes = strengthNodes(request.limitElo);
+        request.nodeLimit = request.nodeLimit ? std::min(request.nodeLimit, nodes) : nodes;
+    }
     installRequest(request);
+    gSearch.shownLines = std::clamp(asked.multiPV, 1, MAX_ROOT_MOVES);
+    gSearch.limitElo = request.limitElo;
     if (request.newPosition) forgetEarlierSearches(pos);
     resetSearch(pos);
     // The ponder search prepares the evaluation for its own root.
@@ -61,6 +73,7 @@ SearchResult runSearch(Position& pos) {
     } else {
         result.score = iterate(pos);
         result.best = pos.pv[0].moves[1];
+        if (gSearch.limitElo > 0) result.best = chooseLimitedMove(pos, gSearch.limitElo, timeNow() ^ uint32_t(pos.hashKey));
     }
     result.depth = gSearch.iterationDepth;
     result.rootMoveCount = gSearch.rootMoveCount;

@@ -19,6 +19,8 @@
 // Root moves a request may name (UCI "searchmoves"); no position has more
 // legal moves.
 constexpr int MAX_REQUESTED_MOVES = 256;
+// Most principal variations a request may ask for (UCI MultiPV's maximum).
+constexpr int MAX_MULTI_PV = 500;
 
 struct SearchRequest {
     // --- what the search is for ---
@@ -49,8 +51,20 @@ struct SearchRequest {
     // UCI "go mate N": the search ends once an iteration has proved a mate
     // in N moves or fewer (0: none).
     int mateLimit = 0;
+    // Milliseconds the interface and the operating system take per move
+    // (passing the move on, starting the clock late): kept back from the
+    // planned time and from the clock's last moment.
+    uint32_t moveOverhead = 0;
 
     // --- the root ---
+    // Principal variations to find: the best `multiPV` root moves, each
+    // with its own score, depth and line (an analyst's several lines). One
+    // is the ordinary search; more than the legal moves means all of them.
+    int multiPV = 1;
+    // A strength limit (UCI_Elo) when above 0: fewer nodes, several lines,
+    // and a good one of them played rather than always the best
+    // (search/strength.h).
+    int limitElo = 0;
     // The root moves to consider (UCI "searchmoves"); none: every legal move.
     int searchMoveCount = 0;
     Move searchMoves[MAX_REQUESTED_MOVES] = {};
@@ -62,6 +76,8 @@ struct SearchRequest {
     int tablebaseMen = 0;
     int syzygyMen = 0;
     bool syzygy50MoveRule = true;
+    // Syzygy probes only at nodes with at least this many plies left.
+    int syzygyProbeDepth = 1;
 
     // A position unrelated to the last search (a test position): nothing of
     // earlier searches (score, line, best move) carries over to it.

@@ -80,6 +80,24 @@ struct SearchShared {
     // searchmoves"); empty: every legal move.
     Move searchMoves[MAX_ROOT_MOVES];
     int searchMoveCount = 0;
+    // Several principal variations: the lines wanted, and the one being
+    // searched now (from 0). Line k is found by searching the root moves
+    // from index k on, the k better ones set aside; everything that hands
+    // out, promotes or re-releases root moves starts at `pvIndex`.
+    int multiPV = 1;
+    int pvIndex = 0;
+    // Lines the request asked to see; a strength limit searches more, to
+    // choose among, and shows only these.
+    int shownLines = 1;
+    int limitElo = 0;  // the request's strength limit; 0: none
+    // What each line found in its last complete search (depth 0: none yet).
+    // The root record's own rows keep line 0, the move the game plays.
+    struct Line {
+        PVRow row;
+        int score;
+        int depth;
+    };
+    Line lines[MAX_ROOT_MOVES];
     // Aspiration failures of the running iteration (FAIL_* bits). They
     // belong to the iteration, not to whichever move is first in the list.
     uint32_t rootFailBits = 0;
@@ -91,6 +109,7 @@ struct SearchShared {
     // limit), and whether their wins beyond the fifty-move rule are draws.
     int syzygyMenLimit = 0;
     bool syzygy50MoveRule = true;
+    int syzygyProbeDepth = 1;  // plies left below which Syzygy is not probed
 
     // Root progress lines may come from any thread handing out root moves
     // (a spin word, platform/spin_lock.h).

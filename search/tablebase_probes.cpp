@@ -62,7 +62,7 @@ int syzygyScore(int wdl, bool fiftyMoveRule) {
     }
 }
 
-bool probeTablebasesAtNode(Position& pos, int ply, int& score) {
+bool probeTablebasesAtNode(Position& pos, int ply, int depth, int& score) {
     if (gSearch.tablebaseMenLimit <= 0 && gSearch.syzygyMenLimit <= 0) return false;
     if (ply > gSearch.iterationDepth || pos.castling) return false;
     const int men = popCount(occupied(pos));
@@ -73,7 +73,7 @@ bool probeTablebasesAtNode(Position& pos, int ply, int& score) {
     // (later a win may already be too slow); without the rule the count does
     // not matter.
     const bool ours = men <= gSearch.tablebaseMenLimit && (ply < 3 || isCapture(last) || movePromotion(last));
-    const bool syzygy = men <= gSearch.syzygyMenLimit &&
+    const bool syzygy = men <= gSearch.syzygyMenLimit && depth >= gSearch.syzygyProbeDepth &&
                         (pos.history[ply].reversibleMoves == 0 || !gSearch.syzygy50MoveRule);
     if (!ours && !syzygy) return false;
 

@@ -20,8 +20,9 @@
 // answers. Probed only up to the current iteration depth and without
 // castling rights; our tables after a capture or promotion or near the root,
 // Syzygy's right after a capture or pawn move (anywhere when the fifty-move
-// rule is off).
-bool probeTablebasesAtNode(Position& pos, int ply, int& score);
+// rule is off), and Syzygy's only with `depth` plies or more left to search
+// (the request's Syzygy probe depth).
+bool probeTablebasesAtNode(Position& pos, int ply, int depth, int& score);
 
 // The score of a Syzygy WDL value seen from the probed position (to be
 // counted from the root like a mate): cursed wins and blessed losses are

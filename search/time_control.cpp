@@ -45,6 +45,9 @@ bool stopAfterDeadline(uint32_t elapsed, uint32_t remaining) {
     const uint64_t plan = gLimits.moveTime;
     const uint32_t opponent = tc.opponentClock;
     const bool onlyFirst = rootMovesHandedOut() == 1;
+    // A later line of several: the first, the move to play, is complete in
+    // this iteration, so no drop of its score is to be found out.
+    if (gSearch.pvIndex > 0) return true;
 
     const int last = gSearch.lastCompletedScore;
     const int lower = gSearch.rootLowerBound;
@@ -75,11 +78,15 @@ uint32_t puzzleMoveTime(const TimeControl& clocks) {
     return (opponent / PUZZLE_CLOCK_SHARE + clocks.increment / PUZZLE_INCREMENT_SHARE) / 2;
 }
 
+uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead) { return plan > overhead ? plan - overhead : 1; }
+
 void startSearchClock(const SearchRequest& request) {
     SearchLimits& limits = gLimits;
     limits.startTime = request.startTime;
     limits.clocks = request.clocks;
+    limits.moveOverhead = request.moveOverhead;
     limits.moveTime = request.puzzle ? puzzleMoveTime(request.clocks) : planMoveTime(request.clocks);
+    if (!request.clocks.fixedTime && !request.puzzle) limits.moveTime = planAfterOverhead(limits.moveTime, request.moveOverhead);
     limits.deadline = limits.startTime + limits.moveTime;
     limits.depthLimit = request.depthLimit;
     limits.fixedTime = request.clocks.fixedTime;
@@ -116,9 +123,10 @@ void timeCheck(Position& pos) {
     const TimeControl& tc = gLimits.clocks;
     const uint32_t now = timeNow();
     const uint32_t elapsed = searchElapsed(now);
-    // Time left on the engine's clock; 0 once the clock is used up (not a
-    // wrapped-around huge value).
-    const uint32_t remaining = elapsed >= tc.engineClock ? 0 : tc.engineClock - elapsed;
+    // Time left on the engine's clock once the move has been passed on; 0
+    // once that is used up (not a wrapped-around huge value).
+    const uint64_t used = uint64_t(elapsed) + gLimits.moveOverhead;
+    const uint32_t remaining = used >= tc.engineClock ? 0 : uint32_t(tc.engineClock - used);
     const bool pondering = gLimits.pondering;
     const bool puzzle = gLimits.puzzle;
 
@@ -135,7 +143,7 @@ void timeCheck(Position& pos) {
     // A depth limit is reached whatever the clock says, and the first
     // iterations always finish.
     if (gLimits.depthLimit > 0 && gSearch.iterationDepth < gLimits.depthLimit) return;
-    if (gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
+    if (gSearch.pvIndex == 0 && gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
     if (gSearch.iterationDepth <= 2) return;
     if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     // The engine's clock runs only in its own game search: analysis and
@@ -178,13 +186,16 @@ void advanceTimeControl(TimeControl& clocks, bool analysis) {
 }
 
 void updateCheckInterval(uint32_t elapsedMs, uint32_t nodes, uint32_t engineClock) {
+    const bool panic = engineClock < SHORT_CLOCK_MS;
     if (elapsedMs > MEASURABLE_MS) {
         // Only thread 0 counts the nodes down: its share of the search's.
         nodes /= std::max(1u, gSearch.threadCount);
-        const uint64_t perCheck = uint64_t(nodes) * (1000 / CHECKS_PER_SECOND) / elapsedMs;
-        gSearch.checkInterval = perCheck > uint64_t(MINIMUM_CHECK_INTERVAL)
-                                    ? int32_t(std::min<uint64_t>(perCheck, 0x7FFFFFFF))
-                                    : MINIMUM_CHECK_INTERVAL;
+        const uint64_t period = panic ? PANIC_CHECK_MS * 2 : 1000 / CHECKS_PER_SECOND;  // halved below
+        const uint64_t least = panic ? PANIC_MINIMUM_CHECK_INTERVAL : MINIMUM_CHECK_INTERVAL;
+        const uint64_t perCheck = uint64_t(nodes) * period / elapsedMs;
+        gSearch.checkInterval = int32_t(std::clamp<uint64_t>(perCheck, least, 0x7FFFFFFF));
+    } else if (panic) {
+        gSearch.checkInterval = std::min(gSearch.checkInterval, PANIC_MINIMUM_CHECK_INTERVAL * 2);
     }
     if (engineClock <= SHORT_OF_TIME_MS) gSearch.checkInterval /= 2;
     gSearch.nodeCountdown.store(gSearch.checkInterval, std::memory_order_relaxed);

@@ -78,6 +78,13 @@ constexpr uint32_t PUZZLE_INCREMENT_SHARE = 4;
 constexpr uint32_t CHECKS_PER_SECOND = 10;
 constexpr int32_t MINIMUM_CHECK_INTERVAL = 32767;
 constexpr uint32_t MEASURABLE_MS = 10;  // shorter searches say nothing of the speed
+// Below three seconds the plan is a few milliseconds (PANIC_MOVE_TIME): a
+// look every twentieth of a second would overrun it several times over at
+// every move, and a bullet game is lost on time by that alone. There the
+// clock is looked at every few milliseconds, with a smaller minimum so that
+// a slow or busy machine looks as often.
+constexpr uint32_t PANIC_CHECK_MS = 3;
+constexpr int32_t PANIC_MINIMUM_CHECK_INTERVAL = 2048;
 
 // ---------------------------------------------------------------------------
 
@@ -104,6 +111,7 @@ struct SearchLimits {
     bool analysis = false;   // runs until told to stop; the clock never ends it
     uint32_t nodeLimit = 0;  // thread 0's nodes; 0: none
     int mateLimit = 0;       // ends at a proved mate in this many moves or fewer; 0: none
+    uint32_t moveOverhead = 0;  // ms the move takes beyond the search (the request's)
     // On the opponent's time: no time limit until the opponent plays the
     // expected move (ponderHit).
     bool pondering = false;
@@ -129,6 +137,11 @@ uint32_t puzzleMoveTime(const TimeControl& clocks);
 // Makes the request's limits those of the search about to start: the plan,
 // the deadline, and the node countdown for a small node budget.
 void startSearchClock(const SearchRequest& request);
+// The time to plan after the overhead of passing the move on is kept back:
+// a clock's plan less the overhead, at least a millisecond (the first
+// iterations finish whatever the plan). A fixed time is the interface's to
+// give and stays as it is.
+uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead);
 // Milliseconds since the running (or last) search began.
 uint32_t searchElapsed(uint32_t now);
 

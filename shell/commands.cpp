@@ -16,6 +16,7 @@
 #include "book/book_state.h"
 #include "eval/evaluate.h"
 #include "platform/console.h"
+#include "search/benchmark.h"
 #include "search/new_game.h"
 #include "search/position.h"
 #include "search/search_request.h"
@@ -40,7 +41,7 @@ enum CommandNumber {
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
     CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_SD, CMD_NPS, CMD_MEMORY, CMD_MOVE_NOW,
     CMD_HINT, CMD_BK, CMD_REMOVE, CMD_EXCLUDE, CMD_INCLUDE, CMD_SETSCORE, CMD_OPTION, CMD_REJECTED,
-    COMMAND_COUNT
+    CMD_MULTIPV, CMD_BENCH, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -108,6 +109,8 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"setscore", "set the score and depth of the position"},
     {"option", "set an engine option: option NAME=VALUE"},
     {"rejected", "xboard command"},
+    {"multipv", "search the n best moves, each with its own line: multipv <n>"},
+    {"bench", "run the benchmark search: nodes searched and nodes per second"},
 };
 
 int findCommand(const char* word) {
@@ -126,7 +129,7 @@ bool mustWaitForSearch(int number) {
     // They walk the game position, which a search may be standing on.
     case CMD_HINT: case CMD_BK: case CMD_EXCLUDE: case CMD_INCLUDE: case CMD_SETSCORE:
     // An option may resize the tables or change the threads and tables.
-    case CMD_OPTION:
+    case CMD_OPTION: case CMD_BENCH:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -476,6 +479,8 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
     case CMD_TBPROBE: commandTbprobe(pos); break;
+    case CMD_MULTIPV: commandMultiPV(args); break;
+    case CMD_BENCH: runAndPrintBenchmark(); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;

@@ -242,6 +242,9 @@ void readSyzygySettings() {
         gTablebases.syzygy50MoveRule = switchValue(skipSeparators(key + std::strlen("syzygy_50_move_rule")));
     if (findKeyLine("syzygy_probe_limit", line, TABLEBASE_LINE, &key))
         gTablebases.syzygyProbeLimit = std::clamp(valueAfterKey(key, std::strlen("syzygy_probe_limit")), 0, SYZYGY_MAX_MEN);
+    if (findKeyLine("syzygy_probe_depth", line, TABLEBASE_LINE, &key))
+        gTablebases.syzygyProbeDepth = std::clamp(valueAfterKey(key, std::strlen("syzygy_probe_depth")),
+                                                  SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH);
 }
 
 bool setupSyzygy(const char* pathOrNull) {

@@ -9,6 +9,7 @@
 #include "eval/pawn_table.h"
 #include "search/parallel.h"
 #include "search/search_request.h"
+#include "search/strength.h"
 #include "search/transposition.h"
 #include "shell/command_numbers.h"
 #include "shell/config.h"
@@ -109,6 +110,26 @@ void changeProbeLimit(const char* value) {
 void resignNow(char* t, int n) { writeNumber(t, n, gShell.resignScore); }
 void changeResign(const char* value) { gShell.resignScore = int(std::strtol(value, nullptr, 10)); }
 
+void multiPVNow(char* t, int n) { writeNumber(t, n, gShell.multiPV); }
+// Several lines from the next search on; more than the legal moves means
+// all of them.
+void changeMultiPV(const char* value) { gShell.multiPV = int(std::strtol(value, nullptr, 10)); }
+
+void overheadNow(char* t, int n) { writeNumber(t, n, long(gShell.moveOverhead)); }
+void changeOverhead(const char* value) { gShell.moveOverhead = uint32_t(std::strtol(value, nullptr, 10)); }
+
+void probeDepthNow(char* t, int n) { writeNumber(t, n, gTablebases.syzygyProbeDepth); }
+void changeProbeDepth(const char* value) { gTablebases.syzygyProbeDepth = int(std::strtol(value, nullptr, 10)); }
+
+void showWdlNow(char* t, int n) { writeCheck(t, n, gShell.showWDL); }
+void changeShowWdl(const char* value) { gShell.showWDL = isOn(value); }
+
+void limitNow(char* t, int n) { writeCheck(t, n, gShell.limitStrength); }
+void changeLimit(const char* value) { gShell.limitStrength = isOn(value); }
+
+void eloNow(char* t, int n) { writeNumber(t, n, gShell.limitElo); }
+void changeElo(const char* value) { gShell.limitElo = int(std::strtol(value, nullptr, 10)); }
+
 void noValue(char* t, int n) { t[0] = n > 0 ? '\0' : t[0]; }
 void clearHash(const char*) {
     clearTranspositionTable();
@@ -125,6 +146,17 @@ const EngineOption options[] = {
     {"SyzygyPath", OptionKind::Text, 0, 0, false, false, syzygyNow, changeSyzygy},
     {"Syzygy50MoveRule", OptionKind::Check, 0, 0, false, false, ruleNow, changeRule},
     {"SyzygyProbeLimit", OptionKind::Spin, 0, SYZYGY_MAX_MEN, false, false, probeLimitNow, changeProbeLimit},
+    // No Syzygy probes where fewer plies than this are left (slow disks).
+    {"SyzygyProbeDepth", OptionKind::Spin, SYZYGY_MIN_PROBE_DEPTH, SYZYGY_MAX_PROBE_DEPTH, false, false, probeDepthNow,
+     changeProbeDepth},
+    {"MultiPV", OptionKind::Spin, 1, MAX_MULTI_PV, false, false, multiPVNow, changeMultiPV},
+    // What the interface and the system take per move, kept back from it.
+    {"Move Overhead", OptionKind::Spin, 0, long(MAX_MOVE_OVERHEAD_MS), false, false, overheadNow, changeOverhead},
+    // Win, draw and loss beside the score: a UCI info line's field.
+    {"UCI_ShowWDL", OptionKind::Check, 0, 0, true, false, showWdlNow, changeShowWdl},
+    // A weaker engine: UCI_Elo's strength while UCI_LimitStrength is on.
+    {"UCI_LimitStrength", OptionKind::Check, 0, 0, false, false, limitNow, changeLimit},
+    {"UCI_Elo", OptionKind::Spin, STRENGTH_ELO_MIN, STRENGTH_ELO_MAX, false, false, eloNow, changeElo},
     // A UCI interface adjudicates and resigns for its engine.
     {"Resign Score", OptionKind::Spin, RESIGN_MIN, RESIGN_MAX, false, true, resignNow, changeResign},
     {"Clear Hash", OptionKind::Button, 0, 0, false, false, noValue, clearHash},

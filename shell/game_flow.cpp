@@ -351,6 +351,7 @@ void setTableLimits(SearchRequest& request) {
     request.tablebaseMen = tablebaseMaxMen();
     request.syzygyMen = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);
     request.syzygy50MoveRule = gTablebases.syzygy50MoveRule;
+    request.syzygyProbeDepth = gTablebases.syzygyProbeDepth;
 }
 
 SearchRequest gameRequest() {
@@ -358,6 +359,9 @@ SearchRequest gameRequest() {
     request.clocks = gShell.clocks;
     request.depthLimit = gShell.depthLimit;
     request.nodeLimit = gShell.nodeLimit;
+    request.multiPV = gShell.multiPV;
+    request.moveOverhead = gShell.moveOverhead;
+    request.limitElo = gShell.limitStrength ? gShell.limitElo : 0;
     request.analysis = gShell.analysisMode;
     // xboard's "nps": the move's time becomes a budget of nodes, and the
     // wall clock no longer ends the search.

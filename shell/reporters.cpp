@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "search/score.h"
+#include "search/win_draw_loss.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -193,7 +194,12 @@ void uciVariation(const VariationReport& report) {
     LineBuffer line;
     line.append("info depth %i", report.depth);
     if (report.selDepth > 1) line.append(" seldepth %u", report.selDepth - 1);
+    if (report.multiPV > 0) line.append(" multipv %i", report.multiPV);
     appendUciScore(line, report.score, report.mark);
+    if (gShell.showWDL) {
+        const WinDrawLoss wdl = winDrawLoss(report.score, report.materialPhase);
+        line.append(" wdl %i %i %i", wdl.win, wdl.draw, wdl.loss);
+    }
     const uint64_t nps = uint64_t(report.nodes) * 1000 / std::max<uint32_t>(report.elapsed, 1);
     line.append(" nodes %u nps %llu time %u hashfull %i tbhits %u pv", report.nodes, (unsigned long long)nps,
                 report.elapsed, report.hashfull, report.tablebaseHits);

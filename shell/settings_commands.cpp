@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "search/position.h"
@@ -102,6 +103,18 @@ void commandDepth(const CommandArgs& args) {
     }
     gShell.depthLimit = int(n) + 1;
     std::printf("depth limit set to %i\n", int(n));
+}
+
+void commandMultiPV(const CommandArgs& args) {
+    char* end = nullptr;
+    const long n = args.count == 2 ? std::strtol(args.word[1], &end, 10) : 0;
+    if (args.count != 2 || end == args.word[1] || *end != '\0' || n < 1 || n > MAX_MULTI_PV) {
+        std::printf("Usage: multipv <n>, n from 1 to %d\n", MAX_MULTI_PV);
+        return;
+    }
+    gShell.multiPV = int(n);
+    // A running search keeps the lines it was asked for.
+    std::printf("multipv set to %ld%s\n", n, gShell.thinking ? " from the next search on" : "");
 }
 
 void commandEgtpath(const CommandArgs& args) {

@@ -19,6 +19,8 @@ void commandSt(const CommandArgs& args);
 // "time" and "otim": a clock in centiseconds.
 void setClock(uint32_t& clock, const CommandArgs& args);
 void commandDepth(const CommandArgs& args);
+// "multipv n": the searches from the next one on find the n best root moves.
+void commandMultiPV(const CommandArgs& args);
 void commandEgtpath(const CommandArgs& args);
 void commandCores(const CommandArgs& args);
 void commandIcs(const CommandArgs& args);

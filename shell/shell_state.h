@@ -21,6 +21,15 @@ constexpr int LINE_SIZE = 2048;
 // A UCI "position" line names every move of the game: room for thousands.
 constexpr int UCI_LINE_SIZE = 32768;
 
+// The time a move takes between the search's end and the interface's clock
+// stopping, and between the clock starting and the search's start: writing
+// and reading the pipes, the interface's own work, the scheduler on a busy
+// machine. Measured on a loaded two-core machine through polyglot and
+// xboard (see the README); an interface on a slower or busier machine sets
+// more.
+constexpr uint32_t DEFAULT_MOVE_OVERHEAD_MS = 10;
+constexpr uint32_t MAX_MOVE_OVERHEAD_MS = 5000;
+
 struct ShellState {
     // The game: the record of search thread 0.
     Position* gamePosition = nullptr;
@@ -82,6 +91,17 @@ struct ShellState {
     int excludedCount = 0;
     uint32_t excludedMoves[256] = {};
     uint64_t excludedKey = 0;
+    // Principal variations every search finds ("multipv", UCI MultiPV).
+    int multiPV = 1;
+    // Milliseconds kept back from every move's time for the interface and
+    // the operating system (UCI "Move Overhead").
+    uint32_t moveOverhead = DEFAULT_MOVE_OVERHEAD_MS;
+    // UCI lines carry the win, draw and loss chances of their score
+    // (UCI_ShowWDL).
+    bool showWDL = false;
+    // Playing weaker, at about this rating (UCI_LimitStrength, UCI_Elo).
+    bool limitStrength = false;
+    int limitElo = 1800;
     // What the book said about the move just played, for the server's
     // kibitz line.
     char bookMoveText[128] = {};

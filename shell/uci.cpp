@@ -17,9 +17,11 @@
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "platform/clock.h"
+#include "search/benchmark.h"
 #include "search/new_game.h"
 #include "search/ponder.h"
 #include "search/search_request.h"
+#include "search/strength.h"
 #include "search/time_control.h"
 #include "search/transposition.h"
 #include "shell/commands.h"
@@ -62,11 +64,11 @@ void splitTokens(const char* line, Tokens& t) {
 bool is(const char* word, const char* expected) { return std::strcmp(word, expected) == 0; }
 
 enum UciCommand { UCI_UCI, UCI_DEBUG, UCI_ISREADY, UCI_SETOPTION, UCI_REGISTER, UCI_NEWGAME, UCI_POSITION,
-                  UCI_GO, UCI_STOP, UCI_PONDERHIT, UCI_QUIT, UCI_COMMAND_COUNT };
+                  UCI_GO, UCI_STOP, UCI_PONDERHIT, UCI_QUIT, UCI_BENCH, UCI_COMMAND_COUNT };
 
 const char* const uciCommandWords[UCI_COMMAND_COUNT] = {"uci",     "debug",    "isready", "setoption",
                                                         "register", "ucinewgame", "position", "go",
-                                                        "stop",    "ponderhit", "quit"};
+                                                        "stop",    "ponderhit", "quit", "bench"};
 
 // The command of a line and the token it stands at. Unknown tokens before it
 // are skipped, as the protocol asks ("joho isready" is answered "readyok").
@@ -403,7 +405,7 @@ void takeLineWhileSearching(char* line) {
         break;
     case UCI_UCI: printIdentity(); break;
     case UCI_DEBUG: case UCI_REGISTER: break;  // nothing more to tell; nothing to register
-    case UCI_SETOPTION: case UCI_NEWGAME: case UCI_POSITION: case UCI_GO:
+    case UCI_SETOPTION: case UCI_NEWGAME: case UCI_POSITION: case UCI_GO: case UCI_BENCH:
         std::printf("info string %s while searching: the search stops first\n", uciCommandWords[command]);
         stopSearch();
         gUci.released = true;
@@ -469,6 +471,7 @@ void runUciLine(Position& pos, char* line) {
     case UCI_STOP: printInfoString("stop: no search is running"); break;
     case UCI_PONDERHIT: printInfoString("ponderhit: no search is running"); break;
     case UCI_QUIT: gShell.quit = true; break;
+    case UCI_BENCH: runAndPrintBenchmark(); break;
     default: std::printf("info string unknown command '%s'\n", line); break;
     }
     line[0] = '\0';
@@ -513,7 +516,9 @@ void answerBestMove(Position& pos, Move best) {
     if (!best) {
         // Mate or stalemate on the board: the score says which.
         const bool inCheck = isSquareAttacked(pos, pos.sides[pos.sideToMove].kingSquare, pos.sideToMove ^ 1);
-        std::printf(inCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+        std::printf(inCheck ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
+        if (gShell.showWDL) std::printf(inCheck ? " wdl 0 0 1000" : " wdl 0 1000 0");
+        std::printf("\n");
         std::printf("bestmove 0000\n");
         return;
     }

@@ -188,3 +188,26 @@ TEST_F(TablebaseSearchTest, SeveralThreadsProbeTheTablesInOneSearch) {
     }
     changeThreadCount(1);
 }
+
+namespace {
+
+// Five men at the root, four after any capture: only the tree probes, and
+// the probe depth decides where.
+TEST_F(TablebaseSearchTest, ProbeDepthSparesTheLastPlies) {
+    const char* fen = "8/8/8/3k4/8/2r5/1P6/KR6 w - - 0 1";
+    uint32_t probes[3];
+    const int depths[3] = {1, 4, 100};
+    for (int i = 0; i < 3; i++) {
+        clearTranspositionTable();
+        requestDefaults.syzygyProbeDepth = depths[i];
+        auto pos = setUp(fen);
+        searchToDepth(*pos, 7);
+        probes[i] = pos->stats.tablebaseProbes;
+        EXPECT_NE(lastResult.best, 0u);
+    }
+    EXPECT_GT(probes[0], probes[1]);
+    EXPECT_GT(probes[1], 0u) << "plies enough are left near the root";
+    EXPECT_EQ(probes[2], 0u) << "no node of a depth-7 search has 100 plies left";
+}
+
+}  // namespace

@@ -205,3 +205,60 @@ TEST_F(TimeCheckTest, SmallDropsOrAFailLowKeepGoingWhileAheadOnTheClock) {
 }
 
 }  // namespace
+
+namespace {
+
+// The overhead of passing a move on comes off every plan made from the
+// clocks, never below a millisecond; a fixed time is the interface's.
+TEST_F(MoveTime, MoveOverheadIsKeptBackFromThePlan) {
+    SearchRequest request;
+    request.startTime = timeNow();
+    request.clocks.engineClock = 10000;
+    request.moveOverhead = 50;
+    startSearchClock(request);
+    EXPECT_EQ(gLimits.moveTime, 333u - 50);
+    request.clocks.engineClock = 2000;  // the plan of a nearly empty clock is 15 ms
+    startSearchClock(request);
+    EXPECT_EQ(gLimits.moveTime, 1u);
+    request.clocks.fixedTime = true;
+    request.clocks.fixedMoveTime = 700;
+    startSearchClock(request);
+    EXPECT_EQ(gLimits.moveTime, 700u);
+    request.moveOverhead = 0;
+    startSearchClock(request);
+}
+
+TEST_F(TimeCheckTest, MoveOverheadBringsTheLastSafeMomentForward) {
+    gLimits.moveTime = 200000;  // a plan longer than the clock
+    gLimits.moveOverhead = 0;
+    EXPECT_FALSE(stopsAfter(59600));
+    gLimits.moveOverhead = 500;  // 400 ms left, but the move takes 500 to arrive
+    EXPECT_TRUE(stopsAfter(59600));
+    EXPECT_FALSE(stopsAfter(59400));
+    gLimits.moveOverhead = 0;
+}
+
+// A bullet clock's plan is 15 ms: the clock must be looked at every few
+// milliseconds at the speed just measured, however slow the machine.
+TEST(CheckInterval, ShortClocksAreLookedAtEveryFewMilliseconds) {
+    const int32_t saved = gSearch.checkInterval;
+    const unsigned threads = gSearch.threadCount;
+    gSearch.threadCount = 1;
+    auto msBetweenLooks = [](uint32_t elapsed, uint32_t nodes) {
+        return double(gSearch.checkInterval) * elapsed / nodes;
+    };
+    updateCheckInterval(100, 6000000, 60000);  // a minute left: ten looks a second
+    EXPECT_NEAR(msBetweenLooks(100, 6000000), 100.0, 1.0);
+    updateCheckInterval(100, 6000000, 2000);
+    EXPECT_LE(msBetweenLooks(100, 6000000), double(PANIC_CHECK_MS));
+    updateCheckInterval(100, 300000, 2000);  // a slow machine, still often
+    EXPECT_LE(msBetweenLooks(100, 300000), double(PANIC_CHECK_MS));
+    // Too short to measure: no look further apart than a short clock allows.
+    updateCheckInterval(100, 6000000, 60000);
+    updateCheckInterval(3, 100, 2000);
+    EXPECT_LE(gSearch.checkInterval, PANIC_MINIMUM_CHECK_INTERVAL);
+    gSearch.threadCount = threads;
+    setCheckInterval(saved);
+}
+
+}  // namespace

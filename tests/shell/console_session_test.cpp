@@ -63,6 +63,11 @@ TEST(ConsoleSession, XboardPrintsEmptyLineAndNoMorePrompts) {
                        "feature option=\"SyzygyPath -path \"\n"
                        "feature option=\"Syzygy50MoveRule -check 1\"\n"
                        "feature option=\"SyzygyProbeLimit -spin 7 0 7\"\n"
+                       "feature option=\"SyzygyProbeDepth -spin 1 1 100\"\n"
+                       "feature option=\"MultiPV -spin 1 1 500\"\n"
+                       "feature option=\"Move Overhead -spin 10 0 5000\"\n"
+                       "feature option=\"UCI_LimitStrength -check 0\"\n"
+                       "feature option=\"UCI_Elo -spin 1800 1200 2400\"\n"
                        "feature option=\"Resign Score -spin -1000 -9000 0\"\n"
                        "feature option=\"Clear Hash -button\"\n"
                        "feature done=1\n"
@@ -130,7 +135,10 @@ TEST(ConsoleSession, HelpListingIsComplete) {
         "include\t\tsearch an excluded root move (or all) again\n"
         "setscore\tset the score and depth of the position\n"
         "option\t\tset an engine option: option NAME=VALUE\n"
-        "rejected\txboard command\n";
+        "rejected\txboard command\n"
+
+        "multipv\t\tsearch the n best moves, each with its own line: multipv <n>\n"
+        "bench\t\trun the benchmark search: nodes searched and nodes per second\n";
     // On a pipe the listing must not swallow the next command while it waits
     // for a key.
     std::string out = runEngine("xboard\nhelp\nping 3\n");

@@ -174,6 +174,31 @@ TEST(SyzygySession, FiftyMoveRuleAndProbeLimitFromTheFile) {
     EXPECT_EQ(out.find("egtb_probes=0 "), std::string::npos) << out;
 }
 
+// Five men on the board, so that only the tree's positions after a capture
+// are probed: a probe depth beyond the search's depth leaves them all alone.
+TEST(SyzygySession, ProbeDepthFromTheSettingsFileAndTheUciOption) {
+    const std::string fen = "8/8/8/3k4/8/2r5/1P6/KR6 w - - 0 1";
+    const std::string search = "setboard " + fen + "\ndepth 6\ngo\nquit\n";
+    std::string out = runEngine(search, nullptr, 20000, "syzygy_path=" + tables() + "\nsyzygy_probe_depth = 100\n");
+    EXPECT_NE(out.find("egtb_probes=0 egtb_hits=0"), std::string::npos) << out;
+    out = runEngine(search, nullptr, 20000, "syzygy_path=" + tables() + "\nsyzygy_probe_depth = 0\n");
+    EXPECT_NE(out.find("egtb_probes="), std::string::npos) << out;
+    EXPECT_EQ(out.find("egtb_probes=0 "), std::string::npos) << "0 is read as the least, 1" << out;
+
+    out = runEngine("uci\nsetoption name SyzygyPath value " + tables() +
+                    "\nsetoption name SyzygyProbeDepth value 101\nsetoption name syzygyprobedepth value 0\n"
+                    "setoption name SyzygyProbeDepth value 100\nuci\nposition fen " + fen +
+                    "\ngo depth 6\nquit\n");
+    EXPECT_NE(out.find("info string SyzygyProbeDepth takes a whole number from 1 to 100, not '101'\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("not '0'\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("option name SyzygyProbeDepth type spin default 1 min 1 max 100\n"), std::string::npos);
+    EXPECT_NE(out.find("option name SyzygyProbeDepth type spin default 100 min 1 max 100\n"), std::string::npos);
+    const size_t best = out.find("bestmove ");
+    ASSERT_NE(best, std::string::npos) << out;
+    EXPECT_TRUE(legalLine(fen, {out.substr(best + 9, 4)})) << out;
+}
+
 TEST(SyzygySession, DamagedFilesAndJunkWhileAGameGoesOn) {
     const std::string dir = tableCopy();
     std::ofstream(dir + "/KRvK.rtbw", std::ios::trunc).close();  // empty

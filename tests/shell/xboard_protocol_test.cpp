@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -307,6 +308,24 @@ TEST(XboardProtocol, BadValuesDuringAnalysisPonderingAndSearchAreAnsweredAndChan
     EXPECT_EQ(engine.output().find("Illegal move: d2d4"), std::string::npos) << engine.output();
     engine.sendLine("quit");
     EXPECT_EQ(engine.waitExit(), 0);
+}
+
+// The analysts' settings reach xboard through the same options: several
+// lines, the move overhead, the strength limit, each checked against its
+// range.
+TEST(XboardProtocol, SeveralLinesAndTheOtherSettingsAreOptionsToo) {
+    const std::string out = runEngine(
+        "xboard\nprotover 2\noption MultiPV=3\noption Move Overhead=5001\noption UCI_Elo=1199\n"
+        "option UCI_LimitStrength=1\noption UCI_LimitStrength=0\nnew\neasy\npost\nsd 3\ngo\nquit\n");
+    EXPECT_NE(out.find("feature option=\"MultiPV -spin 1 1 500\"\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error (bad value): option Move Overhead=5001\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error (bad value): option UCI_Elo=1199\n"), std::string::npos) << out;
+    // Three depth-3 lines, each with a first move of its own.
+    std::set<std::string> firsts;
+    for (size_t at = out.find("\n3 "); at != std::string::npos; at = out.find("\n3 ", at + 1))
+        firsts.insert(firstLineMove(out, at));
+    EXPECT_EQ(firsts.size(), 3u) << out;
+    EXPECT_NE(out.find("\nmove "), std::string::npos) << out;
 }
 
 // "remove" takes back the engine's move and the user's.
