@@ -37,7 +37,7 @@ enum CommandNumber {
     CMD_GO, CMD_ANALYZE, CMD_EVAL, CMD_ST, CMD_NAME, CMD_RATING, CMD_TIME, CMD_OTIM, CMD_RESULT,
     CMD_BOOK, CMD_HASH, CMD_HELP, CMD_DRAW, CMD_PROTOVER, CMD_ACCEPTED, CMD_PING, CMD_EXIT,
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
-    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, COMMAND_COUNT
+    CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_VARIANT, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -93,6 +93,7 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"cores", "winboard cores command - set the number of cpus"},
     {"ics", "winboard ics command - set the hostname of the ics in use"},
     {"tbprobe", "show what the endgame tablebases say about the position"},
+    {"variant", "play a variant: normal or fischerandom (Chess960); a new game starts"},
 };
 
 int findCommand(const char* word) {
@@ -107,7 +108,7 @@ bool mustWaitForSearch(int number) {
     switch (number) {
     case CMD_NEW: case CMD_RESULT: case CMD_UNDO: case CMD_CORES:
     case CMD_SETBOARD: case CMD_HASH: case CMD_EVALTEST: case CMD_EPDTEST:
-    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE:
+    case CMD_PERFT: case CMD_EVAL: case CMD_TBPROBE: case CMD_VARIANT:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -134,7 +135,8 @@ void printHelp() {
 
 void printFeatures() {
     std::printf("feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
-                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" done=1\n");
+                "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" "
+                "variants=\"normal,fischerandom\" done=1\n");
 }
 
 // The game position. While a search runs on the game record, the record
@@ -217,6 +219,23 @@ void commandNew(Position& pos) {
     gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
     forgetLastScore();
+}
+
+// "variant": the game's rules. xboard sends it after "new" (which goes back
+// to the standard game) and before the position; the start array goes on
+// the board again under the new rules, and a set-up position follows with
+// "setboard".
+void commandVariant(Position& pos, const CommandArgs& args) {
+    const char* name = args.count >= 2 ? args.word[1] : "";
+    if (std::strcmp(name, "normal") == 0) {
+        gGame.chess960 = false;
+    } else if (std::strcmp(name, "fischerandom") == 0) {
+        gGame.chess960 = true;
+    } else {
+        std::printf("Error (unsupported variant): %s\n", name);
+        return;
+    }
+    commandNew(pos);
 }
 
 void commandUndo(Position& pos) {
@@ -417,7 +436,10 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         std::printf("\n");
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
-    case CMD_NEW: commandNew(pos); break;
+    case CMD_NEW:
+        gGame.chess960 = false;  // "new" is the standard game; a variant follows it
+        commandNew(pos);
+        break;
     case CMD_EASY: setPonderingDisabled(true); break;
     case CMD_HARD: setPonderingDisabled(false); break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
@@ -454,6 +476,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_CORES: commandCores(args); break;
     case CMD_ICS: commandIcs(args); break;
     case CMD_TBPROBE: commandTbprobe(pos); break;
+    case CMD_VARIANT: commandVariant(pos, args); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;

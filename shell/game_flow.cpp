@@ -181,7 +181,8 @@ bool startEngineTurn(Position& pos, SearchRequest& request) {
 // kept for the server's kibitz line).
 bool bookMove(Position& pos, Move& best) {
     Move move = 0;
-    const int found = gShell.ownBook ? probeBook(pos, move) : 0;
+    // The book knows the standard game only.
+    const int found = gShell.ownBook && !gGame.chess960 ? probeBook(pos, move) : 0;
     if (found == BOOK_DISABLED) reportNote("NoBook");
     if (found > 0 && move) {
         reportNote("book moves: %s", gOpeningBook.moveText.c_str());

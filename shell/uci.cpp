@@ -137,6 +137,7 @@ void printIdentity() {
                 gTablebases.syzygy50MoveRule ? "true" : "false");
     std::printf("option name SyzygyProbeLimit type spin default %d min 0 max %d\n", gTablebases.syzygyProbeLimit,
                 SYZYGY_MAX_MEN);
+    std::printf("option name UCI_Chess960 type check default %s\n", gGame.chess960 ? "true" : "false");
     std::printf("option name Clear Hash type button\n");
     std::printf("uciok\n");
 }
@@ -264,6 +265,13 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         const bool before = gTablebases.syzygy50MoveRule;
         if (needsValue()) setCheck("Syzygy50MoveRule", value.c_str(), gTablebases.syzygy50MoveRule, true);
         if (gTablebases.syzygy50MoveRule != before) clearTranspositionTable();
+    } else if (named("UCI_Chess960")) {
+        // Positions are read, and castling is written (the king taking its
+        // own rook), by Fischer random chess rules. The next position is set
+        // up afresh by the rules now in force.
+        const bool before = gGame.chess960;
+        if (needsValue()) setCheck("UCI_Chess960", value.c_str(), gGame.chess960, true);
+        if (gGame.chess960 != before) gUci.positionSet = false;
     } else if (named("SyzygyProbeLimit")) {
         if (needsValue()) setSyzygyProbeLimit(value.c_str());
     } else {

@@ -53,7 +53,8 @@ TEST(ConsoleSession, XboardPrintsEmptyLineAndNoMorePrompts) {
     std::string out = runEngine("xboard\nprotover 2\nping 7\nping\nprotover 1\n");
     EXPECT_EQ(out, banner + "W> " + "\n" +
                        "feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
-                       "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" done=1\n"
+                       "sigterm=0 smp=1 ics=1 name=1 egt=\"nalimov,syzygy\" myname=\"Tarno 4.1\" "
+                       "variants=\"normal,fischerandom\" done=1\n"
                        "pong 7\n"
                        "pong \n");
 }
@@ -106,7 +107,8 @@ TEST(ConsoleSession, HelpListingIsComplete) {
         "playother\twinboard playother command\n"
         "cores\t\twinboard cores command - set the number of cpus\n"
         "ics\t\twinboard ics command - set the hostname of the ics in use\n"
-        "tbprobe\t\tshow what the endgame tablebases say about the position\n";
+        "tbprobe\t\tshow what the endgame tablebases say about the position\n"
+        "variant\t\tplay a variant: normal or fischerandom (Chess960); a new game starts\n";
     // On a pipe the listing must not swallow the next command while it waits
     // for a key.
     std::string out = runEngine("xboard\nhelp\nping 3\n");
