@@ -311,7 +311,9 @@ LearnContext bookLearnContext() {
     context.engineColour = gShell.playedColour;
     context.engineRating = gShell.ownRating;
     context.opponentRating = gShell.opponentRating;
-    context.setUpPosition = gGame.setUpPosition;
+    // A Chess960 game teaches the standard game's book nothing, even from
+    // the standard array.
+    context.setUpPosition = gGame.setUpPosition || gGame.chess960;
     context.gameRecord = &gGame.gameRecord;
     return context;
 }
