@@ -70,8 +70,10 @@ inline void shiftPiece(Board& pos, SideRecord& mine, int type, int from, int to)
 // before either arrives; the bitboards change by the squares left and
 // reached, which XOR gives exactly because the king and rook never share a
 // square before or after.
-inline void placeCastlingPair(Board& pos, SideRecord& mine, int us, int kingFrom, int kingTo, int rookFrom,
-                              int rookTo) {
+// Kept out of line: castling is rare, and the common moves' code stays as
+// short as it was.
+[[gnu::noinline]] void placeCastlingPair(Board& pos, SideRecord& mine, int us, int kingFrom, int kingTo,
+                                         int rookFrom, int rookTo) {
     pos.board[kingFrom] = 0;
     pos.board[rookFrom] = 0;
     pos.board[kingTo] = int8_t(us == WHITE ? KING : -KING);
@@ -112,7 +114,7 @@ inline void doMove(Board& pos, Move m) {
 
     SideRecord& mine = pos.sides[us];
     const CastlingSetup& castling = pos.castlingSetup;
-    if (isCastling(m)) {
+    if (isCastling(m)) [[unlikely]] {
         const CastlingRule& rule = castling.rules[us][castlingSide(m)];
         placeCastlingPair(pos, mine, us, from, rule.kingTo, rule.rookFrom, rule.rookTo);
         mine.kingSquare = rule.kingTo;
@@ -129,8 +131,10 @@ inline void doMove(Board& pos, Move m) {
     }
 
     const uint8_t rights = pos.castling & castling.rightsKept[from] & castling.rightsKept[to];
-    key ^= castling.key[pos.castling] ^ castling.key[rights];
-    pos.castling = rights;
+    if (rights != pos.castling) [[unlikely]] {
+        key ^= castling.key[pos.castling] ^ castling.key[rights];
+        pos.castling = rights;
+    }
     next.castling = rights;
 
     pos.epSquare = 0;
@@ -220,26 +224,37 @@ bool makeMove(Board& pos, Move m, bool knownLegal) {
     return true;
 }
 
+namespace {
+
+// Takes back the castling move of entry n: out of line and reached by a
+// tail call, so the common moves' take-back stays free of it.
+[[gnu::noinline]] void unmakeCastling(Board& pos, const HistoryEntry& entry) {
+    const int us = pos.sideToMove;
+    const int from = moveFrom(entry.move);
+    SideRecord& mine = pos.sides[us];
+    const CastlingRule& rule = pos.castlingSetup.rules[us][castlingSide(entry.move)];
+    placeCastlingPair(pos, mine, us, rule.kingTo, from, rule.rookTo, rule.rookFrom);
+    mine.kingSquare = uint8_t(from);
+    pos.castling = entry.castling;
+    pos.epSquare = entry.epSquare;
+    pos.hashKey = entry.hashKey;
+    pos.pawnKey = entry.pawnKey;
+}
+
+}  // namespace
+
 void unmakeMove(Board& pos) {
     pos.sideToMove ^= 1;
-    const int us = pos.sideToMove, them = us ^ 1;
     const uint32_t n = --pos.historyCount;
     const HistoryEntry& entry = pos.history[n];
     const Move m = entry.move;
+    if (isCastling(m)) [[unlikely]]
+        return unmakeCastling(pos, entry);
+    const int us = pos.sideToMove, them = us ^ 1;
     const int to = moveTo(m), from = moveFrom(m), type = movePiece(m);
     const int captured = moveCaptured(m), promotion = movePromotion(m);
 
     SideRecord& mine = pos.sides[us];
-    if (isCastling(m)) {
-        const CastlingRule& rule = pos.castlingSetup.rules[us][castlingSide(m)];
-        placeCastlingPair(pos, mine, us, rule.kingTo, from, rule.rookTo, rule.rookFrom);
-        mine.kingSquare = uint8_t(from);
-        pos.castling = entry.castling;
-        pos.epSquare = entry.epSquare;
-        pos.hashKey = entry.hashKey;
-        pos.pawnKey = entry.pawnKey;
-        return;
-    }
     if (promotion) {
         mine.pieces[promotion] ^= squareMask[to];
         mine.pieces[PAWN] ^= squareMask[from];
