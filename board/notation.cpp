@@ -261,9 +261,13 @@ void parseCoordinateMove(MoveC& result, const Board& pos, const char* text) {
         // Chess960: the king taking its own castling rook (as UCI sends it),
         // or the king's two-square step onto the g- or c-file where that is
         // the castling destination. A one-square step stays a king move.
+        // (A king taking an enemy rook that stands where its own rook
+        // started is a capture.)
+        const int ownRook = pos.sideToMove == WHITE ? ROOK : -ROOK;
         for (const CastlingRule& rule : pos.castlingSetup.rules[pos.sideToMove]) {
             if (rule.move == 0 || rule.kingFrom != from) continue;
-            if (to == rule.rookFrom || (fileDistance == 2 && to == rule.kingTo)) move = rule.move;
+            const bool takesOwnRook = to == rule.rookFrom && pos.board[to] == ownRook;
+            if (takesOwnRook || (fileDistance == 2 && to == rule.kingTo)) move = rule.move;
         }
     } else if (type == KING && fileDistance == 2) {
         move |= CASTLING_FLAG;

@@ -266,6 +266,12 @@ TEST(Chess960Notation, CastlingInEveryForm) {
     auto e = chess960Position("r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1");
     EXPECT_EQ(coordinate(parsed(*e, "e1g1")), "e1h1");
     EXPECT_EQ(coordinate(parsed(*e, "e1c1")), "e1a1");
+    // A king taking an enemy rook on its own rook's first square captures.
+    auto taken = chess960Position("k6r/8/8/8/8/8/8/6KR b H - 0 1");
+    playGameMove(*taken, parsed(*taken, "h8h1"));
+    const Move capture = parsed(*taken, "g1h1");
+    EXPECT_FALSE(isCastling(capture));
+    EXPECT_TRUE(isLegalMove(capture, *taken));
     // Black's.
     auto black = chess960Position("rk5r/8/8/8/8/8/8/RK5R b HAha - 0 1");
     EXPECT_EQ(coordinate(parsed(*black, "O-O")), "b8h8");
