@@ -177,6 +177,20 @@ TEST(Chess960Castling, MakeAndUnmakeStayConsistentInRandomGames) {
         for (int ply = 0; ply < 60; ply++) {
             std::vector<Move> legal = legalMoves(*pos);
             if (legal.empty()) break;
+            // Captures and quiet moves split the whole list; every checking
+            // move is a quiet move and, when legal, gives check.
+            std::vector<Move> split = generated(generateCaptures, *pos), quiets = generated(generateQuiets, *pos);
+            split.insert(split.end(), quiets.begin(), quiets.end());
+            ASSERT_EQ(sorted(split), sorted(generated(generateAllMoves, *pos))) << fen;
+            for (Move m : generated(generateChecks, *pos)) {
+                ASSERT_NE(std::find(quiets.begin(), quiets.end(), m), quiets.end()) << fen << " " << moveText(m);
+                if (!makeMove(*pos, m, false)) continue;
+                EXPECT_TRUE(inCheck(*pos)) << fen << " " << moveText(m);
+                unmakeMove(*pos);
+            }
+            if (inCheck(*pos)) {
+                EXPECT_EQ(sorted(generated(generateEvasions, *pos)), sorted(legal)) << fen;
+            }
             for (Move m : legal) {
                 auto before = std::make_unique<Board>(*pos);
                 ASSERT_TRUE(makeMove(*pos, m, false));
