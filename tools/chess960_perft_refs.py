@@ -130,13 +130,16 @@ def main():
         ("rook on b1 shields c1 from the rook on a1: no castling", "4k3/8/8/8/8/8/8/rRK5 w B - 0 1"),
         ("rook on b1 shields c1 from the queen on a1, king d1", "4k3/8/8/8/8/8/8/qR1K4 w B - 0 1"),
         ("king b1 to g1 through a square a bishop covers", "4k3/8/8/8/8/8/3b4/1K5R w H - 0 1"),
-        ("king on g1 stays, rook h1 to f1", "6kr/8/8/8/8/8/8/6KR w Hh - 0 1"),
-        ("king and rook swap squares", "5kr1/8/8/8/8/8/8/5KR1 w Gg - 0 1"),
-        ("king b1 rook a1: king to c1, rook to d1", "rk6/8/8/8/8/8/8/RK6 w Aa - 0 1"),
-        ("king e1 rook f1: the rook stays", "4kr2/8/8/8/8/8/8/4KR2 w Ff - 0 1"),
+        ("king on g1 stays, rook h1 to f1", "6kr/pppppppp/8/8/8/8/PPPPPPPP/6KR w Hh - 0 1"),
+        ("king and rook swap squares", "5kr1/pppppppp/8/8/8/8/PPPPPPPP/5KR1 w Gg - 0 1"),
+        ("king and rook on f and g, open files: the king would cross covered squares",
+         "5kr1/8/8/8/8/8/8/5KR1 w Gg - 0 1"),
+        ("king b1 rook a1: king to c1, rook to d1", "rk6/pppppppp/8/8/8/8/PPPPPPPP/RK6 w Aa - 0 1"),
+        ("king e1 rook f1: the rook stays", "4kr2/pppppppp/8/8/8/8/PPPPPPPP/4KR2 w Ff - 0 1"),
+        ("king e1 rook f1, open f-file: f1 covered, no castling", "4kr2/8/8/8/8/8/8/4KR2 w Ff - 0 1"),
         ("both sides, inner rooks", "1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w GBgb - 0 1"),
-        ("two rooks on one side, the inner one castles", "4k1rr/8/8/8/8/8/8/4K1RR w Gg - 0 1"),
-        ("king d1 rooks a1 h1, both ways, black rook checks through", "r2k3r/8/8/8/8/8/8/R2K3R w HAha - 0 1"),
+        ("two rooks on one side, the inner one castles", "4k1rr/pppppppp/8/8/8/8/PPPPPPPP/4K1RR w Gg - 0 1"),
+        ("king d1 rooks a1 h1 on open files, both ways", "r2k3r/8/8/8/8/8/8/R2K3R w HAha - 0 1"),
     ]
     for comment, fen in set_up:
         out.write(f"# {comment}\n{fen} {counts(oracle, fen, 4)}\n")
