@@ -318,3 +318,25 @@ TEST(Chess960StandardGame, KeysCountsAndMovesAreThoseOfTheStandardGame) {
     EXPECT_EQ(kiwi->hashKey, kiwi960->hashKey);
     EXPECT_EQ(0, std::memcmp(kiwi->board, kiwi960->board, sizeof kiwi->board));
 }
+
+TEST(Chess960Mirror, CastlingRooksSwapColoursAndRanks) {
+    auto pos = chess960Position("1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/R3K1R1 w GAgb - 0 1");
+    auto mirrored = std::make_unique<Position>();
+    auto back = std::make_unique<Position>();
+    mirrorPosition(*pos, *mirrored);
+    int rooks[4];
+    castlingRookSquares(*mirrored, rooks);
+    // White's rights become Black's on the other rank, and the other way.
+    EXPECT_EQ(rooks[castlingIndex(BLACK, 0)], G8);
+    EXPECT_EQ(rooks[castlingIndex(BLACK, 1)], A8);
+    EXPECT_EQ(rooks[castlingIndex(WHITE, 0)], G1);
+    EXPECT_EQ(rooks[castlingIndex(WHITE, 1)], B1);
+    EXPECT_EQ(mirrored->hashKey, computeHashKey(*mirrored));
+    // Both of White's castling moves become Black's.
+    mirrored->historyCount = 1;
+    EXPECT_EQ(castlingMoves(*pos).size(), 2u);
+    EXPECT_EQ(castlingMoves(*mirrored).size(), 2u);
+    mirrorPosition(*mirrored, *back);
+    EXPECT_EQ(back->hashKey, pos->hashKey);
+    EXPECT_EQ(0, std::memcmp(back->board, pos->board, sizeof pos->board));
+}
