@@ -182,7 +182,13 @@ void setSideToMove(Position& pos, int side) {
     gGame.gameRecord.clear();
 }
 
+// A "variant" has come and nothing since: no "new", no position, no move.
+// xboard sends "new" and then the variant; an interface that names the
+// variant first and then sends "new" keeps it for that game.
+bool variantAwaitsNew = false;
+
 void commandSetboard(Position& pos, const CommandArgs& args) {
+    variantAwaitsNew = false;
     char fen[256];
     size_t length = 0;
     bool fits = true;
@@ -221,6 +227,14 @@ void commandNew(Position& pos) {
     forgetLastScore();
 }
 
+// "new" is the standard game again, unless the variant was named just
+// before it.
+void commandNewGame(Position& pos) {
+    if (!variantAwaitsNew) gGame.chess960 = false;
+    variantAwaitsNew = false;
+    commandNew(pos);
+}
+
 // "variant": the game's rules. xboard sends it after "new" (which goes back
 // to the standard game) and before the position; the start array goes on
 // the board again under the new rules, and a set-up position follows with
@@ -236,6 +250,7 @@ void commandVariant(Position& pos, const CommandArgs& args) {
         return;
     }
     commandNew(pos);
+    variantAwaitsNew = true;
 }
 
 void commandUndo(Position& pos) {
@@ -309,6 +324,7 @@ void commandPlayother(Position& pos) {
 }
 
 void commandGo(const Position& pos) {
+    variantAwaitsNew = false;
     if (gShell.clocks.engineClock == CLOCK_NOT_SET) {
         gShell.clocks.engineClock = DEFAULT_CLOCK_MS;
         gShell.clocks.opponentClock = DEFAULT_CLOCK_MS;
@@ -436,10 +452,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         std::printf("\n");
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
-    case CMD_NEW:
-        gGame.chess960 = false;  // "new" is the standard game; a variant follows it
-        commandNew(pos);
-        break;
+    case CMD_NEW: commandNewGame(pos); break;
     case CMD_EASY: setPonderingDisabled(true); break;
     case CMD_HARD: setPonderingDisabled(false); break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
@@ -511,6 +524,7 @@ int enterUserMove(Position& pos, char* line) {
         if (makeMove(pos, *m, false)) {
             unmakeMove(pos);
             playGameMove(pos, *m);
+            variantAwaitsNew = false;
             line[0] = '\0';
             return 0;
         }

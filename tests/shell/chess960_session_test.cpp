@@ -107,3 +107,15 @@ TEST(Chess960Console, BadPositionsAndCastlingMovesAreRefused) {
         refusals++;
     EXPECT_EQ(refusals, 3u) << out;
 }
+
+TEST(Chess960Xboard, VariantNamedBeforeNewHoldsForThatGame) {
+    // The variant first, then "new": the game is Chess960. A set-up game
+    // afterwards and then "new" alone: the standard game again.
+    const std::string out = runEngine(std::string("xboard\nprotover 2\n") +
+                                      "variant fischerandom\nnew\nsetboard " + BOTH_WAYS + "\nping 1\n" +
+                                      "new\nsetboard " + BOTH_WAYS + "\nping 2\nquit\n");
+    const size_t pong = out.find("pong 1");
+    ASSERT_NE(pong, std::string::npos) << out;
+    EXPECT_EQ(out.find("Invalid fen position."), out.find("Invalid fen position.", pong)) << out;
+    EXPECT_NE(out.find("Invalid fen position.", pong), std::string::npos) << out;
+}
