@@ -46,9 +46,11 @@ test-thread:
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TARNO_THREAD_SANITIZED=1 \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R 'Parallel|Threads'
 
-# Every count of the perft reference file, at every depth it lists.
+# Every count of the perft reference files (the standard game's and
+# Chess960's), at every depth they list.
 perft-full: build
 	./$(BUILD)/bench/perft_suite tests/data/perft.epd
+	./$(BUILD)/bench/perft_suite tests/data/perft960.epd --chess960
 
 bench: build
 	./$(BUILD)/bench/perft_speed

@@ -1,5 +1,6 @@
 // Runs every position of a perft reference file at every depth it lists and
-// reports each count; any mismatch makes the exit status non-zero.
+// reports each count; any mismatch makes the exit status non-zero. With
+// --chess960 after the file the FENs are read by Fischer random rules.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv) {
     const std::string path = argc > 1 ? argv[1] : "tests/data/perft.epd";
+    const bool chess960 = argc > 2 && std::string(argv[2]) == "--chess960";
     std::vector<PerftCase> cases = readPerftFile(path);
     if (cases.empty()) {
         std::printf("no positions read from %s\n", path.c_str());
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
     int mismatches = 0;
     for (const PerftCase& entry : cases) {
         std::printf("%s%s%s\n", entry.fen.c_str(), entry.comment.empty() ? "" : "  # ", entry.comment.c_str());
-        if (setBoardFromFen(*pos, entry.fen.c_str()) != 0) {
+        if (setBoardFromFen(*pos, entry.fen.c_str(), nullptr, chess960) != 0) {
             std::printf("  rejected FEN\n");
             mismatches++;
             continue;

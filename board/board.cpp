@@ -77,6 +77,9 @@ void initZobristKeys() {
     }
     zobrist.side[WHITE] = drawKey();
     zobrist.side[BLACK] = drawKey();
+    // Drawn after every other key, so those stay what they always were.
+    for (auto& fileKeys : zobrist.castlingFile)
+        for (uint64_t& key : fileKeys) key = drawKey();
 }
 
 // --- whole-position operations -------------------------------------------
@@ -107,6 +110,8 @@ void setInitialBoard(Board& pos) {
     pos.history[1].castling = pos.castling;
     pos.history[1].epSquare = 0;
     rebuildDerivedState(pos);
+    static constexpr int corners[4] = {H1, A1, H8, A8};
+    setCastlingRules(pos, corners, false);
     pos.hashKey = computeHashKey(pos);
     pos.pawnKey = computePawnKey(pos);
 }
@@ -150,8 +155,9 @@ uint64_t computeHashKey(const Board& pos) {
     }
     key ^= zobrist.side[pos.sideToMove];
     if (pos.epSquare) key ^= zobrist.enPassant[pos.epSquare];
-    // Castling rights have no random keys: the raw four bits go in.
-    return key ^ pos.castling;
+    // Rights whose rooks start in the corners add their raw bits (the
+    // standard game has no random castling keys), others a key per file.
+    return key ^ pos.castlingSetup.key[pos.castling];
 }
 
 uint64_t computePawnKey(const Board& pos) {
@@ -177,6 +183,14 @@ void mirrorPosition(const Board& in, Board& out) {
     else
         out.epSquare = in.epSquare;
     rebuildDerivedState(out);
+    // The castling rooks swap colours and ranks with everything else.
+    int inRooks[4], outRooks[4];
+    castlingRookSquares(in, inRooks);
+    for (int index = 0; index < 4; index++) {
+        const int rook = inRooks[index ^ 2];
+        outRooks[index] = rook < 0 ? -1 : squareAt(7 - rowOf(rook), fileOf(rook));
+    }
+    setCastlingRules(out, outRooks, in.castlingSetup.chess960);
     out.sideToMove = in.sideToMove ^ 1;
     out.pawnKey = computePawnKey(out);
     out.hashKey = computeHashKey(out);

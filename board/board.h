@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "board/castling_rules.h"
 #include "board/types.h"
 
 // One colour's pieces and material counters, kept up to date move by move.
@@ -54,6 +55,7 @@ struct Board {
     uint8_t epSquare;       // 0 = none (a8 can never be an en-passant square)
     uint32_t historyCount;  // history entry the next makeMove fills; the search ply
     HistoryEntry history[HISTORY_SIZE];
+    CastlingSetup castlingSetup;  // where this game's castling rooks started
 };
 
 // Zobrist keys. Piece index: White pawn..king 0..5, Black king..pawn 6..11.
@@ -62,6 +64,9 @@ struct ZobristKeys {
     uint64_t enPassant[64];
     uint64_t pawn[2][64];
     uint64_t side[2];  // White to move, Black to move
+    // A castling right whose rook did not start in its corner (Chess960):
+    // by castling index and the rook's file.
+    uint64_t castlingFile[4][8];
 };
 extern ZobristKeys zobrist;
 
@@ -77,6 +82,13 @@ void initZobristKeys();
 // own with it, and beginGame starts a game from it).
 void setInitialBoard(Board& pos);
 void rebuildDerivedState(Board& pos);
+// The castling rules of a position from the squares its castling rooks
+// started on (-1 for a right it never had), by castling index; the kings
+// must be in place. The standard game (chess960 false) always has the four
+// rules of the corners. The castling rights themselves are not changed.
+void setCastlingRules(Board& pos, const int rookSquare[4], bool chess960);
+// The rooks' squares of the position's rules, -1 where it has none.
+void castlingRookSquares(const Board& pos, int rookSquare[4]);
 uint64_t computeHashKey(const Board& pos);
 uint64_t computePawnKey(const Board& pos);
 void mirrorPosition(const Board& in, Board& out);

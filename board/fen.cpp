@@ -15,6 +15,8 @@ struct FenFields {
     uint8_t epSquare = 0;
     unsigned halfMoves = 0;
     unsigned moveNumber = 0;
+    // The square of each right's rook, by castling index; -1 for none.
+    int rookSquare[4] = {-1, -1, -1, -1};
 };
 
 // Fields are separated by blanks; a line end or tab left on the text counts
@@ -80,20 +82,65 @@ bool materialIsReachable(const FenFields& fen, int colour) {
     return count[KING] == 1 && count[PAWN] <= 8 && men <= 16 && promoted <= 8 - count[PAWN];
 }
 
-// A right to castle needs the king and that rook on their home squares;
-// otherwise the castling move would move pieces that are not there.
-uint8_t possibleCastling(const FenFields& fen, uint8_t rights) {
-    struct Home {
-        uint8_t right;
-        int king, rook, sign;
-    };
-    static const Home homes[4] = {
-        {WHITE_KINGSIDE, E1, H1, 1}, {WHITE_QUEENSIDE, E1, A1, 1},
-        {BLACK_KINGSIDE, E8, H8, -1}, {BLACK_QUEENSIDE, E8, A8, -1},
-    };
-    for (const Home& home : homes)
-        if (fen.board[home.king] != home.sign * KING || fen.board[home.rook] != home.sign * ROOK) rights &= ~home.right;
-    return rights;
+// The castling field. In the standard game KQkq (or the corner files, as
+// Shredder-FEN writes them: HAha) need the king on e1/e8 and the rook in
+// its corner; a right without them is dropped, as EPD files sometimes carry
+// one, but a right that only Chess960 could mean (a king or rook elsewhere
+// on the back rank) refuses the text. In Chess960, K and Q name the
+// outermost rook on that side of the king (X-FEN), a file letter names the
+// rook on that file (Shredder-FEN, and X-FEN for an inner rook). Refused:
+// a right with its king off the back rank or no rook where it points, and
+// two different rooks for one side.
+bool readCastling(const char* text, size_t length, FenFields& fen, bool chess960) {
+    int kingSquare[2] = {-1, -1};
+    for (int sq = 0; sq < 64; sq++)
+        if (fen.board[sq] == KING || fen.board[sq] == -KING) kingSquare[fen.board[sq] > 0 ? WHITE : BLACK] = sq;
+    for (size_t i = 0; i < length; i++) {
+        const char c = text[i];
+        const bool white = c >= 'A' && c <= 'Z';
+        const char letter = char(white ? c + ('a' - 'A') : c);
+        const bool byWing = letter == 'k' || letter == 'q';
+        if (!byWing && (letter < 'a' || letter > 'h')) continue;  // '-' and anything else name nothing
+        const int colour = white ? WHITE : BLACK, sign = white ? 1 : -1;
+        const int backRow = white ? 7 : 0;
+        const int king = kingSquare[colour];
+        const bool kingOnBackRow = king >= 0 && rowOf(king) == backRow;
+        const int kingFile = king >= 0 ? fileOf(king) : 4;
+        auto rookOn = [&](int file) { return fen.board[squareAt(backRow, file)] == sign * ROOK; };
+
+        int rook = -1;
+        bool queenSide;
+        if (byWing) {
+            queenSide = letter == 'q';
+            // The outermost rook on that side of the king.
+            if (kingOnBackRow)
+                for (int file = queenSide ? 0 : 7; file != kingFile && rook < 0; file += queenSide ? 1 : -1)
+                    if (rookOn(file)) rook = squareAt(backRow, file);
+        } else {
+            const int file = letter - 'a';
+            queenSide = file < kingFile;
+            if (kingOnBackRow && rookOn(file)) rook = squareAt(backRow, file);
+            if (rook < 0) return false;  // the letter names no rook
+        }
+        if (!chess960) {
+            const int corner = squareAt(backRow, queenSide ? 0 : 7);
+            const bool standard = kingOnBackRow && kingFile == 4 && rook == corner;
+            if (standard) {
+                // the standard right
+            } else if (rook >= 0) {
+                return false;  // a Chess960 right in the standard game
+            } else {
+                continue;  // no rook to castle with: the right is dropped
+            }
+        } else if (rook < 0) {
+            return false;  // no king on the back rank or no rook on that side
+        }
+        const int index = castlingIndex(colour, queenSide ? 1 : 0);
+        if (fen.rookSquare[index] >= 0 && fen.rookSquare[index] != rook) return false;  // two rooks for one side
+        fen.rookSquare[index] = rook;
+        fen.castling |= uint8_t(1 << index);
+    }
+    return true;
 }
 
 // An en-passant square is real only behind an enemy pawn that has just
@@ -120,7 +167,7 @@ bool sideNotToMoveIsSafe(const FenFields& fen) {
     return !isSquareAttacked(scratch, scratch.sides[fen.side ^ 1].kingSquare, fen.side);
 }
 
-bool readFen(const char* text, FenFields& fen) {
+bool readFen(const char* text, FenFields& fen, bool chess960) {
     Reader in{text};
     const char* start;
     size_t length = in.field(start);
@@ -135,17 +182,10 @@ bool readFen(const char* text, FenFields& fen) {
     else
         return false;
 
-    // The remaining fields may be missing (EPD has no clocks).
-    length = in.field(start);
-    for (size_t i = 0; i < length; i++) {
-        switch (start[i]) {
-            case 'K': fen.castling |= WHITE_KINGSIDE; break;
-            case 'Q': fen.castling |= WHITE_QUEENSIDE; break;
-            case 'k': fen.castling |= BLACK_KINGSIDE; break;
-            case 'q': fen.castling |= BLACK_QUEENSIDE; break;
-            default: break;
-        }
-    }
+    // The remaining fields may be missing (EPD has no clocks). The castling
+    // field is judged once the pieces are known to be sound.
+    const char* castlingField;
+    const size_t castlingLength = in.field(castlingField);
 
     length = in.field(start);
     if (length >= 2) {
@@ -161,16 +201,16 @@ bool readFen(const char* text, FenFields& fen) {
     if (*in.p) return false;  // something after the move number
 
     if (!materialIsReachable(fen, WHITE) || !materialIsReachable(fen, BLACK)) return false;
-    fen.castling = possibleCastling(fen, fen.castling);
+    if (!readCastling(castlingField, castlingLength, fen, chess960)) return false;
     if (fen.epSquare) fen.epSquare = possibleEnPassant(fen, fen.epSquare);
     return sideNotToMoveIsSafe(fen);
 }
 
 }  // namespace
 
-int setBoardFromFen(Board& pos, const char* text, int* gamePly) {
+int setBoardFromFen(Board& pos, const char* text, int* gamePly, bool chess960) {
     FenFields fen;
-    if (!text || !readFen(text, fen)) return -1;
+    if (!text || !readFen(text, fen, chess960)) return -1;
 
     setInitialBoard(pos);
     std::memcpy(pos.board, fen.board, sizeof pos.board);
@@ -178,6 +218,7 @@ int setBoardFromFen(Board& pos, const char* text, int* gamePly) {
     pos.castling = fen.castling;
     pos.epSquare = fen.epSquare;
     rebuildDerivedState(pos);
+    setCastlingRules(pos, fen.rookSquare, chess960);
     pos.hashKey = computeHashKey(pos);
     pos.pawnKey = computePawnKey(pos);
 

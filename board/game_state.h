@@ -17,6 +17,10 @@ struct GameState {
     uint32_t repetitionCount;
     int gamePly;          // half-move counter, 1 before White's first move
     bool setUpPosition;   // the game did not start from the initial position
+    // The game is Fischer random chess (Chess960): positions are read and
+    // castling is written by its rules. Set by the protocols' variant
+    // settings between games.
+    bool chess960;
     // The side the engine plays: 0 White, 1 Black, -1 none (force mode). The
     // shell's commands change it at any time, also while a search runs: the
     // evaluation scores some terms for the engine's side only, and "force"

@@ -12,20 +12,6 @@
 
 namespace {
 
-// Castling rights that survive a move touching each square: moving the king
-// or a rook from its home square, or capturing on a rook's home square,
-// removes the matching rights.
-constexpr uint8_t castlingMask[64] = {
-    7,  15, 15, 15, 3,  15, 15, 11,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    13, 15, 15, 15, 12, 15, 15, 14,
-};
-
 // Material counters by piece type: score, pawns, piece material, minor and
 // major pieces (a queen counts as two majors).
 struct MaterialDelta {
@@ -69,13 +55,6 @@ inline void setEmpty(Board& pos, int sq) {
     pos.occA8H1 &= ~bits.a8h1;
 }
 
-// Moves a piece between two squares of which exactly one is occupied.
-inline void toggleRotated(Board& pos, int a, int b) {
-    pos.occFileMajor ^= rotatedBits[a].fileMajor | rotatedBits[b].fileMajor;
-    pos.occA1H8 ^= rotatedBits[a].a1h8 | rotatedBits[b].a1h8;
-    pos.occA8H1 ^= rotatedBits[a].a8h1 | rotatedBits[b].a8h1;
-}
-
 // Moves a piece of `type` in the board array and its side's bitboards (not
 // the rotated occupancies, which captures treat differently).
 inline void shiftPiece(Board& pos, SideRecord& mine, int type, int from, int to) {
@@ -86,16 +65,30 @@ inline void shiftPiece(Board& pos, SideRecord& mine, int type, int from, int to)
     mine.pieces[ALL_PIECES] ^= fromTo;
 }
 
-// Moves the castling rook from one of its squares to the other, in either
-// direction.
-inline void shiftCastlingRook(Board& pos, SideRecord& mine, int from, int to) {
-    shiftPiece(pos, mine, ROOK, from, to);
-    toggleRotated(pos, from, to);
+// Castling moves king and rook together. In Chess960 either may land on
+// the other's square, or stay where it is, so both leave their squares
+// before either arrives; the bitboards change by the squares left and
+// reached, which XOR gives exactly because the king and rook never share a
+// square before or after.
+// Kept out of line: castling is rare, and the common moves' code stays as
+// short as it was.
+[[gnu::noinline]] void placeCastlingPair(Board& pos, SideRecord& mine, int us, int kingFrom, int kingTo,
+                                         int rookFrom, int rookTo) {
+    pos.board[kingFrom] = 0;
+    pos.board[rookFrom] = 0;
+    pos.board[kingTo] = int8_t(us == WHITE ? KING : -KING);
+    pos.board[rookTo] = int8_t(us == WHITE ? ROOK : -ROOK);
+    const Bitboard kingBits = squareMask[kingFrom] ^ squareMask[kingTo];
+    const Bitboard rookBits = squareMask[rookFrom] ^ squareMask[rookTo];
+    mine.pieces[KING] ^= kingBits;
+    mine.pieces[ROOK] ^= rookBits;
+    mine.pieces[ALL_PIECES] ^= kingBits ^ rookBits;
+    for (int sq : {kingFrom, kingTo, rookFrom, rookTo}) {
+        pos.occFileMajor ^= rotatedBits[sq].fileMajor;
+        pos.occA1H8 ^= rotatedBits[sq].a1h8;
+        pos.occA8H1 ^= rotatedBits[sq].a8h1;
+    }
 }
-
-// The rook's squares of a castling move, by the king's destination.
-inline int castlingRookFrom(int kingTo) { return kingTo == G1 ? H1 : kingTo == C1 ? A1 : kingTo == G8 ? H8 : A8; }
-inline int castlingRookTo(int kingTo) { return kingTo == G1 ? F1 : kingTo == C1 ? D1 : kingTo == G8 ? F8 : D8; }
 
 // The reversible-move count stops at its largest value instead of wrapping
 // back to "just captured".
@@ -120,24 +113,29 @@ inline void doMove(Board& pos, Move m) {
     if (pos.epSquare) key ^= zobrist.enPassant[pos.epSquare];
 
     SideRecord& mine = pos.sides[us];
-    if (type == KING) mine.kingSquare = uint8_t(to);
-    shiftPiece(pos, mine, type, from, to);
-    setEmpty(pos, from);
-    setOccupied(pos, to);
-    const uint64_t* moverKeys = zobrist.piece[pieceIndex(us, type)];
-    key ^= moverKeys[from] ^ moverKeys[to];
-
-    const uint8_t rights = pos.castling & castlingMask[from] & castlingMask[to];
-    key ^= pos.castling ^ rights;
-    pos.castling = rights;
-    next.castling = rights;
-
-    if (isCastling(m)) {
-        const int rookFrom = castlingRookFrom(to), rookTo = castlingRookTo(to);
-        shiftCastlingRook(pos, mine, rookFrom, rookTo);
+    const CastlingSetup& castling = pos.castlingSetup;
+    if (isCastling(m)) [[unlikely]] {
+        const CastlingRule& rule = castling.rules[us][castlingSide(m)];
+        placeCastlingPair(pos, mine, us, from, rule.kingTo, rule.rookFrom, rule.rookTo);
+        mine.kingSquare = rule.kingTo;
+        const uint64_t* kingKeys = zobrist.piece[pieceIndex(us, KING)];
         const uint64_t* rookKeys = zobrist.piece[pieceIndex(us, ROOK)];
-        key ^= rookKeys[rookFrom] ^ rookKeys[rookTo];
+        key ^= kingKeys[from] ^ kingKeys[rule.kingTo] ^ rookKeys[rule.rookFrom] ^ rookKeys[rule.rookTo];
+    } else {
+        if (type == KING) mine.kingSquare = uint8_t(to);
+        shiftPiece(pos, mine, type, from, to);
+        setEmpty(pos, from);
+        setOccupied(pos, to);
+        const uint64_t* moverKeys = zobrist.piece[pieceIndex(us, type)];
+        key ^= moverKeys[from] ^ moverKeys[to];
     }
+
+    const uint8_t rights = pos.castling & castling.rightsKept[from] & castling.rightsKept[to];
+    if (rights != pos.castling) [[unlikely]] {
+        key ^= castling.key[pos.castling] ^ castling.key[rights];
+        pos.castling = rights;
+    }
+    next.castling = rights;
 
     pos.epSquare = 0;
     if (type == PAWN) {
@@ -226,12 +224,33 @@ bool makeMove(Board& pos, Move m, bool knownLegal) {
     return true;
 }
 
+namespace {
+
+// Takes back the castling move of entry n: out of line and reached by a
+// tail call, so the common moves' take-back stays free of it.
+[[gnu::noinline]] void unmakeCastling(Board& pos, const HistoryEntry& entry) {
+    const int us = pos.sideToMove;
+    const int from = moveFrom(entry.move);
+    SideRecord& mine = pos.sides[us];
+    const CastlingRule& rule = pos.castlingSetup.rules[us][castlingSide(entry.move)];
+    placeCastlingPair(pos, mine, us, rule.kingTo, from, rule.rookTo, rule.rookFrom);
+    mine.kingSquare = uint8_t(from);
+    pos.castling = entry.castling;
+    pos.epSquare = entry.epSquare;
+    pos.hashKey = entry.hashKey;
+    pos.pawnKey = entry.pawnKey;
+}
+
+}  // namespace
+
 void unmakeMove(Board& pos) {
     pos.sideToMove ^= 1;
-    const int us = pos.sideToMove, them = us ^ 1;
     const uint32_t n = --pos.historyCount;
     const HistoryEntry& entry = pos.history[n];
     const Move m = entry.move;
+    if (isCastling(m)) [[unlikely]]
+        return unmakeCastling(pos, entry);
+    const int us = pos.sideToMove, them = us ^ 1;
     const int to = moveTo(m), from = moveFrom(m), type = movePiece(m);
     const int captured = moveCaptured(m), promotion = movePromotion(m);
 
@@ -273,8 +292,6 @@ void unmakeMove(Board& pos) {
     pos.epSquare = entry.epSquare;
     pos.hashKey = entry.hashKey;
     pos.pawnKey = entry.pawnKey;
-
-    if (isCastling(m)) shiftCastlingRook(pos, mine, castlingRookTo(to), castlingRookFrom(to));
 }
 
 void playGameMove(Board& pos, Move m) {

@@ -116,35 +116,29 @@ inline Move* pawnMoves(const Board& pos, Move* out, Targets targetsOf) {
     return out;
 }
 
-struct CastlingRule {
-    Move move;
-    uint8_t right;
-    int kingFrom, rookFrom, rookTo;
-    Bitboard mustBeEmpty;
-    int kingPath[3];  // the king's square first, then the squares it crosses
-};
-
-constexpr CastlingRule castlingRules[2][2] = {
-    {{WHITE_CASTLE_KINGSIDE, WHITE_KINGSIDE, E1, H1, F1, (1ull << F1) | (1ull << G1), {E1, F1, G1}},
-     {WHITE_CASTLE_QUEENSIDE, WHITE_QUEENSIDE, E1, A1, D1, (1ull << B1) | (1ull << C1) | (1ull << D1), {E1, D1, C1}}},
-    {{BLACK_CASTLE_KINGSIDE, BLACK_KINGSIDE, E8, H8, F8, (1ull << F8) | (1ull << G8), {E8, F8, G8}},
-     {BLACK_CASTLE_QUEENSIDE, BLACK_QUEENSIDE, E8, A8, D8, (1ull << B8) | (1ull << C8) | (1ull << D8), {E8, D8, C8}}},
-};
-
-// The king may not castle out of, through or into check.
+// The king may not castle out of, through or into check. The king's
+// destination is judged as it will be: where the castling rook shields it
+// (Chess960 only), with the rook gone.
 template <int Us>
 inline bool castlingAllowed(const Board& pos, const CastlingRule& rule) {
     const int sign = Us == WHITE ? 1 : -1;
-    if (!(pos.castling & rule.right) || (occupied(pos) & rule.mustBeEmpty)) return false;
+    const Bitboard occ = occupied(pos);
+    if (!(pos.castling & rule.right) || (occ & rule.mustBeEmpty)) return false;
     if (pos.board[rule.rookFrom] != sign * ROOK || pos.board[rule.kingFrom] != sign * KING) return false;
-    for (int sq : rule.kingPath)
-        if (isSquareAttacked(pos, sq, Us ^ 1)) return false;
+    for (Bitboard path = rule.kingPath; path; path &= path - 1)
+        if (isSquareAttacked(pos, lowestSquare(path), Us ^ 1)) return false;
+    if (rule.rookShieldsKing) {
+        const SideRecord& enemy = pos.sides[Us ^ 1];
+        const Bitboard without = occ ^ squareMask[rule.rookFrom];
+        const Bitboard rank = rankAttackTable[rule.kingTo][(without >> (rule.kingTo & ~7)) & 0xFF];
+        if (rank & (enemy.pieces[ROOK] | enemy.pieces[QUEEN])) return false;
+    }
     return true;
 }
 
 template <int Us>
 inline Move* castlingMoves(const Board& pos, Move* out) {
-    for (const CastlingRule& rule : castlingRules[Us])
+    for (const CastlingRule& rule : pos.castlingSetup.rules[Us])
         if (castlingAllowed<Us>(pos, rule)) *out++ = rule.move;
     return out;
 }
@@ -334,9 +328,15 @@ Move* checkingMoves(const Board& pos, Move* out) {
     const Bitboard empty = ~occ;
 
     // 1. Castling whose rook lands on a line to the enemy king.
-    for (const CastlingRule& rule : castlingRules[Us]) {
+    // The rook's rank is seen as it is after castling: king and rook have
+    // left their squares and stand on their new ones. (Its file does not
+    // change, apart from the rook's own square.)
+    for (const CastlingRule& rule : pos.castlingSetup.rules[Us]) {
         if (!castlingAllowed<Us>(pos, rule)) continue;
-        if ((rankAttacks(pos, rule.rookTo) | fileAttacks(pos, rule.rookTo)) & squareMask[enemyKing]) *out++ = rule.move;
+        const Bitboard after = (occ & ~(squareMask[rule.kingFrom] | squareMask[rule.rookFrom])) |
+                               squareMask[rule.kingTo] | squareMask[rule.rookTo];
+        const Bitboard rank = rankAttackTable[rule.rookTo][(after >> (rule.rookTo & ~7)) & 0xFF];
+        if ((rank | fileAttacks(pos, rule.rookTo)) & squareMask[enemyKing]) *out++ = rule.move;
     }
 
     // 2. Pawn pushes onto the squares from which a pawn attacks the king.
@@ -423,6 +423,14 @@ Move* generateEvasions(const Board& pos, Move* out) {
 
 Move* generateChecks(const Board& pos, Move* out) {
     return pos.sideToMove == WHITE ? checkingMoves<WHITE>(pos, out) : checkingMoves<BLACK>(pos, out);
+}
+
+bool castlingIsPossible(const Board& pos, Move m) {
+    if (!isCastling(m)) return false;
+    const int us = pos.sideToMove;
+    const CastlingRule& rule = pos.castlingSetup.rules[us][castlingSide(m)];
+    if (rule.move != m) return false;
+    return us == WHITE ? castlingAllowed<WHITE>(pos, rule) : castlingAllowed<BLACK>(pos, rule);
 }
 
 bool isPinned(const Board& pos, int sq) {

@@ -18,6 +18,10 @@ Move* generateAllMoves(const Board& pos, Move* out);
 Move* generateEvasions(const Board& pos, Move* out);  // legal replies to check (all moves if not in check)
 Move* generateChecks(const Board& pos, Move* out);    // quiet checking moves
 
+// m is the castling move of the position's rules and castling is allowed
+// now: the right kept, the squares empty, the king not in, through or into
+// check.
+bool castlingIsPossible(const Board& pos, Move m);
 // The piece on sq stands between the side to move's king and an enemy slider.
 bool isPinned(const Board& pos, int sq);
 // Legal move sequences of length depth (1 for depth 0; 0 for a depth the

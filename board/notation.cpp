@@ -95,11 +95,13 @@ struct SanParts {
     int fromRow = -1;
 };
 
-bool castlingFromSan(const char* text, int us, Move& move) {
+// O-O and O-O-O name the castling move of the position's rules (the
+// standard game's fixed moves); a side that never had the right gets 0,
+// which matches no generated move.
+bool castlingFromSan(const Board& pos, const char* text, Move& move) {
     if (!isCastlingText(text, false) && !isCastlingText(text, true)) return false;
     const bool queenSide = isCastlingText(text, true);
-    move = us == WHITE ? (queenSide ? WHITE_CASTLE_QUEENSIDE : WHITE_CASTLE_KINGSIDE)
-                       : (queenSide ? BLACK_CASTLE_QUEENSIDE : BLACK_CASTLE_KINGSIDE);
+    move = pos.castlingSetup.rules[pos.sideToMove][queenSide ? 1 : 0].move;
     return true;
 }
 
@@ -255,7 +257,21 @@ void parseCoordinateMove(MoveC& result, const Board& pos, const char* text) {
     const int fileDistance = fileOf(from) > fileOf(to) ? fileOf(from) - fileOf(to) : fileOf(to) - fileOf(from);
     if (type == PAWN && fileDistance == 1 && pos.epSquare && to == pos.epSquare)
         move = encodeMove(from, to, PAWN, PAWN, promotion) | EN_PASSANT_FLAG;
-    if (type == KING && fileDistance == 2) move |= CASTLING_FLAG;
+    if (type == KING && pos.castlingSetup.chess960) {
+        // Chess960: the king taking its own castling rook (as UCI sends it),
+        // or the king's two-square step onto the g- or c-file where that is
+        // the castling destination. A one-square step stays a king move.
+        // (A king taking an enemy rook that stands where its own rook
+        // started is a capture.)
+        const int ownRook = pos.sideToMove == WHITE ? ROOK : -ROOK;
+        for (const CastlingRule& rule : pos.castlingSetup.rules[pos.sideToMove]) {
+            if (rule.move == 0 || rule.kingFrom != from) continue;
+            const bool takesOwnRook = to == rule.rookFrom && pos.board[to] == ownRook;
+            if (takesOwnRook || (fileDistance == 2 && to == rule.kingTo)) move = rule.move;
+        }
+    } else if (type == KING && fileDistance == 2) {
+        move |= CASTLING_FLAG;
+    }
     result.move = move;
 }
 
@@ -277,7 +293,7 @@ void parseMove(MoveC& result, Board& pos, const char* text) {
     std::memcpy(work, text, length);
     work[length] = 0;
     if (char* mate = std::strchr(work, '#')) *mate = 0;
-    if (castlingFromSan(work, pos.sideToMove, result.move)) {
+    if (castlingFromSan(pos, work, result.move)) {
         result.valid = 1;
         return;
     }
@@ -407,8 +423,7 @@ const char* moveToSan(MoveC& result, Board& pos) {
     }
     const int from = moveFrom(m), to = moveTo(m);
     if (isCastling(m)) {
-        const bool kingSide = (to == G1 && pos.sideToMove == WHITE) || (to == G8 && pos.sideToMove == BLACK);
-        std::strcpy(t, kingSide ? "O-O" : "O-O-O");
+        std::strcpy(t, castlingSide(m) == 0 ? "O-O" : "O-O-O");
         return t;
     }
 

@@ -33,8 +33,11 @@ int pieceFromLetter(char c);
 // clock fields of four or more digits, anything after the move number,
 // other than one king a side, material no game can reach (more than 8
 // pawns or 16 men a side, more promoted pieces than missing pawns), and a
-// side not to move that stands in check. Castling rights without their
-// king and rook at home, and an en-passant square without a pawn that has
+// side not to move that stands in check. Standard castling rights without
+// their king and rook at home, and an en-passant square without a pawn that has
 // just made its double step, are dropped. Missing castling, en-passant and
-// clock fields (EPD) read as none, 0 and move 1.
-int setBoardFromFen(Board& pos, const char* fen, int* gamePly = nullptr);
+// clock fields (EPD) read as none, 0 and move 1. The castling field is read
+// as the standard game's or, with chess960, as Shredder-FEN or X-FEN;
+// castling rights that name no rook, two rooks for one side, and in the
+// standard game a right only Chess960 could mean, reject the text.
+int setBoardFromFen(Board& pos, const char* fen, int* gamePly = nullptr, bool chess960 = false);

@@ -81,31 +81,6 @@ void updateKillers(Position& pos, Move move) {
 
 namespace {
 
-struct CastlingRule {
-    Move move;
-    uint8_t right;
-    int kingFrom, passes, kingTo;
-    Bitboard mustBeEmpty;
-};
-
-const CastlingRule castlingRules[4] = {
-    {WHITE_CASTLE_KINGSIDE, WHITE_KINGSIDE, E1, F1, G1, (1ull << F1) | (1ull << G1)},
-    {WHITE_CASTLE_QUEENSIDE, WHITE_QUEENSIDE, E1, D1, C1, (1ull << B1) | (1ull << C1) | (1ull << D1)},
-    {BLACK_CASTLE_KINGSIDE, BLACK_KINGSIDE, E8, F8, G8, (1ull << F8) | (1ull << G8)},
-    {BLACK_CASTLE_QUEENSIDE, BLACK_QUEENSIDE, E8, D8, C8, (1ull << B8) | (1ull << C8) | (1ull << D8)},
-};
-
-bool validCastling(const Position& pos, Move move) {
-    const int enemy = pos.sideToMove ^ 1;
-    for (const CastlingRule& rule : castlingRules) {
-        if (rule.move != move) continue;
-        return (pos.castling & rule.right) && !(occupied(pos) & rule.mustBeEmpty) &&
-               !isSquareAttacked(pos, rule.kingFrom, enemy) && !isSquareAttacked(pos, rule.passes, enemy) &&
-               !isSquareAttacked(pos, rule.kingTo, enemy);
-    }
-    return false;
-}
-
 bool validPawnMove(const Position& pos, Move move) {
     const int side = pos.sideToMove;
     const int from = moveFrom(move), to = moveTo(move);
@@ -131,7 +106,9 @@ bool validMoveTest(const Position& pos, Move move) {
     const int from = moveFrom(move), to = moveTo(move), type = movePiece(move);
     if (type < PAWN || type > KING) return false;
     if (pos.board[from] != (side == WHITE ? type : -type)) return false;
-    if (isCastling(move) && type != KING) return false;
+    // Castling is the board's to judge: in Chess960 the king may land on
+    // its rook's square, or stay where it is.
+    if (isCastling(move)) return type == KING && castlingIsPossible(pos, move);
     if (movePromotion(move) && type != PAWN) return false;
 
     // Destination: empty for a quiet move, an enemy piece of the recorded
@@ -160,7 +137,6 @@ bool validMoveTest(const Position& pos, Move move) {
     case QUEEN:
         return ((bishopAttacks(pos, to) | rookAttacks(pos, to)) & squareMask[from]) != 0;
     default:  // KING
-        if (isCastling(move)) return validCastling(pos, move);
         return (kingAttacks[from] & squareMask[to]) && !isSquareAttacked(pos, to, side ^ 1);
     }
 }

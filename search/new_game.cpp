@@ -8,12 +8,20 @@
 bool beginGame(EvalBoard& pos, const char* fen, StoredResults results) {
     int gamePly = 1;
     if (fen) {
-        if (setBoardFromFen(pos, fen, &gamePly) != 0) return false;
+        if (setBoardFromFen(pos, fen, &gamePly, gGame.chess960) != 0) return false;
         // A position typed in may share its pawns with one the table scored
         // under another game's phase tables.
         clearPawnTable();
     } else {
         setInitialBoard(pos);
+        if (gGame.chess960) {
+            // The standard array is start position 518 of Chess960: the
+            // same men and keys, castling written king-takes-rook.
+            int rooks[4];
+            castlingRookSquares(pos, rooks);
+            setCastlingRules(pos, rooks, true);
+            pos.hashKey = computeHashKey(pos);
+        }
     }
     pos.pawnEntry = PawnEntry{};
     pos.gamePhase = 0;

@@ -11,7 +11,8 @@
 enum class StoredResults { Aged, Dropped };
 
 // Puts the initial position (fen null) or the position of a FEN on the
-// board and starts a game from it: no moves played, the game ply of the
+// board, by the rules of the game in play (gGame.chess960), and starts a
+// game from it: no moves played, the game ply of the
 // FEN's move number (1 for the initial position), the repetition list
 // holding just this position, the set-up flag telling whether the game
 // began from a FEN, the thread's pawn cache empty and the transposition age

@@ -41,7 +41,7 @@ enum CommandNumber {
     CMD_DEPTH, CMD_PERFT, CMD_HT, CMD_DOT, CMD_EVALTEST, CMD_EPDTEST, CMD_UNDO, CMD_PONDER,
     CMD_EGTPATH, CMD_PLAYOTHER, CMD_CORES, CMD_ICS, CMD_TBPROBE, CMD_SD, CMD_NPS, CMD_MEMORY, CMD_MOVE_NOW,
     CMD_HINT, CMD_BK, CMD_REMOVE, CMD_EXCLUDE, CMD_INCLUDE, CMD_SETSCORE, CMD_OPTION, CMD_REJECTED,
-    CMD_MULTIPV, CMD_BENCH, COMMAND_COUNT
+    CMD_MULTIPV, CMD_BENCH, CMD_VARIANT, COMMAND_COUNT
 };
 
 struct CommandEntry {
@@ -111,6 +111,7 @@ const CommandEntry commandTable[COMMAND_COUNT] = {
     {"rejected", "xboard command"},
     {"multipv", "search the n best moves, each with its own line: multipv <n>"},
     {"bench", "run the benchmark search: nodes searched and nodes per second"},
+    {"variant", "play a variant: normal or fischerandom (Chess960); a new game starts"},
 };
 
 int findCommand(const char* word) {
@@ -129,7 +130,7 @@ bool mustWaitForSearch(int number) {
     // They walk the game position, which a search may be standing on.
     case CMD_HINT: case CMD_BK: case CMD_EXCLUDE: case CMD_INCLUDE: case CMD_SETSCORE:
     // An option may resize the tables or change the threads and tables.
-    case CMD_OPTION: case CMD_BENCH:
+    case CMD_OPTION: case CMD_BENCH: case CMD_VARIANT:
     // The book's commands walk the game position or take seconds.
     case CMD_BOOK:
     // The tablebase files and their cache are replaced: not under a search
@@ -179,7 +180,13 @@ void printGamePosition(const Position& searched) {
     displayBoard(root);
 }
 
+// A "variant" has come and nothing since: no "new", no position, no move.
+// xboard sends "new" and then the variant; an interface that names the
+// variant first and then sends "new" keeps it for that game.
+bool variantAwaitsNew = false;
+
 void commandSetboard(Position& pos, const CommandArgs& args) {
+    variantAwaitsNew = false;
     char fen[256];
     size_t length = 0;
     bool fits = true;
@@ -216,6 +223,32 @@ void commandNew(Position& pos) {
     gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
     forgetLastScore();
+}
+
+// "new" is the standard game again, unless the variant was named just
+// before it.
+void commandNewGame(Position& pos) {
+    if (!variantAwaitsNew) gGame.chess960 = false;
+    variantAwaitsNew = false;
+    commandNew(pos);
+}
+
+// "variant": the game's rules. xboard sends it after "new" (which goes back
+// to the standard game) and before the position; the start array goes on
+// the board again under the new rules, and a set-up position follows with
+// "setboard".
+void commandVariant(Position& pos, const CommandArgs& args) {
+    const char* name = args.count >= 2 ? args.word[1] : "";
+    if (std::strcmp(name, "normal") == 0) {
+        gGame.chess960 = false;
+    } else if (std::strcmp(name, "fischerandom") == 0) {
+        gGame.chess960 = true;
+    } else {
+        std::printf("Error (unsupported variant): %s\n", name);
+        return;
+    }
+    commandNew(pos);
+    variantAwaitsNew = true;
 }
 
 void commandUndo(Position& pos) {
@@ -314,6 +347,7 @@ void commandPlayother(Position& pos) {
 }
 
 void commandGo(const Position& pos) {
+    variantAwaitsNew = false;
     if (gShell.clocks.engineClock == CLOCK_NOT_SET) {
         gShell.clocks.engineClock = DEFAULT_CLOCK_MS;
         gShell.clocks.opponentClock = DEFAULT_CLOCK_MS;
@@ -442,7 +476,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         std::printf("\n");
         break;
     case CMD_FORCE: gGame.engineSide = -1; break;
-    case CMD_NEW: commandNew(pos); break;
+    case CMD_NEW: commandNewGame(pos); break;
     case CMD_EASY: setPonderingDisabled(true); break;
     case CMD_HARD: setPonderingDisabled(false); break;
     case CMD_WHITE: commandSides(pos, WHITE, BLACK); break;
@@ -481,6 +515,7 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
     case CMD_TBPROBE: commandTbprobe(pos); break;
     case CMD_MULTIPV: commandMultiPV(args); break;
     case CMD_BENCH: runAndPrintBenchmark(); break;
+    case CMD_VARIANT: commandVariant(pos, args); break;
     case CMD_GO: commandGo(pos); break;
     case CMD_ANALYZE: commandAnalyze(pos); break;
     case CMD_RESULT: commandResult(pos, args); break;
@@ -531,6 +566,7 @@ int enterUserMove(Position& pos, char* line) {
         if (makeMove(pos, *m, false)) {
             unmakeMove(pos);
             playGameMove(pos, *m);
+            variantAwaitsNew = false;
             line[0] = '\0';
             return 0;
         }

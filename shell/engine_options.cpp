@@ -5,6 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "board/game_state.h"
 #include "egtb/tablebase_settings.h"
 #include "eval/pawn_table.h"
 #include "search/parallel.h"
@@ -130,6 +131,11 @@ void changeLimit(const char* value) { gShell.limitStrength = isOn(value); }
 void eloNow(char* t, int n) { writeNumber(t, n, gShell.limitElo); }
 void changeElo(const char* value) { gShell.limitElo = int(std::strtol(value, nullptr, 10)); }
 
+void chess960Now(char* t, int n) { writeCheck(t, n, gGame.chess960); }
+// Fischer random chess: castling by any king and rook files, written as the
+// king taking its own rook.
+void changeChess960(const char* value) { gGame.chess960 = isOn(value); }
+
 void noValue(char* t, int n) { t[0] = n > 0 ? '\0' : t[0]; }
 void clearHash(const char*) {
     clearTranspositionTable();
@@ -157,6 +163,8 @@ const EngineOption options[] = {
     // A weaker engine: UCI_Elo's strength while UCI_LimitStrength is on.
     {"UCI_LimitStrength", OptionKind::Check, 0, 0, false, false, limitNow, changeLimit},
     {"UCI_Elo", OptionKind::Spin, STRENGTH_ELO_MIN, STRENGTH_ELO_MAX, false, false, eloNow, changeElo},
+    // xboard chooses the variant with "variant fischerandom" instead.
+    {"UCI_Chess960", OptionKind::Check, 0, 0, true, false, chess960Now, changeChess960},
     // A UCI interface adjudicates and resigns for its engine.
     {"Resign Score", OptionKind::Spin, RESIGN_MIN, RESIGN_MAX, false, true, resignNow, changeResign},
     {"Clear Hash", OptionKind::Button, 0, 0, false, false, noValue, clearHash},

@@ -178,7 +178,8 @@ bool startEngineTurn(Position& pos, SearchRequest& request) {
 // kept for the server's kibitz line).
 bool bookMove(Position& pos, Move& best) {
     Move move = 0;
-    const int found = gShell.ownBook ? probeBook(pos, move) : 0;
+    // The book knows the standard game only.
+    const int found = gShell.ownBook && !gGame.chess960 ? probeBook(pos, move) : 0;
     if (found == BOOK_DISABLED) reportNote("NoBook");
     if (found > 0 && move) {
         reportNote("book moves: %s", gOpeningBook.moveText.c_str());
@@ -338,7 +339,9 @@ LearnContext bookLearnContext() {
     context.engineColour = gShell.playedColour;
     context.engineRating = gShell.ownRating;
     context.opponentRating = gShell.opponentRating;
-    context.setUpPosition = gGame.setUpPosition;
+    // A Chess960 game teaches the standard game's book nothing, even from
+    // the standard array.
+    context.setUpPosition = gGame.setUpPosition || gGame.chess960;
     context.gameRecord = &gGame.gameRecord;
     return context;
 }

@@ -148,7 +148,12 @@ void commandSetOption(const Tokens& t, int at, const char* line) {
         reportUnknownOption(name.c_str());
         return;
     }
+    // Positions are read, and castling is written (the king taking its own
+    // rook), by the rules in force: a change sets the next position up
+    // afresh.
+    const bool chess960 = gGame.chess960;
     setEngineOption(*option, value.c_str());
+    if (gGame.chess960 != chess960) gUci.positionSet = false;
 }
 
 // ---------------------------------------------------------------------------

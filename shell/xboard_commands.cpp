@@ -55,7 +55,7 @@ void printFeatures() {
     // which would cost the game its move history.
     std::printf("feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
                 "sigterm=0 smp=1 ics=1 name=1 colors=0 memory=1 exclude=1 setscore=1 nps=1 "
-                "egt=\"nalimov,syzygy\" variants=\"normal\" myname=\"Tarno 4.1\"\n");
+                "egt=\"nalimov,syzygy\" variants=\"normal,fischerandom\" myname=\"Tarno 4.1\"\n");
     printXboardOptions();
     std::printf("feature done=1\n");
 }

@@ -54,7 +54,7 @@ TEST(ConsoleSession, XboardPrintsEmptyLineAndNoMorePrompts) {
     EXPECT_EQ(out, banner + "W> " + "\n" +
                        "feature draw=1 setboard=1 analyze=1 ping=1 reuse=1 time=1 playother=1 sigint=0 "
                        "sigterm=0 smp=1 ics=1 name=1 colors=0 memory=1 exclude=1 setscore=1 nps=1 "
-                       "egt=\"nalimov,syzygy\" variants=\"normal\" myname=\"Tarno 4.1\"\n"
+                       "egt=\"nalimov,syzygy\" variants=\"normal,fischerandom\" myname=\"Tarno 4.1\"\n"
                        "feature option=\"Hash -spin 16 1 65536\"\n"
                        "feature option=\"Threads -spin 1 1 64\"\n"
                        "feature option=\"Ponder -check 1\"\n"
@@ -138,7 +138,9 @@ TEST(ConsoleSession, HelpListingIsComplete) {
         "rejected\txboard command\n"
 
         "multipv\t\tsearch the n best moves, each with its own line: multipv <n>\n"
-        "bench\t\trun the benchmark search: nodes searched and nodes per second\n";
+        "bench\t\trun the benchmark search: nodes searched and nodes per second\n"
+
+        "variant\t\tplay a variant: normal or fischerandom (Chess960); a new game starts\n";
     // On a pipe the listing must not swallow the next command while it waits
     // for a key.
     std::string out = runEngine("xboard\nhelp\nping 3\n");

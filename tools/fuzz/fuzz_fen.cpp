@@ -41,6 +41,13 @@ void checkMoves(Position& pos, const char* fen) {
         MoveC back;
         parseMove(back, pos, text.c_str());
         if (!back.valid || back.move != *m) fail(("SAN does not read back: " + text).c_str(), fen);
+        // The interfaces' coordinate form too (king-takes-rook castling in
+        // Chess960).
+        MoveC pure(*m);
+        const std::string coordinate = moveToPureCoordinate(pure);
+        MoveC again;
+        parseMove(again, pos, coordinate.c_str());
+        if (!again.valid || again.move != *m) fail(("coordinates do not read back: " + coordinate).c_str(), fen);
         if (!makeMove(pos, *m, false)) continue;
         if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after a move", fen);
         unmakeMove(pos);
@@ -59,7 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 512) return -1;
     const std::string fen(reinterpret_cast<const char*>(data), size);
     Position& pos = fuzzFreshEngine();
-    if (!beginGame(pos, fen.c_str())) return 0;
+    // Each text is read by the standard game's rules and, where they refuse
+    // it, by Chess960's.
+    gGame.chess960 = false;
+    if (!beginGame(pos, fen.c_str())) {
+        gGame.chess960 = true;
+        if (!beginGame(pos, fen.c_str())) return 0;
+    }
     startSetUpGame(pos);
     if (pos.hashKey != computeHashKey(pos) || pos.pawnKey != computePawnKey(pos)) fail("keys after set-up", fen.c_str());
     checkMoves(pos, fen.c_str());
