@@ -136,7 +136,9 @@ void chess960Now(char* t, int n) { writeCheck(t, n, gGame.chess960); }
 // king taking its own rook.
 void changeChess960(const char* value) { gGame.chess960 = isOn(value); }
 
-void noValue(char* t, int n) { t[0] = n > 0 ? '\0' : t[0]; }
+void noValue(char* t, int n) {
+    if (n > 0) t[0] = '\0';
+}
 void clearHash(const char*) {
     clearTranspositionTable();
     clearPawnTable();
