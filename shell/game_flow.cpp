@@ -370,7 +370,9 @@ SearchRequest gameRequest() {
     // wall clock no longer ends the search.
     if (gShell.nodeRate && !gShell.analysisMode) {
         const uint64_t nodes = uint64_t(planMoveTime(gShell.clocks)) * gShell.nodeRate / 1000;
-        request.nodeLimit = uint32_t(std::clamp<uint64_t>(nodes, 1, UINT32_MAX));
+        const uint32_t budget = uint32_t(std::clamp<uint64_t>(nodes, 1, UINT32_MAX));
+        // A node limit of the game's own still holds.
+        request.nodeLimit = request.nodeLimit ? std::min(request.nodeLimit, budget) : budget;
         request.analysis = true;
     }
     if (gShell.gamePosition) applyExclusions(*gShell.gamePosition, request);
