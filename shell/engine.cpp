@@ -102,7 +102,6 @@ void startUp() {
     gShell.quit = false;
     // Thread 0 of every search looks for commands through this.
     setInputHook(pollInputDuringSearch);
-    useProtocolReporter();
 }
 
 void mainLoop() {
