@@ -15,6 +15,10 @@ bool setUpSyzygy(const char* pathList, SyzygyMessage say);
 // Drops the tables in use (and the folder of links to them).
 void releaseSyzygy();
 
+// Whether a file of the tables in use has been removed, replaced, cut
+// short or written to since it was set up (one stat a file).
+bool syzygyFilesChanged();
+
 // Men of the largest table in use; 0 for none.
 int syzygyLargestMen();
 

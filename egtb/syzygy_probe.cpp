@@ -328,6 +328,8 @@ bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& sc
         Move moves[MAX_MOVES];
         if (generateCaptures(scratch, moves) != moves) continue;
         const unsigned wdl = probeWdlRaw(scratch);
+        // A read that faulted: the file is not what its header promised.
+        if (fileFault.load(std::memory_order_relaxed)) return false;
         if (!dtz) {
             if (verify && !consistentWithMoves(scratch, wdl)) return false;
             done++;
@@ -340,6 +342,7 @@ bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& sc
         const ProberBoard b = proberBoard(scratch);
         unsigned results[TB_MAX_MOVES];
         const unsigned root = probeRootRaw(b, 0, results);
+        if (fileFault.load(std::memory_order_relaxed)) return false;
         if (verify && !consistentDistances(root, results)) return false;
         done++;
     }

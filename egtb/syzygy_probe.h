@@ -68,7 +68,8 @@ bool probeSyzygyPosition(const Board& pos, int& wdl, int& dtz);
 // or, with dtz, `samples` positions whose outcome the DTZ file must give;
 // positions come from a fixed sequence per table. With `verify` each WDL
 // verdict is checked against the verdicts after every move: false when they
-// disagree, as a damaged file's may. After the deadline (a timeNow() value;
+// disagree, as a damaged file's may; false too when a read of the file
+// faulted (see platform/fault_guard.h). After the deadline (a timeNow() value;
 // 0 for none) no further position is begun once one is done. `scratch` is
 // overwritten.
 bool touchSyzygyTable(const SyzygyTable& table, bool dtz, int samples, Board& scratch, bool verify = false,

@@ -1,7 +1,8 @@
 // Reads of memory-mapped files that may fail. A file mapped into memory
 // and cut short afterwards (truncated on disk by another program) turns
-// every read of its lost pages into SIGBUS, which would end the engine in
-// the middle of a game. A guarded read runs with a per-thread landing
+// every read of its lost pages into SIGBUS, and one overwritten in place
+// can send its reader to addresses outside the mapping (SIGSEGV); either
+// would end the engine in the middle of a game. A guarded read runs with a per-thread landing
 // point: the signal handler returns there, and the read reports failure
 // instead.
 #pragma once
@@ -23,7 +24,7 @@ void installFaultGuard();
 template <typename Read>
 bool guardedRead(Read&& read) {
     FaultLanding& landing = faultLanding();
-    // The mask is not saved: the handler runs with SIGBUS unblocked, so
+    // The mask is not saved: the handler runs with its signal unblocked, so
     // none is left blocked when it jumps back, and the jump needs no
     // system call on the way in.
     if (sigsetjmp(landing.point, 0) != 0) {

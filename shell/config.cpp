@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "eval/pawn_table.h"
+#include "platform/clock.h"
 #include "platform/memory.h"
 #include "egtb/tablebase_settings.h"
 #include "egtb/syzygy.h"
@@ -271,12 +272,27 @@ bool setupSyzygy(const char* pathOrNull) {
     return replaced && (hadTables || gTablebases.syzygyMen > 0);
 }
 
-void dropSyzygyAfterFileFault() {
-    if (!takeSyzygyFileFault()) return;
-    printSyzygyLine("Syzygy: a table file changed on disk while in use; playing on without the Syzygy tables "
-                    "until they are set up again");
+void recheckSyzygyFiles() {
+    // A stat of every file costs some microseconds per table: once a second
+    // is often enough for a user's copying or unpacking to be seen before
+    // it matters, and keeps bullet moves free of it.
+    constexpr uint32_t RECHECK_INTERVAL_MS = 1000;
+    static uint32_t lastCheck = 0;
+    static bool checkedOnce = false;
+    const bool fault = takeSyzygyFileFault();
+    if (gTablebases.syzygyMen == 0) return;
+    const uint32_t now = timeNow();
+    if (!fault && checkedOnce && now - lastCheck < RECHECK_INTERVAL_MS) return;
+    lastCheck = now;
+    checkedOnce = true;
+    if (!fault && !syzygyFilesChanged()) return;
+    printSyzygyLine("Syzygy: a table file changed on disk; setting the tables up again from the files there now");
+    // Released first, so that a set-up finding nothing usable does not keep
+    // the changed tables in use.
     releaseSyzygy();
     gTablebases.syzygyMen = 0;
+    setUpSyzygy(gTablebases.syzygyPath, printSyzygyLine);
+    gTablebases.syzygyMen = syzygyLargestMen();
 }
 
 void resetTablebases() {

@@ -52,10 +52,11 @@ bool setupSyzygy(const char* pathOrNull);
 // Drops the tablebases and sets them up again from the same folders, as a
 // change of the thread count needs (the decode areas are one per thread).
 void resetTablebases();
-// A Syzygy file cut short on disk while in use (noticed by a probe of the
-// last search): says so and drops the Syzygy tables, which the next set-up
-// ("egtpath syzygy", the SyzygyPath option) brings back.
-void dropSyzygyAfterFileFault();
+// Before a search: when a Syzygy file in use was cut short under a probe
+// of the last search, or has been removed, replaced or written to on disk
+// since set-up, says so and sets the tables up again from the same folders;
+// what is no longer a sound table is left out, the rest plays on.
+void recheckSyzygyFiles();
 
 // The "ht" listing of both tables' sizes.
 void showHashInfo();
