@@ -45,7 +45,7 @@ void prepareSearch(Position& pos, const SearchRequest& asked) {
     // A strength limit searches more lines, on fewer nodes.
     SearchRequest request = asked;
     if (request.limitElo > 0) {
-        request.multiPV = std::max(request.multiPV, STRENGTH_LINES);
+        request.multiPV = std::max(request.multiPV, strengthLines(request.limitElo));
         const uint32_t nodes = strengthNodes(request.limitElo);
         request.nodeLimit = request.nodeLimit ? std::min(request.nodeLimit, nodes) : nodes;
     }

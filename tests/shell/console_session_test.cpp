@@ -67,7 +67,7 @@ TEST(ConsoleSession, XboardPrintsEmptyLineAndNoMorePrompts) {
                        "feature option=\"MultiPV -spin 1 1 500\"\n"
                        "feature option=\"Move Overhead -spin 10 0 5000\"\n"
                        "feature option=\"UCI_LimitStrength -check 0\"\n"
-                       "feature option=\"UCI_Elo -spin 1800 1200 2400\"\n"
+                       "feature option=\"UCI_Elo -spin 1800 1200 2000\"\n"
                        "feature option=\"Resign Score -spin -1000 -9000 0\"\n"
                        "feature option=\"Clear Hash -button\"\n"
                        "feature done=1\n"

@@ -137,14 +137,14 @@ TEST(EngineFeatures, ShowWDLPutsTheOddsOnEveryScore) {
 TEST(EngineFeatures, StrengthLimitOptionsAndALimitedGame) {
     const std::string fen = "3k4/ppp5/8/3q4/8/8/PPP5/3RK3 w - - 0 1";
     const std::string out = runEngine(
-        "uci\nsetoption name UCI_Elo value 1199\nsetoption name UCI_Elo value 2401\nsetoption name UCI_Elo value x\n"
+        "uci\nsetoption name UCI_Elo value 1199\nsetoption name UCI_Elo value 2001\nsetoption name UCI_Elo value x\n"
         "setoption name UCI_LimitStrength value yes\nsetoption name UCI_LimitStrength value true\n"
         "setoption name UCI_Elo value 1200\nuci\nposition fen " + fen +
         "\ngo wtime 10000 btime 10000 winc 100 binc 100\nposition startpos\ngo wtime 10000 btime 10000\nquit\n");
     EXPECT_NE(out.find("option name UCI_LimitStrength type check default false\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("option name UCI_Elo type spin default 1800 min 1200 max 2400\n"), std::string::npos);
-    EXPECT_NE(out.find("info string UCI_Elo takes a whole number from 1200 to 2400, not '1199'\n"), std::string::npos);
-    EXPECT_NE(out.find("not '2401'\n"), std::string::npos);
+    EXPECT_NE(out.find("option name UCI_Elo type spin default 1800 min 1200 max 2000\n"), std::string::npos);
+    EXPECT_NE(out.find("info string UCI_Elo takes a whole number from 1200 to 2000, not '1199'\n"), std::string::npos);
+    EXPECT_NE(out.find("not '2001'\n"), std::string::npos);
     EXPECT_NE(out.find("not 'x'\n"), std::string::npos);
     EXPECT_NE(out.find("info string UCI_LimitStrength takes true or false, not 'yes'\n"), std::string::npos);
     EXPECT_NE(out.find("option name UCI_Elo type spin default 1200 "), std::string::npos);
