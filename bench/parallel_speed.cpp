@@ -16,7 +16,7 @@
 //              yield Y microseconds before they sleep (the engine's are
 //              50 and 200), so that waits can be compared in one run;
 //              N/S/Y/M also splits only nodes of more than M nodes (the
-//              engine's 8000).
+//              engine's SPLIT_MIN_NODES).
 //
 // Each position is searched with every thread count in turn (the order
 // reversed at every other repeat), so that all of them meet the same load

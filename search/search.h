@@ -67,8 +67,13 @@ constexpr int HOPELESS_DEPTH = 8;
 
 // Splitting (for the parallel search): a node or root move is shared out
 // only after this many nodes of its own subtree, and the root only while
-// its lower bound is within 33 of the last completed score.
-constexpr uint32_t SPLIT_MIN_NODES = 8000;
+// its lower bound is within 33 of the last completed score. 4000 rather
+// than 8000: on a quiet two-core machine the helper waited less for work
+// (idle 4-6 % against 6-10 %) and the median time-to-depth speed-up at two
+// threads rose from 1.80-1.81 to 1.92-1.95 at depths 13 and 14, while 2000
+// began to cost more in extra nodes than it saved in waiting
+// (bench/parallel_speed N/50/200/M compares them in one run).
+constexpr uint32_t SPLIT_MIN_NODES = 4000;
 constexpr int ROOT_SPLIT_SCORE_MARGIN = 33;
 
 // ---------------------------------------------------------------------------
