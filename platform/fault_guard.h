@@ -2,9 +2,9 @@
 // and cut short afterwards (truncated on disk by another program) turns
 // every read of its lost pages into SIGBUS, and one overwritten in place
 // can send its reader to addresses outside the mapping (SIGSEGV); either
-// would end the engine in the middle of a game. A guarded read runs with a per-thread landing
-// point: the signal handler returns there, and the read reports failure
-// instead.
+// would end the engine in the middle of a game. A guarded read runs with a
+// per-thread landing point: the signal handler returns there, and the read
+// reports failure instead.
 #pragma once
 
 #include <csetjmp>

@@ -70,7 +70,7 @@ constexpr int HOPELESS_DEPTH = 8;
 // its lower bound is within 33 of the last completed score. 4000 rather
 // than 8000: on a quiet two-core machine the helper waited less for work
 // (idle 4-6 % against 6-10 %) and the median time-to-depth speed-up at two
-// threads rose from 1.80-1.81 to 1.92-1.95 at depths 13 and 14, while 2000
+// threads rose from 1.72-1.81 to 1.92-2.15 at depths 13 and 14, while 2000
 // began to cost more in extra nodes than it saved in waiting
 // (bench/parallel_speed N/50/200/M compares them in one run).
 constexpr uint32_t SPLIT_MIN_NODES = 4000;
