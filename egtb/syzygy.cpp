@@ -1,12 +1,11 @@
 #include "egtb/syzygy.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "egtb/file_stamps.h"
 #include "egtb/syzygy_check.h"
 #include "egtb/syzygy_probe.h"
 
@@ -26,35 +25,15 @@ std::string summary;
 // What each file in use was when it was set up. The prober maps its files
 // and trusts what it reads there: a file cut short, overwritten or swapped
 // for another one afterwards would have it read past the end of its mapping
-// or follow offsets that mean nothing. Comparing these before a search lets
+// or follow offsets that mean nothing. Comparing them before a search lets
 // the shell set the tables up again from what is on disk now.
-struct FileStamp {
-    std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified = {};
-};
-std::vector<FileStamp> stamps;
-
-bool readStamp(const std::string& path, FileStamp& stamp) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) return false;
-    stamp.path = path;
-    stamp.device = info.st_dev;
-    stamp.inode = info.st_ino;
-    stamp.size = info.st_size;
-    stamp.modified = info.st_mtim;
-    return true;
-}
+FileStamps stamps;
 
 void recordStamps(const std::vector<SyzygyTable>& tables) {
     stamps.clear();
     for (const SyzygyTable& table : tables)
-        for (const std::string* path : {&table.wdlPath, &table.dtzPath}) {
-            FileStamp stamp;
-            if (!path->empty() && readStamp(*path, stamp)) stamps.push_back(stamp);
-        }
+        for (const std::string* path : {&table.wdlPath, &table.dtzPath})
+            if (!path->empty()) stamps.add(*path);
 }
 
 }  // namespace
@@ -121,16 +100,7 @@ void releaseSyzygy() {
     stamps.clear();
 }
 
-bool syzygyFilesChanged() {
-    for (const FileStamp& was : stamps) {
-        FileStamp now;
-        if (!readStamp(was.path, now) || now.device != was.device || now.inode != was.inode ||
-            now.size != was.size || now.modified.tv_sec != was.modified.tv_sec ||
-            now.modified.tv_nsec != was.modified.tv_nsec)
-            return true;
-    }
-    return false;
-}
+bool syzygyFilesChanged() { return stamps.anyChanged(); }
 
 int syzygyLargestMen() { return largestMen; }
 

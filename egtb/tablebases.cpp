@@ -13,6 +13,7 @@
 #include "egtb/block_cache.h"
 #include "egtb/block_format.h"
 #include "egtb/catalogue.h"
+#include "egtb/file_stamps.h"
 #include "egtb/tablebase_values.h"
 #include "platform/spin_lock.h"
 
@@ -47,6 +48,16 @@ struct DecodePool {
 DecodePool decodePool;
 
 int compressedFiles = 0;
+
+// The registered files as they were at registration. Reads go through
+// pread into the cache and are checked, so a file changed later cannot
+// crash a probe, but a table overwritten with other bytes of the same size
+// would be read as if it were the old one: the shell compares these before
+// a search and registers the tables again when a file has changed.
+FileStamps stamps;
+// Set when a read failed and dropped a table side, so that the shell can
+// say so and look at the files again before the next search.
+std::atomic<bool> readFault{false};
 
 int32_t buildTreeNode(int level, const std::vector<std::vector<int>>& materials) {
     int bound = level == 0 ? ROOT_BOUND : 0;
@@ -146,6 +157,7 @@ void forgetRegistrations() {
     decodePool.areas.clear();
     decodePool.busy.clear();
     compressedFiles = 0;
+    stamps.clear();
 }
 
 CacheBucket* bucketsOf(int table, int side) {
@@ -290,6 +302,7 @@ bool registerFile(Registrar& reg, const char* directory, size_t dirLength, int t
     side.compressed = compressed;
     side.entries = entries;
     side.registered.store(true);
+    stamps.add(path);
     return true;
 }
 
@@ -354,6 +367,7 @@ int readCachedByte(int table, int sideNumber, uint32_t block, uint32_t offset) {
     if (!readFileBlock(side, block, cacheBlockData(id), offset)) {
         // The table side is dropped: later probes answer "not found".
         side.registered.store(false);
+        readFault.store(true, std::memory_order_relaxed);
         cacheRelease(id);
         return -1;
     }
@@ -441,6 +455,10 @@ bool tableSideRegistered(int table, int side) {
 }
 
 int compressedTableCount() { return compressedFiles; }
+
+bool tablebaseFilesChanged() { return stamps.anyChanged(); }
+
+bool takeTablebaseReadFault() { return readFault.exchange(false, std::memory_order_relaxed); }
 
 void releaseTablebases() {
     closeAllFiles();

@@ -46,5 +46,13 @@ bool tableSideRegistered(int table, int side);
 // Number of compressed files registered by the last initialisation.
 int compressedTableCount();
 
+// Whether a registered file has been removed, replaced, cut short or
+// written to since it was registered (one stat a file).
+bool tablebaseFilesChanged();
+
+// Whether a read has failed (and dropped its table side) since the last
+// call; clears the mark.
+bool takeTablebaseReadFault();
+
 // Closes the open table files and drops every registration.
 void releaseTablebases();

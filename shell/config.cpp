@@ -272,20 +272,9 @@ bool setupSyzygy(const char* pathOrNull) {
     return replaced && (hadTables || gTablebases.syzygyMen > 0);
 }
 
-void recheckSyzygyFiles() {
-    // A stat of every file costs some microseconds per table: once a second
-    // is often enough for a user's copying or unpacking to be seen before
-    // it matters, and keeps bullet moves free of it.
-    constexpr uint32_t RECHECK_INTERVAL_MS = 1000;
-    static uint32_t lastCheck = 0;
-    static bool checkedOnce = false;
-    const bool fault = takeSyzygyFileFault();
-    if (gTablebases.syzygyMen == 0) return;
-    const uint32_t now = timeNow();
-    if (!fault && checkedOnce && now - lastCheck < RECHECK_INTERVAL_MS) return;
-    lastCheck = now;
-    checkedOnce = true;
-    if (!fault && !syzygyFilesChanged()) return;
+namespace {
+
+void setUpSyzygyAgain() {
     printSyzygyLine("Syzygy: a table file changed on disk; setting the tables up again from the files there now");
     // Released first, so that a set-up finding nothing usable does not keep
     // the changed tables in use.
@@ -293,6 +282,35 @@ void recheckSyzygyFiles() {
     gTablebases.syzygyMen = 0;
     setUpSyzygy(gTablebases.syzygyPath, printSyzygyLine);
     gTablebases.syzygyMen = syzygyLargestMen();
+}
+
+void setUpTablesAgain() {
+    std::printf("%sEGTB: a table file changed on disk or could not be read; setting the tables up again from the "
+                "files there now\n",
+                gShell.uciMode ? "info string " : "");
+    // Registration checks every file's size and header again and leaves out
+    // what no longer passes; the cache forgets the old files' blocks.
+    resetTablebases();
+}
+
+}  // namespace
+
+void recheckTableFiles() {
+    // A stat of every file costs some microseconds per table: once a second
+    // is often enough for a user's copying or unpacking to be seen before
+    // it matters, and keeps bullet moves free of it.
+    constexpr uint32_t RECHECK_INTERVAL_MS = 1000;
+    static uint32_t lastCheck = 0;
+    static bool checkedOnce = false;
+    const bool syzygyFault = takeSyzygyFileFault();
+    const bool tableFault = takeTablebaseReadFault();
+    if (gTablebases.syzygyMen == 0 && gTablebases.count == 0) return;
+    const uint32_t now = timeNow();
+    if (!syzygyFault && !tableFault && checkedOnce && now - lastCheck < RECHECK_INTERVAL_MS) return;
+    lastCheck = now;
+    checkedOnce = true;
+    if (gTablebases.syzygyMen > 0 && (syzygyFault || syzygyFilesChanged())) setUpSyzygyAgain();
+    if (gTablebases.count > 0 && (tableFault || tablebaseFilesChanged())) setUpTablesAgain();
 }
 
 void resetTablebases() {

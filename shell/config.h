@@ -52,11 +52,12 @@ bool setupSyzygy(const char* pathOrNull);
 // Drops the tablebases and sets them up again from the same folders, as a
 // change of the thread count needs (the decode areas are one per thread).
 void resetTablebases();
-// Before a search: when a Syzygy file in use was cut short under a probe
-// of the last search, or has been removed, replaced or written to on disk
-// since set-up, says so and sets the tables up again from the same folders;
-// what is no longer a sound table is left out, the rest plays on.
-void recheckSyzygyFiles();
+// Before a search: when a table file in use (Syzygy or our own) failed a
+// read under the last search, or has been removed, replaced, cut short or
+// written to on disk since set-up, says so and sets that kind of table up
+// again from the same folders; what is no longer a sound table is left out,
+// the rest plays on.
+void recheckTableFiles();
 
 // The "ht" listing of both tables' sizes.
 void showHashInfo();

@@ -349,7 +349,7 @@ LearnContext bookLearnContext() {
 void parseResult(const char* text) { learnFromResult(bookLearnContext(), text); }
 
 void setTableLimits(SearchRequest& request) {
-    recheckSyzygyFiles();
+    recheckTableFiles();
     // The largest tables set up now: "egtpath" or "cores" may have changed them.
     request.tablebaseMen = tablebaseMaxMen();
     request.syzygyMen = std::min(gTablebases.syzygyMen, gTablebases.syzygyProbeLimit);

@@ -1,9 +1,11 @@
 // The engine with endgame tables: set up from Tarno.ini or "egtpath", the
 // cache line, damaged files at start-up and later, "cores", and searches
 // that read mate distances from the tables, through its pipes.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -114,4 +116,48 @@ TEST(TablebaseSession, CoresSetsTheTablesUpAgain) {
     EXPECT_EQ(count(out, "EGTB cache memory = 3M bytes.\n"), 3u) << out;
     EXPECT_EQ(out.find("EGTB already initialized"), std::string::npos) << out;
     EXPECT_NE(out.find("pong 3\n"), std::string::npos) << out;
+}
+
+// Between searches a table file is cut short and then the other table is
+// deleted. The probes read through the cache, so nothing crashes either
+// way, but the engine would go on quietly with what it had cached of the
+// old files; it notices before the next search, says so, registers the
+// tables again from the files there now and plays on with what is sound.
+TEST(TablebaseSession, TableFilesChangedOnDiskAreRegisteredAgain) {
+    EngineSession session;
+    const std::string dir = session.workDir() + "/tables";
+    std::filesystem::create_directory(dir);
+    for (const char* name : {"krk.nbw", "krk.nbb", "kqk.nbw", "kqk.nbb"})
+        std::filesystem::copy_file(tables() + "/" + name, dir + "/" + name);
+    const std::string krk = "force\nsetboard 8/8/8/8/8/2k5/1R6/K7 w - - 0 1\ngo\n";
+    session.send("xboard\npost\negtpath nalimov " + dir + "\nst 0.3\n" + krk);
+    ASSERT_TRUE(session.waitFor("\nmove ")) << session.output();
+    EXPECT_NE(session.output().find(" 100016 "), std::string::npos) << session.output();  // mate in 16
+
+    // Files are looked at no more than once a second.
+    for (const char* name : {"krk.nbw", "krk.nbb"}) std::filesystem::resize_file(dir + "/" + name, 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    size_t mark = session.output().size();
+    session.send(krk);
+    ASSERT_TRUE(session.waitFor("\nmove ", 10000, mark)) << session.output();
+    std::string said = session.output().substr(mark);
+    EXPECT_NE(said.find("EGTB: a table file changed on disk or could not be read; setting the tables up again"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("*** " + dir + "/krk.nbw corrupted\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("*** " + dir + "/krk.nbb corrupted\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("EGTB cache memory = 1M bytes.\n"), std::string::npos) << said;  // KQK still there
+    EXPECT_EQ(said.find(" 100016 "), std::string::npos) << said;
+
+    std::filesystem::remove(dir + "/kqk.nbw");
+    std::filesystem::remove(dir + "/kqk.nbb");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    mark = session.output().size();
+    session.send("force\nsetboard 8/8/8/8/8/2k5/8/KQ6 w - - 0 1\ngo\n");
+    ASSERT_TRUE(session.waitFor("\nmove ", 10000, mark)) << session.output();
+    said = session.output().substr(mark);
+    EXPECT_NE(said.find("EGTB: a table file changed on disk"), std::string::npos) << said;
+    EXPECT_EQ(said.find("EGTB cache memory"), std::string::npos) << said;  // no table left
+    session.sendLine("quit");
+    EXPECT_EQ(session.waitExit(), 0);
 }

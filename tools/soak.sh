@@ -1,0 +1,138 @@
+#!/bin/bash
+# soak.sh - a long unattended run of the engine through every client at once.
+#
+# Four xboard matches run side by side (tools/xboard_match.sh), each with one
+# engine process for all its games, so that a leak, a hang or a lost clock
+# that needs hundreds of games to show has them:
+#
+#   xb-standard   xboard protocol, the standard game, against fairymax
+#   xb-960        xboard protocol, "-variant fischerandom", against glaurung
+#   uci-standard  UCI through polyglot, the standard game, against phalanx
+#   uci-960       UCI through polyglot, fischerandom, against stockfish
+#                 held to UCI_Elo 2000 (about our full strength)
+#
+# Every engine directory gets its own copy of the files given with -f (a
+# Tarno.ini naming the tables and thread count, a book.bin: the book learns
+# into its file, so the matches must not share one). While the matches run,
+# the resident memory of each of our engine processes is sampled every few
+# seconds beside the number of games its match has finished; at the end the
+# summary gives, for each match, its score and faults (xboard_match's
+# verdict), its memory after 50 games and at its last game, and the clock
+# figures of tools/clock_margin.sh.
+#
+# Usage: tools/soak.sh [-n GAMES] [-t TC] [-e ENGINE] [-f FILE]... -o DIR
+#                      [MATCH...]
+#   -n GAMES    games in each match (default 250)
+#   -t TC       time control (default 5+0.05)
+#   -e ENGINE   our engine's executable (default build/tarno); copy it
+#               somewhere first if you will rebuild meanwhile
+#   -f FILE     copied into every engine directory; repeatable
+#   -o DIR      where everything goes: DIR/NAME.pgn, .debug.log, .txt (the
+#               match's summary), DIR/memory.log and DIR/summary.txt
+#   MATCH...    which of the matches above to run (default: all four)
+#
+# Exit status: 0 when every match ended with no fault of our engine.
+set -uo pipefail
+
+REPO=$(cd "$(dirname "$0")/.." && pwd)
+games=250 tc=5+0.05 engine=$REPO/build/tarno out="" files=()
+while getopts "n:t:e:f:o:" opt; do
+    case $opt in
+        n) games=$OPTARG ;;
+        t) tc=$OPTARG ;;
+        e) engine=$(readlink -f "$OPTARG") ;;
+        f) files+=("$(readlink -f "$OPTARG")") ;;
+        o) out=$OPTARG ;;
+        *) sed -n '2,/^set /p' "$0" | sed '$d'; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+[[ -n $out ]] || { echo "soak.sh: -o DIR is needed" >&2; exit 2; }
+[[ -x $engine ]] || { echo "soak.sh: no engine at $engine" >&2; exit 2; }
+mkdir -p "$out" && out=$(readlink -f "$out")
+matches=("$@")
+[[ ${#matches[@]} -gt 0 ]] || matches=(xb-standard xb-960 uci-standard uci-960)
+
+# The xboard_match options of each match; the part after "--" goes to xboard.
+match_options() {
+    case $1 in
+        xb-standard)  echo "-p fairymax" ;;
+        xb-960)       echo "-p glaurung --opponent-uci -- -variant fischerandom" ;;
+        uci-standard) echo "--uci --nogui -p phalanx" ;;
+        uci-960)      echo "--uci --nogui -p stockfish --opponent-uci -- -variant fischerandom" \
+                           "-secondOptions UCI_LimitStrength=1,UCI_Elo=2000" ;;
+        *) return 1 ;;
+    esac
+}
+
+pids=()
+for name in "${matches[@]}"; do
+    options=$(match_options "$name") || { echo "soak.sh: no match '$name'" >&2; exit 2; }
+    dir=$out/engine-$name
+    rm -rf "$dir" && mkdir -p "$dir"
+    copies=()
+    for f in "${files[@]}"; do copies+=(-f "$f"); done
+    read -ra words <<<"$options"
+    # A session of its own for each match: xboard_match counts whatever of
+    # its session outlives xboard as a leftover process.
+    setsid "$REPO/tools/xboard_match.sh" -n "$games" -t "$tc" --ponder --cores 2 \
+        -e "$engine" -d "$dir" "${copies[@]}" -o "$out/$name.pgn" "${words[@]}" \
+        >"$out/$name.txt" 2>&1 </dev/null &
+    pids+=($!)
+done
+
+# Memory: "seconds match games rss_kb" for every engine process found in a
+# match's engine directory (under polyglot the engine is polyglot's child).
+sample_memory() {
+    local comm pid cwd name played rss
+    comm=$(basename "$engine" | cut -c1-15)
+    while :; do
+        for pid in $(pgrep -x "$comm"); do
+            cwd=$(readlink "/proc/$pid/cwd" 2>/dev/null) || continue
+            name=${cwd##*/engine-}
+            [[ $cwd == "$out/engine-$name" ]] || continue
+            played=$(grep -c '^\[Result ' "$out/$name.pgn" 2>/dev/null)
+            rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+            [[ -n $rss ]] && echo "$(date +%s) $name ${played:-0} $rss $pid"
+        done
+        sleep 5
+    done
+}
+sample_memory >"$out/memory.log" &
+sampler=$!
+
+status=0
+for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+kill "$sampler" 2>/dev/null
+
+{
+    printf "%-13s %-52s %-18s %9s %9s %7s\n" match result verdict "kB at 50" "kB last" change
+    for name in "${matches[@]}"; do
+        score=$(grep -m1 '^games .* of ' "$out/$name.txt" | sed 's/; first engine//')
+        verdict=$(grep -m1 '^RESULT:' "$out/$name.txt" | sed 's/^RESULT: //')
+        read -r at50 last < <(awk -v m="$name" '
+            $2 == m && $3 >= 50 && at50 == "" { at50 = $4 }
+            $2 == m { last = $4 }
+            END { print (at50 == "" ? "-" : at50), (last == "" ? "-" : last) }' "$out/memory.log")
+        change=-
+        [[ $at50 != - && $last != - ]] &&
+            change=$(awk -v a="$at50" -v b="$last" 'BEGIN { printf "%+.1f%%", (b - a) * 100 / a }')
+        printf "%-13s %-52s %-18s %9s %9s %7s\n" "$name" "${score:-no summary}" \
+            "${verdict:-none}" "$at50" "$last" "$change"
+    done
+    echo
+    for name in "${matches[@]}"; do
+        [[ -f $out/$name.debug.log ]] || continue
+        printf "%-13s " "$name"
+        "$REPO/tools/clock_margin.sh" "$out/$name.debug.log" | tail -1
+    done
+    logs=()
+    for name in "${matches[@]}"; do
+        [[ -f $out/$name.debug.log ]] && logs+=("$out/$name.debug.log")
+    done
+    if [[ ${#logs[@]} -gt 0 ]]; then
+        printf "%-13s " all
+        "$REPO/tools/clock_margin.sh" "${logs[@]}" | tail -1
+    fi
+} | tee "$out/summary.txt"
+exit $status
