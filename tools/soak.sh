@@ -1,15 +1,21 @@
 #!/bin/bash
 # soak.sh - a long unattended run of the engine through every client at once.
 #
-# Four xboard matches run side by side (tools/xboard_match.sh), each with one
-# engine process for all its games, so that a leak, a hang or a lost clock
-# that needs hundreds of games to show has them:
+# Four xboard matches (tools/xboard_match.sh), three at a time, each with
+# one engine process for all its games, so that a leak, a hang or a lost
+# clock that needs hundreds of games to show has them:
 #
 #   xb-standard   xboard protocol, the standard game, against fairymax
-#   xb-960        xboard protocol, "-variant fischerandom", against glaurung
+#   xb-960        xboard protocol, "-variant fischerandom", against stockfish
+#                 held to UCI_Elo 2000 (about our full strength)
 #   uci-standard  UCI through polyglot, the standard game, against phalanx
 #   uci-960       UCI through polyglot, fischerandom, against stockfish
-#                 held to UCI_Elo 2000 (about our full strength)
+#                 at UCI_Elo 2000 too
+#
+# Our engine thinks on two threads and ponders, so each match alone keeps
+# both processors of a small machine busy; more matches at once starve the
+# opponents, and those that look at their clock only every so many nodes
+# (glaurung, fairymax) then lose on time, which says nothing about ours.
 #
 # Every engine directory gets its own copy of the files given with -f (a
 # Tarno.ini naming the tables and thread count, a book.bin: the book learns
@@ -20,9 +26,10 @@
 # verdict), its memory after 50 games and at its last game, and the clock
 # figures of tools/clock_margin.sh.
 #
-# Usage: tools/soak.sh [-n GAMES] [-t TC] [-e ENGINE] [-f FILE]... -o DIR
-#                      [MATCH...]
+# Usage: tools/soak.sh [-n GAMES] [-t TC] [-j JOBS] [-e ENGINE] [-f FILE]...
+#                      -o DIR [MATCH...]
 #   -n GAMES    games in each match (default 250)
+#   -j JOBS     matches at a time (default 3)
 #   -t TC       time control (default 5+0.05)
 #   -e ENGINE   our engine's executable (default build/tarno); copy it
 #               somewhere first if you will rebuild meanwhile
@@ -35,10 +42,11 @@
 set -uo pipefail
 
 REPO=$(cd "$(dirname "$0")/.." && pwd)
-games=250 tc=5+0.05 engine=$REPO/build/tarno out="" files=()
-while getopts "n:t:e:f:o:" opt; do
+games=250 tc=5+0.05 jobs=3 engine=$REPO/build/tarno out="" files=()
+while getopts "n:t:j:e:f:o:" opt; do
     case $opt in
         n) games=$OPTARG ;;
+        j) jobs=$OPTARG ;;
         t) tc=$OPTARG ;;
         e) engine=$(readlink -f "$OPTARG") ;;
         f) files+=("$(readlink -f "$OPTARG")") ;;
@@ -54,35 +62,23 @@ matches=("$@")
 [[ ${#matches[@]} -gt 0 ]] || matches=(xb-standard xb-960 uci-standard uci-960)
 
 # The xboard_match options of each match; the part after "--" goes to xboard.
+held="-secondOptions UCI_LimitStrength=1,UCI_Elo=2000"
 match_options() {
     case $1 in
         xb-standard)  echo "-p fairymax" ;;
-        xb-960)       echo "-p glaurung --opponent-uci -- -variant fischerandom" ;;
+        xb-960)       echo "-p stockfish --opponent-uci -- -variant fischerandom $held" ;;
         uci-standard) echo "--uci --nogui -p phalanx" ;;
-        uci-960)      echo "--uci --nogui -p stockfish --opponent-uci -- -variant fischerandom" \
-                           "-secondOptions UCI_LimitStrength=1,UCI_Elo=2000" ;;
+        uci-960)      echo "--uci --nogui -p stockfish --opponent-uci -- -variant fischerandom $held" ;;
         *) return 1 ;;
     esac
 }
 
-pids=()
 for name in "${matches[@]}"; do
-    options=$(match_options "$name") || { echo "soak.sh: no match '$name'" >&2; exit 2; }
-    dir=$out/engine-$name
-    rm -rf "$dir" && mkdir -p "$dir"
-    copies=()
-    for f in "${files[@]}"; do copies+=(-f "$f"); done
-    read -ra words <<<"$options"
-    # A session of its own for each match: xboard_match counts whatever of
-    # its session outlives xboard as a leftover process.
-    setsid "$REPO/tools/xboard_match.sh" -n "$games" -t "$tc" --ponder --cores 2 \
-        -e "$engine" -d "$dir" "${copies[@]}" -o "$out/$name.pgn" "${words[@]}" \
-        >"$out/$name.txt" 2>&1 </dev/null &
-    pids+=($!)
+    match_options "$name" >/dev/null || { echo "soak.sh: no match '$name'" >&2; exit 2; }
 done
 
-# Memory: "seconds match games rss_kb" for every engine process found in a
-# match's engine directory (under polyglot the engine is polyglot's child).
+# Memory: "seconds match games rss_kb pid" for every engine process found in
+# a match's engine directory (under polyglot the engine is polyglot's child).
 sample_memory() {
     local comm pid cwd name played rss
     comm=$(basename "$engine" | cut -c1-15)
@@ -101,8 +97,29 @@ sample_memory() {
 sample_memory >"$out/memory.log" &
 sampler=$!
 
-status=0
-for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+status=0 running=0
+for name in "${matches[@]}"; do
+    if ((running >= jobs)); then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    options=$(match_options "$name")
+    dir=$out/engine-$name
+    rm -rf "$dir" && mkdir -p "$dir"
+    copies=()
+    for f in "${files[@]}"; do copies+=(-f "$f"); done
+    read -ra words <<<"$options"
+    # A session of its own for each match: xboard_match counts whatever of
+    # its session outlives xboard as a leftover process.
+    setsid "$REPO/tools/xboard_match.sh" -n "$games" -t "$tc" --ponder --cores 2 \
+        -e "$engine" -d "$dir" "${copies[@]}" -o "$out/$name.pgn" "${words[@]}" \
+        >"$out/$name.txt" 2>&1 </dev/null &
+    running=$((running + 1))
+done
+while ((running > 0)); do
+    wait -n || status=1
+    running=$((running - 1))
+done
 kill "$sampler" 2>/dev/null
 
 {
