@@ -61,14 +61,17 @@ mkdir -p "$out" && out=$(readlink -f "$out")
 matches=("$@")
 [[ ${#matches[@]} -gt 0 ]] || matches=(xb-standard xb-960 uci-standard uci-960)
 
-# The xboard_match options of each match; the part after "--" goes to xboard.
-held="-secondOptions UCI_LimitStrength=1,UCI_Elo=2000"
+# The xboard_match options of each match, one a line; what comes after "--"
+# goes to xboard. Stockfish is told that moves take time to reach xboard:
+# with its own 10 ms it loses on time through two adapters on a busy
+# machine.
+held=(-secondOptions "UCI_LimitStrength=1,UCI_Elo=2000,Move Overhead=200")
 match_options() {
     case $1 in
-        xb-standard)  echo "-p fairymax" ;;
-        xb-960)       echo "-p stockfish --opponent-uci -- -variant fischerandom $held" ;;
-        uci-standard) echo "--uci --nogui -p phalanx" ;;
-        uci-960)      echo "--uci --nogui -p stockfish --opponent-uci -- -variant fischerandom $held" ;;
+        xb-standard)  printf '%s\n' -p fairymax ;;
+        xb-960)       printf '%s\n' -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" ;;
+        uci-standard) printf '%s\n' --uci --nogui -p phalanx ;;
+        uci-960)      printf '%s\n' --uci --nogui -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" ;;
         *) return 1 ;;
     esac
 }
@@ -103,12 +106,11 @@ for name in "${matches[@]}"; do
         wait -n || status=1
         running=$((running - 1))
     fi
-    options=$(match_options "$name")
+    mapfile -t words < <(match_options "$name")
     dir=$out/engine-$name
     rm -rf "$dir" && mkdir -p "$dir"
     copies=()
     for f in "${files[@]}"; do copies+=(-f "$f"); done
-    read -ra words <<<"$options"
     # A session of its own for each match: xboard_match counts whatever of
     # its session outlives xboard as a leftover process.
     setsid "$REPO/tools/xboard_match.sh" -n "$games" -t "$tc" --ponder --cores 2 \
