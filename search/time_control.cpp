@@ -172,6 +172,14 @@ void timeCheck(Position& pos) {
     if (stopAfterDeadline(elapsed, remaining)) stopSearch();
 }
 
+uint32_t updateOverheadEstimate(uint32_t estimate, uint32_t reckoned, uint32_t reported) {
+    if (reckoned == CLOCK_NOT_SET || reported == CLOCK_NOT_SET || reported > reckoned) return estimate;
+    const uint32_t sample = reckoned - reported;
+    if (sample > MAX_OVERHEAD_SAMPLE_MS) return estimate;
+    if (sample > estimate) return estimate + (sample - estimate + OVERHEAD_RISE_SHARE - 1) / OVERHEAD_RISE_SHARE;
+    return estimate - (estimate - sample) / OVERHEAD_FALL_SHARE;
+}
+
 void chargeEngineClock(TimeControl& clocks, uint32_t elapsed) {
     // A clock that was never set stays unset: adding the increment to it
     // would wrap it round to almost nothing.

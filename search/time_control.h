@@ -86,6 +86,18 @@ constexpr uint32_t MEASURABLE_MS = 10;  // shorter searches say nothing of the s
 constexpr uint32_t PANIC_CHECK_MS = 3;
 constexpr int32_t PANIC_MINIMUM_CHECK_INTERVAL = 2048;
 
+// The interface's clock, read before the engine's next move, shows what its
+// last move really cost: the search's own time plus whatever the pipes, the
+// interface and a busy scheduler added. The difference from the engine's
+// own reckoning is a sample of that overhead; the estimate rises by half of
+// a larger sample and falls by an eighth toward a smaller one, so that a
+// machine that turns busy is believed at once and a single quick move does
+// not undo it. A sample is at most this much: more is a clock set anew
+// rather than lag.
+constexpr uint32_t MAX_OVERHEAD_SAMPLE_MS = 1000;
+constexpr uint32_t OVERHEAD_RISE_SHARE = 2;
+constexpr uint32_t OVERHEAD_FALL_SHARE = 8;
+
 // ---------------------------------------------------------------------------
 
 // The game's clocks and time control, as the shell keeps them for the game
@@ -162,6 +174,12 @@ bool nodeBudgetSpent(const Position& pos);
 // Stops the search (sets the abort flag) when its time is up; may make the
 // easy move the best move. Thread 0 only.
 void timeCheck(Position& pos);
+
+// The overhead estimate after a clock report: `reckoned` is the engine's
+// clock as it charged it after its last move, `reported` the interface's
+// value before this one. A report above the reckoning (a new control, a
+// clock set anew) teaches nothing.
+uint32_t updateOverheadEstimate(uint32_t estimate, uint32_t reckoned, uint32_t reported);
 
 // After the engine's move: the clock loses what the move took and gains
 // the increment, and a control reached adds its moves.

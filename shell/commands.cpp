@@ -220,6 +220,7 @@ void commandNew(Position& pos) {
     prepareSearch(pos, gameRequest());
     gShell.computerOpponent = false;
     gShell.ponderNext = false;
+    gShell.reckonedClock = CLOCK_NOT_SET;  // the next game's clock is another's
     gGame.engineSide = BLACK;
     gShell.playedColour = BLACK;
     forgetLastScore();
@@ -492,7 +493,9 @@ void runCommand(Position& pos, int number, const CommandArgs& args) {
         gShell.ownRating = wordValue(args.word[1]);
         gShell.opponentRating = wordValue(args.word[2]);
         break;
-    case CMD_TIME: setClock(gShell.clocks.engineClock, args); break;
+    case CMD_TIME:
+        if (setClock(gShell.clocks.engineClock, args)) noteReportedClock(gShell.clocks.engineClock);
+        break;
     case CMD_OTIM: setClock(gShell.clocks.opponentClock, args); break;
     case CMD_BOOK: commandBook(pos, args); break;
     case CMD_HELP: printHelp(); break;

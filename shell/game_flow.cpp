@@ -273,6 +273,9 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     const uint32_t now = timeNow();
     const uint32_t elapsed = searchElapsed(now);
     chargeEngineClock(gShell.clocks, elapsed);
+    // A ponder search stopped unanswered was no move of the engine's.
+    const bool timedMove = !gShell.analysisMode && !gShell.clocks.fixedTime && !searchStatus().pondering;
+    gShell.reckonedClock = timedMove ? gShell.clocks.engineClock : CLOCK_NOT_SET;
     decidePondering(pos, score);
     updateCheckInterval(elapsed, pos.stats.nodes, gShell.clocks.engineClock);
     const uint32_t knps = elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0;
@@ -357,13 +360,18 @@ void setTableLimits(SearchRequest& request) {
     request.syzygyProbeDepth = gTablebases.syzygyProbeDepth;
 }
 
+void noteReportedClock(uint32_t reported) {
+    gShell.measuredOverhead = updateOverheadEstimate(gShell.measuredOverhead, gShell.reckonedClock, reported);
+    gShell.reckonedClock = CLOCK_NOT_SET;
+}
+
 SearchRequest gameRequest() {
     SearchRequest request;
     request.clocks = gShell.clocks;
     request.depthLimit = gShell.depthLimit;
     request.nodeLimit = gShell.nodeLimit;
     request.multiPV = gShell.multiPV;
-    request.moveOverhead = gShell.moveOverhead;
+    request.moveOverhead = std::max(gShell.moveOverhead, gShell.measuredOverhead);
     request.limitElo = gShell.limitStrength ? gShell.limitElo : 0;
     request.analysis = gShell.analysisMode;
     // xboard's "nps": the move's time becomes a budget of nodes, and the

@@ -13,6 +13,10 @@ struct Position;
 // settings: its clocks and control, the depth limit, analysis mode and the
 // tables set up now. The caller sets the start time and anything special.
 SearchRequest gameRequest();
+// The interface reports the engine's clock ("time", UCI's wtime or btime):
+// compared with the engine's own reckoning after its last move, it shows
+// what passing moves on really costs.
+void noteReportedClock(uint32_t reported);
 // The tables set up now, as a request's limits.
 void setTableLimits(SearchRequest& request);
 // Plays the engine's move in the game position: draw tests, time, ponder

@@ -58,6 +58,7 @@ void commandLevel(const CommandArgs& args) {
     tc.nextControlMove = tc.movesPerControl;
     tc.engineClock = base;
     tc.opponentClock = base;
+    gShell.reckonedClock = CLOCK_NOT_SET;  // a clock set anew
     tc.increment = increment;
     tc.fixedTime = false;
     tc.fixedMoveTime = 0;
@@ -81,14 +82,15 @@ void commandSt(const CommandArgs& args) {
 // "time" and "otim": a clock in centiseconds, which a running search sees
 // at its next look at the clock. A clock run past zero (a negative value)
 // counts as empty.
-void setClock(uint32_t& clock, const CommandArgs& args) {
+bool setClock(uint32_t& clock, const CommandArgs& args) {
     long centiseconds;
     if (args.count != 2 || !readInteger(args.word[1], LONG_MIN, LONG_MAX, centiseconds)) {
         reportBadArguments(args, "time <centiseconds> / otim <centiseconds>");
-        return;
+        return false;
     }
     clock = uint32_t(std::clamp<long>(centiseconds, 0, (CLOCK_NOT_SET - 1) / 10)) * 10u;
     updateSearchClocks(gShell.clocks);
+    return true;
 }
 
 void commandDepth(const CommandArgs& args) {

@@ -16,8 +16,8 @@ void reportBadArguments(const CommandArgs& args, const char* usage);
 void commandLevel(const CommandArgs& args);
 // "st": every search gets this fixed time, the running one included.
 void commandSt(const CommandArgs& args);
-// "time" and "otim": a clock in centiseconds.
-void setClock(uint32_t& clock, const CommandArgs& args);
+// "time" and "otim": a clock in centiseconds; false when it cannot be read.
+bool setClock(uint32_t& clock, const CommandArgs& args);
 void commandDepth(const CommandArgs& args);
 // "multipv n": the searches from the next one on find the n best root moves.
 void commandMultiPV(const CommandArgs& args);

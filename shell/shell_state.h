@@ -26,7 +26,8 @@ constexpr int UCI_LINE_SIZE = 32768;
 // and reading the pipes, the interface's own work, the scheduler on a busy
 // machine. Measured on a loaded two-core machine through polyglot and
 // xboard (see the README); an interface on a slower or busier machine sets
-// more.
+// more, and the engine measures more from the clocks it is sent
+// (measuredOverhead).
 constexpr uint32_t DEFAULT_MOVE_OVERHEAD_MS = 10;
 constexpr uint32_t MAX_MOVE_OVERHEAD_MS = 5000;
 
@@ -96,6 +97,12 @@ struct ShellState {
     // Milliseconds kept back from every move's time for the interface and
     // the operating system (UCI "Move Overhead").
     uint32_t moveOverhead = DEFAULT_MOVE_OVERHEAD_MS;
+    // The overhead as the interface's clocks show it (see
+    // updateOverheadEstimate), and the engine's clock as it reckoned it
+    // after its last move, until the interface's next report of it. Every
+    // move keeps back the larger of the two overheads.
+    uint32_t measuredOverhead = 0;
+    uint32_t reckonedClock = CLOCK_NOT_SET;
     // UCI lines carry the win, draw and loss chances of their score
     // (UCI_ShowWDL).
     bool showWDL = false;

@@ -320,6 +320,7 @@ SearchRequest applyGoLimits(const GoRequest& go, int side) {
     const int other = side ^ 1;
     auto clock = [](long ms) { return ms < 0 ? CLOCK_NOT_SET : uint32_t(std::min<long>(ms, UINT32_MAX - 1)); };
     tc.engineClock = clock(go.time[side]);
+    noteReportedClock(tc.engineClock);
     tc.opponentClock = clock(go.time[other]);
     tc.increment = uint32_t(std::min<long>(go.increment[side], UINT32_MAX / 2));
     // Moves to the next control, in the game's own reckoning: the last

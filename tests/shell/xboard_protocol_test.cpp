@@ -139,6 +139,41 @@ TEST(XboardProtocol, LevelEndsAFixedTimeAndEpdtestLeavesTheClocksAlone) {
 // Between programs outside a chess server an offer is accepted with "offer
 // draw" and declined with silence; the search thinks on undisturbed. On a
 // server the written "tellics" replies stay.
+// On a busy machine or behind a slow interface each move costs more than
+// the search's own time, and the clock xboard sends shows it. With 700 ms
+// going missing every move, the engine keeps that much back from its plan
+// within a few moves instead of planning as if the clock were its own.
+// (After "setboard" no move is easy, so an honest clock's plan is used up.)
+TEST(XboardProtocol, LagTheClockReportsShowShortensTheMoves) {
+    EngineSession engine;
+    engine.send("xboard\nprotover 2\nlevel 0 0:30 0\n");
+    long clockMs = 30000;
+    std::string thinks;
+    auto think = [&](long reportedMs) {
+        const size_t mark = lastLineEnd(engine);
+        engine.send("force\nsetboard " + std::string(kAfterE4) + "\ntime " + std::to_string(reportedMs / 10) +
+                    "\notim 3000\ngo\n");
+        const long took = long(secondsUntil(engine, "\nmove ", mark) * 1000);
+        thinks += ' ';
+        thinks += std::to_string(took);
+        return took;
+    };
+    // A 30-second clock plans about 600 ms; about 540 ms at 27 seconds.
+    const long first = think(clockMs);
+    EXPECT_GE(first, 300) << thinks;
+    clockMs -= first;
+    long last = -1;
+    for (int move = 0; move < 4; move++) {
+        clockMs -= 700;
+        last = think(clockMs);
+        ASSERT_GE(last, 0) << engine.output();
+        clockMs -= last;
+    }
+    EXPECT_LT(last, 300) << thinks;
+    engine.sendLine("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+}
+
 TEST(XboardProtocol, DrawOffersBetweenProgramsAreAnsweredAsThePeerReadsThem) {
     {
         EngineSession engine;
