@@ -25,19 +25,20 @@ awk '
         game++
         printf "game %3d: %3d moves, lowest clock left %6.2f s, longest think %5d ms, worst overrun %5d ms\n",
                game, moves, low / 1000, longest, worst
-        if (allLow < 0 || low < allLow) allLow = low
+        if (!allSeen || low < allLow) allLow = low
+        allSeen = 1
         if (longest > allLongest) allLongest = longest
         if (worst > allWorst) allWorst = worst
     }
-    BEGIN { allLow = -1; allLongest = 0; allWorst = -1000000 }
-    / >first : new$/ { if (moves) report(); low = -1; moves = 0; longest = 0; worst = -1000000; clock = -1 }
+    BEGIN { allSeen = 0; allLongest = 0; allWorst = -1000000 }
+    / >first : new$/ { if (moves) report(); moves = 0; longest = 0; worst = -1000000; clock = -1 }
     / >first : time / { clock = ($NF + 0) * 10 }
     / >first : / { sent = $1 + 0 }
     / <first : move / {
         if (clock < 0) next
         think = $1 - sent; moves++
         left = clock - think
-        if (low < 0 || left < low) low = left
+        if (moves == 1 || left < low) low = left
         if (think > longest) longest = think
         if (think - plan(clock) > worst) worst = think - plan(clock)
         clock = -1
