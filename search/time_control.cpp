@@ -80,23 +80,12 @@ uint32_t puzzleMoveTime(const TimeControl& clocks) {
 
 uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead) { return plan > overhead ? plan - overhead : 1; }
 
-TimeControl clocksToPlanFrom(const TimeControl& clocks, uint32_t overhead) {
-    TimeControl planned = clocks;
-    if (clocks.fixedTime || clocks.nextControlMove != 0 || clocks.engineClock == CLOCK_NOT_SET ||
-        overhead <= clocks.increment)
-        return planned;
-    const uint64_t reserve = uint64_t(overhead - clocks.increment) * SHORTFALL_RESERVE_MOVES;
-    planned.engineClock = reserve >= clocks.engineClock ? 0 : clocks.engineClock - uint32_t(reserve);
-    return planned;
-}
-
 void startSearchClock(const SearchRequest& request) {
     SearchLimits& limits = gLimits;
     limits.startTime = request.startTime;
     limits.clocks = request.clocks;
     limits.moveOverhead = request.moveOverhead;
-    limits.moveTime = request.puzzle ? puzzleMoveTime(request.clocks)
-                                     : planMoveTime(clocksToPlanFrom(request.clocks, request.moveOverhead));
+    limits.moveTime = request.puzzle ? puzzleMoveTime(request.clocks) : planMoveTime(request.clocks);
     if (!request.clocks.fixedTime && !request.puzzle) limits.moveTime = planAfterOverhead(limits.moveTime, request.moveOverhead);
     limits.deadline = limits.startTime + limits.moveTime;
     limits.depthLimit = request.depthLimit;

@@ -97,11 +97,6 @@ constexpr int32_t PANIC_MINIMUM_CHECK_INTERVAL = 2048;
 constexpr uint32_t MAX_OVERHEAD_SAMPLE_MS = 1000;
 constexpr uint32_t OVERHEAD_RISE_SHARE = 2;
 constexpr uint32_t OVERHEAD_FALL_SHARE = 8;
-// When each move costs more than the increment gives back, however fast
-// the engine answers, the clock can only run down: a sudden-death plan is
-// made from the clock less what that shortfall costs over this many more
-// moves, so that a long ending still finds time on the clock.
-constexpr uint32_t SHORTFALL_RESERVE_MOVES = 60;
 
 // ---------------------------------------------------------------------------
 
@@ -159,9 +154,6 @@ void startSearchClock(const SearchRequest& request);
 // iterations finish whatever the plan). A fixed time is the interface's to
 // give and stays as it is.
 uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead);
-// The clocks to plan from: in sudden death, the engine's clock less the
-// reserve for an overhead above the increment (SHORTFALL_RESERVE_MOVES).
-TimeControl clocksToPlanFrom(const TimeControl& clocks, uint32_t overhead);
 // Milliseconds since the running (or last) search began.
 uint32_t searchElapsed(uint32_t now);
 

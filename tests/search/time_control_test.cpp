@@ -214,10 +214,9 @@ TEST_F(MoveTime, MoveOverheadIsKeptBackFromThePlan) {
     SearchRequest request;
     request.startTime = timeNow();
     request.clocks.engineClock = 10000;
-    request.clocks.increment = 50;  // covers the overhead: no reserve
     request.moveOverhead = 50;
     startSearchClock(request);
-    EXPECT_EQ(gLimits.moveTime, 333u + 25 - 50);
+    EXPECT_EQ(gLimits.moveTime, 333u - 50);
     request.clocks.engineClock = 2000;  // the plan of a nearly empty clock is 15 ms
     startSearchClock(request);
     EXPECT_EQ(gLimits.moveTime, 1u);
@@ -227,29 +226,6 @@ TEST_F(MoveTime, MoveOverheadIsKeptBackFromThePlan) {
     EXPECT_EQ(gLimits.moveTime, 700u);
     request.moveOverhead = 0;
     startSearchClock(request);
-}
-
-// An overhead above the increment costs the clock at every move whatever
-// the engine does: the plan keeps back the shortfall of the moves to come.
-// With the increment covering the overhead, or a control with moves to
-// go, nothing changes.
-TEST_F(MoveTime, AnOverheadAboveTheIncrementKeepsAReserve) {
-    SearchRequest request;
-    request.startTime = timeNow();
-    request.clocks.engineClock = 9000;
-    request.clocks.increment = 50;
-    request.moveOverhead = 50;
-    startSearchClock(request);
-    EXPECT_EQ(gLimits.moveTime, 9000u / 70 + 25 - 50);
-    request.moveOverhead = 75;  // 25 ms short a move: 1.5 s kept for 60 moves
-    startSearchClock(request);
-    EXPECT_EQ(gLimits.moveTime, 7500u / 70 + 25 - 75);
-    request.clocks.engineClock = 4000;  // 2.5 s to plan from: as good as out of time
-    startSearchClock(request);
-    EXPECT_EQ(gLimits.moveTime, 1u);
-    EXPECT_EQ(clocksToPlanFrom(request.clocks, 200).engineClock, 0u);
-    request.clocks.nextControlMove = 40;
-    EXPECT_EQ(clocksToPlanFrom(request.clocks, 200).engineClock, 4000u);
 }
 
 TEST_F(TimeCheckTest, MoveOverheadBringsTheLastSafeMomentForward) {
