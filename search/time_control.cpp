@@ -83,6 +83,7 @@ uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead) { return plan > ove
 void startSearchClock(const SearchRequest& request) {
     SearchLimits& limits = gLimits;
     limits.startTime = request.startTime;
+    limits.began = request.startTime;
     limits.clocks = request.clocks;
     limits.moveOverhead = request.moveOverhead;
     limits.moveTime = request.puzzle ? puzzleMoveTime(request.clocks) : planMoveTime(request.clocks);
@@ -101,6 +102,8 @@ void startSearchClock(const SearchRequest& request) {
 }
 
 uint32_t searchElapsed(uint32_t now) { return now - gLimits.startTime; }
+
+uint32_t searchRunTime(uint32_t now) { return now - gLimits.began; }
 
 void updateSearchClocks(const TimeControl& clocks) { gLimits.clocks = clocks; }
 

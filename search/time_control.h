@@ -116,6 +116,7 @@ struct TimeControl {
 // limits, its clocks and the plan made from them.
 struct SearchLimits {
     uint32_t startTime = 0;  // wall clock when the engine's turn began
+    uint32_t began = 0;      // when the search began: a ponder hit moves startTime only
     uint32_t moveTime = 0;   // the plan
     uint32_t deadline = 0;   // startTime + moveTime
     int depthLimit = -1;     // iterations stop before this depth; <= 0: none
@@ -156,6 +157,9 @@ void startSearchClock(const SearchRequest& request);
 uint32_t planAfterOverhead(uint32_t plan, uint32_t overhead);
 // Milliseconds since the running (or last) search began.
 uint32_t searchElapsed(uint32_t now);
+// Milliseconds the running (or last) search has run, pondering included:
+// the time its node count was reached in.
+uint32_t searchRunTime(uint32_t now);
 
 // The clocks have changed while a search runs ("time", "otim", "level"):
 // the running search measures itself against them from its next check.

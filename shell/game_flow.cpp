@@ -277,8 +277,12 @@ void finishEngineTurn(Position& pos, int score, int depth) {
     const bool timedMove = !gShell.analysisMode && !gShell.clocks.fixedTime && !searchStatus().pondering;
     gShell.reckonedClock = timedMove ? gShell.clocks.engineClock : CLOCK_NOT_SET;
     decidePondering(pos, score);
-    updateCheckInterval(elapsed, pos.stats.nodes, gShell.clocks.engineClock);
-    const uint32_t knps = elapsed > MEASURABLE_MS ? pos.stats.nodes / elapsed : 0;
+    // The speed from the whole search: after a ponder hit the nodes include
+    // the pondering, the clock's time does not, and a speed taken from the
+    // two would have the next search look at the clock seconds apart.
+    const uint32_t ran = searchRunTime(now);
+    updateCheckInterval(ran, pos.stats.nodes, gShell.clocks.engineClock);
+    const uint32_t knps = ran > MEASURABLE_MS ? pos.stats.nodes / ran : 0;
 
     if (gShell.xboardMode && gShell.ics && !gShell.analysisMode)
         kibitzLine(pos, elapsed, score, depth, knps, gShell.bookMoveText);

@@ -291,3 +291,25 @@ TEST(OverheadEstimate, FollowsTheLagAndIgnoresWhatIsNotLag) {
 }
 
 }  // namespace
+
+namespace {
+
+// A ponder hit starts the engine's clock but not a new search: the time the
+// search's nodes took, which sets how often the next search looks at the
+// clock, still counts from the search's start. (A speed taken from the
+// pondering's nodes and the clock's few milliseconds had a search in the
+// soak look at its clock only after 1.5 seconds.)
+TEST(PonderHitClock, TheClockStartsAtTheHitTheSearchTimeDoesNot) {
+    SearchRequest request;
+    request.startTime = 1000;
+    request.ponder = true;
+    request.clocks.engineClock = 5000;
+    startSearchClock(request);
+    ponderHit(2500);
+    EXPECT_EQ(searchElapsed(2570), 70u);
+    EXPECT_EQ(searchRunTime(2570), 1570u);
+    EXPECT_EQ(gLimits.deadline, 2500u + gLimits.moveTime);
+    gLimits.pondering = false;
+}
+
+}  // namespace
