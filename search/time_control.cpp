@@ -179,9 +179,8 @@ uint32_t updateOverheadEstimate(uint32_t estimate, uint32_t reckoned, uint32_t r
     if (reckoned == CLOCK_NOT_SET || reported == CLOCK_NOT_SET || reported > reckoned) return estimate;
     const uint32_t sample = reckoned - reported;
     if (sample > MAX_OVERHEAD_SAMPLE_MS) return estimate;
-    // Rounded toward the sample, so that a steady lag is reached.
-    if (sample > estimate) return estimate + (sample - estimate + OVERHEAD_SAMPLE_SHARE - 1) / OVERHEAD_SAMPLE_SHARE;
-    return estimate - (estimate - sample + OVERHEAD_SAMPLE_SHARE - 1) / OVERHEAD_SAMPLE_SHARE;
+    if (sample > estimate) return estimate + (sample - estimate + OVERHEAD_RISE_SHARE - 1) / OVERHEAD_RISE_SHARE;
+    return estimate - (estimate - sample) / OVERHEAD_FALL_SHARE;
 }
 
 void chargeEngineClock(TimeControl& clocks, uint32_t elapsed) {

@@ -89,14 +89,14 @@ constexpr int32_t PANIC_MINIMUM_CHECK_INTERVAL = 2048;
 // The interface's clock, read before the engine's next move, shows what its
 // last move really cost: the search's own time plus whatever the pipes, the
 // interface and a busy scheduler added. The difference from the engine's
-// own reckoning is a sample of that overhead; the estimate moves a quarter
-// of the way to each sample, so that it follows the typical lag of the
-// last several moves. (One that rose by half and fell by an eighth sat near
-// the worst samples, and on a busy machine left the engine answering at
-// depth 2 a third of the time.) A sample is at most this much: more is a
-// clock set anew rather than lag.
+// own reckoning is a sample of that overhead; the estimate rises by half of
+// a larger sample and falls by an eighth toward a smaller one, so that a
+// machine that turns busy is believed at once and a single quick move does
+// not undo it. A sample is at most this much: more is a clock set anew
+// rather than lag.
 constexpr uint32_t MAX_OVERHEAD_SAMPLE_MS = 1000;
-constexpr uint32_t OVERHEAD_SAMPLE_SHARE = 4;
+constexpr uint32_t OVERHEAD_RISE_SHARE = 2;
+constexpr uint32_t OVERHEAD_FALL_SHARE = 8;
 
 // ---------------------------------------------------------------------------
 
