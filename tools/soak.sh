@@ -17,6 +17,15 @@
 # opponents, and those that look at their clock only every so many nodes
 # (glaurung, fairymax) then lose on time, which says nothing about ours.
 #
+# The xboard matches draw the board but do not animate the moves: xboard
+# animates a move it has just passed on while the receiver's clock runs,
+# and reads the answer only after the last frame, so every move costs the
+# engine at least 70 ms on xboard's clock, on a quiet machine as well (10 ms
+# without the animation). At 5 s + 0.05 s that is more than the increment,
+# and every engine's clock then falls at each move however fast it answers:
+# a long enough game is lost on time by either side, which again says
+# nothing about the engine's time control.
+#
 # Every engine directory gets its own copy of the files given with -f (a
 # Tarno.ini naming the tables and thread count, a book.bin: the book learns
 # into its file, so the matches must not share one). While the matches run,
@@ -65,11 +74,12 @@ matches=("$@")
 # goes to xboard. Stockfish is told that moves take time to reach xboard:
 # with its own 10 ms it loses on time through two adapters on a busy
 # machine.
+still=(-animateMoving false)
 held=(-secondOptions "UCI_LimitStrength=1,UCI_Elo=2000,Move Overhead=200")
 match_options() {
     case $1 in
-        xb-standard)  printf '%s\n' -p fairymax ;;
-        xb-960)       printf '%s\n' -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" ;;
+        xb-standard)  printf '%s\n' -p fairymax -- "${still[@]}" ;;
+        xb-960)       printf '%s\n' -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" "${still[@]}" ;;
         uci-standard) printf '%s\n' --uci --nogui -p phalanx ;;
         uci-960)      printf '%s\n' --uci --nogui -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" ;;
         *) return 1 ;;
