@@ -213,16 +213,32 @@ finish() {
 
 # Processes of the match still alive besides ourselves and the X server, for
 # the post-mortem: in a namespace every process is one of ours, in a session
-# those that kept our session id.
+# those that kept our session id. The X server's own children are its
+# business: when xboard, its last client, goes, Xvfb resets and compiles its
+# keymap again (sh -c xkbcomp), which a look at that moment would otherwise
+# count as an engine that did not quit.
 list_leftovers() {
-    local me=$BASHPID out="" pid ppid sid args
+    local me=$BASHPID out="" pid ppid sid args table
     local ps_args="pid=,ppid=,sid=,args="
+    local -A server=()
+    [[ -n ${xvfb_pid:-} ]] && server[$xvfb_pid]=1
+    table=$(ps -e -o "$ps_args")
+    # The server's descendants, parents before children whatever the order
+    # of the table: repeat until a pass adds none.
+    local grew=1
+    while ((grew)); do
+        grew=0
+        while read -r pid ppid sid args; do
+            [[ -n ${server[$ppid]:-} && -z ${server[$pid]:-} ]] && server[$pid]=1 && grew=1
+        done <<< "$table"
+    done
     while read -r pid ppid sid args; do
-        ((pid == 1 || pid == $$ || pid == me || pid == ${xvfb_pid:-0})) && continue
+        ((pid == 1 || pid == $$ || pid == me)) && continue
+        [[ -n ${server[$pid]:-} ]] && continue
         [[ $args == "ps -e -o $ps_args" ]] && continue
         [[ ${XM_NS:-0} == 1 || $sid == "$$" ]] || continue
         out+="  $pid $args"$'\n'
-    done < <(ps -e -o "$ps_args")
+    done <<< "$table"
     [[ -n $out ]] && printf 'still running at the end of the match:\n%s' "$out"
     return 0
 }
