@@ -32,7 +32,8 @@
 # the resident memory of each of our engine processes is sampled every few
 # seconds beside the number of games its match has finished; at the end the
 # summary gives, for each match, its score and faults (xboard_match's
-# verdict), its memory after 50 games and at its last game, and the clock
+# verdict), its memory after 50 games and at its last game (all of it, and
+# the anonymous part alone), and the clock
 # figures of tools/clock_margin.sh.
 #
 # Usage: tools/soak.sh [-n GAMES] [-t TC] [-j JOBS] [-e ENGINE] [-f FILE]...
@@ -90,7 +91,9 @@ for name in "${matches[@]}"; do
     match_options "$name" >/dev/null || { echo "soak.sh: no match '$name'" >&2; exit 2; }
 done
 
-# Memory: "seconds match games rss_kb pid" for every engine process found in
+# Memory: "seconds match games rss_kb pid anon_kb file_kb" (VmRSS, and its
+# anonymous and file-backed parts: the Syzygy files are mapped, so their
+# pages count as the engine's too) for every engine process found in
 # a match's engine directory (under polyglot the engine is polyglot's child).
 sample_memory() {
     local comm pid cwd name played rss
@@ -101,8 +104,9 @@ sample_memory() {
             name=${cwd##*/engine-}
             [[ $cwd == "$out/engine-$name" ]] || continue
             played=$(grep -c '^\[Result ' "$out/$name.pgn" 2>/dev/null)
-            rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
-            [[ -n $rss ]] && echo "$(date +%s) $name ${played:-0} $rss $pid"
+            read -r rss anon file < <(awk '/^VmRSS:/ { r = $2 } /^RssAnon:/ { a = $2 }
+                /^RssFile:/ { f = $2 } END { print r, a, f }' "/proc/$pid/status" 2>/dev/null)
+            [[ -n $rss ]] && echo "$(date +%s) $name ${played:-0} $rss $pid ${anon:--} ${file:--}"
         done
         sleep 5
     done
@@ -134,20 +138,28 @@ while ((running > 0)); do
 done
 kill "$sampler" 2>/dev/null
 
+# "AT50 LAST CHANGE" of memory.log's column COLUMN for match NAME: the value
+# at the first sample after 50 games, at the last sample, and the change.
+memory_change() {
+    awk -v m="$1" -v c="$2" '
+        $2 == m && $3 >= 50 && at50 == "" { at50 = $c }
+        $2 == m { last = $c }
+        END {
+            if (at50 == "" || last == "" || at50 == "-" || last == "-") { print "- - -"; exit }
+            printf "%s %s %+.1f%%\n", at50, last, (last - at50) * 100 / at50
+        }' "$out/memory.log"
+}
+
 {
-    printf "%-13s %-52s %-18s %9s %9s %7s\n" match result verdict "kB at 50" "kB last" change
+    printf "%-13s %-52s %-18s %9s %9s %7s %9s %9s %7s\n" match result verdict \
+        "kB at 50" "kB last" change "anon 50" "anon last" change
     for name in "${matches[@]}"; do
         score=$(grep -m1 '^games .* of ' "$out/$name.txt" | sed 's/; first engine//')
         verdict=$(grep -m1 '^RESULT:' "$out/$name.txt" | sed 's/^RESULT: //')
-        read -r at50 last < <(awk -v m="$name" '
-            $2 == m && $3 >= 50 && at50 == "" { at50 = $4 }
-            $2 == m { last = $4 }
-            END { print (at50 == "" ? "-" : at50), (last == "" ? "-" : last) }' "$out/memory.log")
-        change=-
-        [[ $at50 != - && $last != - ]] &&
-            change=$(awk -v a="$at50" -v b="$last" 'BEGIN { printf "%+.1f%%", (b - a) * 100 / a }')
-        printf "%-13s %-52s %-18s %9s %9s %7s\n" "$name" "${score:-no summary}" \
-            "${verdict:-none}" "$at50" "$last" "$change"
+        read -r at50 last change < <(memory_change "$name" 4)
+        read -r anon50 anonlast anonchange < <(memory_change "$name" 6)
+        printf "%-13s %-52s %-18s %9s %9s %7s %9s %9s %7s\n" "$name" "${score:-no summary}" \
+            "${verdict:-none}" "$at50" "$last" "$change" "$anon50" "$anonlast" "$anonchange"
     done
     echo
     for name in "${matches[@]}"; do
