@@ -131,11 +131,11 @@ void* tablebaseCache = nullptr;
 constexpr size_t PAGE_TOUCH_STRIDE = 4096;
 
 // A cache for the tablebase files: the configured size, or 1 MB when that
-// cannot be had. Like the hash tables it is touched as it is allocated, so
-// that its memory is the engine's from the set-up on: blocks read in hours
-// later then fault in no pages in the middle of a search, and the engine's
-// footprint is what its settings say from the first game, not something
-// that creeps up as more endings are met.
+// cannot be had. Its pages are touched as it is allocated. The hash tables
+// have every page written within the first game or two; the cache fills
+// only as endings come up, over hundreds of games, so untouched it made
+// the engine's footprint creep up for hours, and each block read in then
+// faulted in a page in the middle of a search.
 void setupTablebaseCache() {
     uint64_t bytes = gTablebases.cacheBytes ? gTablebases.cacheBytes : MEGABYTE;
     std::free(tablebaseCache);
