@@ -146,13 +146,17 @@ void timeCheck(Position& pos) {
     // A depth limit is reached whatever the clock says, and the first
     // iterations always finish.
     if (gLimits.depthLimit > 0 && gSearch.iterationDepth < gLimits.depthLimit) return;
-    if (gSearch.pvIndex == 0 && gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
     if (gSearch.iterationDepth <= 2) return;
-    if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     // The engine's clock runs only in its own game search: analysis and
-    // pondering may go on past what it shows.
+    // pondering may go on past what it shows. An empty clock ends the search
+    // before anything else is weighed, even while the first root move of an
+    // iteration whose window has opened all the way after failing low still
+    // has no score: the last completed iteration's move is there to play,
+    // and waiting for that re-search, however long, would lose on time.
     const bool ownClockRuns = !gLimits.analysis && !(pondering && !puzzle);
     if (remaining == 0 && ownClockRuns) return stopSearch();
+    if (gSearch.pvIndex == 0 && gSearch.rootLowerBound == -MATE && gSearch.rootAlpha == -MATE) return;
+    if (gSearch.rootMoveCount == 1 && !pondering && !gLimits.analysis) return stopSearch();
     if (pondering && !puzzle) return;
 
     if (int32_t(now - gLimits.deadline) < 0) {

@@ -106,6 +106,7 @@ TEST_F(TimeCheckTest, KeepsGoingBeforeTheDeadlineAndStopsAfterIt) {
 TEST_F(TimeCheckTest, NeverStopsTheFirstIterationsOrADepthLimitedSearch) {
     gSearch.iterationDepth = 2;
     EXPECT_FALSE(stopsAfter(59000));
+    EXPECT_FALSE(stopsAfter(61000)) << "the first iterations finish even past the clock";
     gSearch.iterationDepth = 5;
     gSearch.rootAlpha = gSearch.rootLowerBound = -10000;
     EXPECT_FALSE(stopsAfter(59000));
@@ -114,6 +115,17 @@ TEST_F(TimeCheckTest, NeverStopsTheFirstIterationsOrADepthLimitedSearch) {
     EXPECT_FALSE(stopsAfter(70000));  // even with the flag fallen
     gLimits.depthLimit = 5;
     EXPECT_TRUE(stopsAfter(70000));
+}
+
+TEST_F(TimeCheckTest, AnEmptyClockStopsAFirstMoveReSearchedOnAWideOpenWindow) {
+    // After failing low all the way the first root move has no score yet;
+    // the last completed iteration's move is there to play.
+    gSearch.rootAlpha = gSearch.rootLowerBound = -10000;
+    EXPECT_FALSE(stopsAfter(59000));
+    EXPECT_TRUE(stopsAfter(61000));
+    gLimits.pondering = true;  // the engine's clock is not running
+    EXPECT_FALSE(stopsAfter(61000));
+    gLimits.pondering = false;
 }
 
 TEST_F(TimeCheckTest, SingleReplyAndAnEmptyClockStopAtOnce) {
