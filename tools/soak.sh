@@ -75,12 +75,12 @@ matches=("$@")
 # goes to xboard. Stockfish is told that moves take time to reach xboard:
 # with its own 10 ms it loses on time through two adapters on a busy
 # machine.
-still=(-animateMoving false)
+no_animation=(-animateMoving false)
 held=(-secondOptions "UCI_LimitStrength=1,UCI_Elo=2000,Move Overhead=200")
 match_options() {
     case $1 in
-        xb-standard)  printf '%s\n' -p fairymax -- "${still[@]}" ;;
-        xb-960)       printf '%s\n' -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" "${still[@]}" ;;
+        xb-standard)  printf '%s\n' -p fairymax -- "${no_animation[@]}" ;;
+        xb-960)       printf '%s\n' -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" "${no_animation[@]}" ;;
         uci-standard) printf '%s\n' --uci --nogui -p phalanx ;;
         uci-960)      printf '%s\n' --uci --nogui -p stockfish --opponent-uci -- -variant fischerandom "${held[@]}" ;;
         *) return 1 ;;
